@@ -1,0 +1,101 @@
+#pragma once
+
+#include "db/DbError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace db {
+
+class Statement;
+
+// One open database file. Every SQL text handed to it is in the Jet dialect the program
+// writes ([names], #dates#, true/false, text +) and is translated before the engine sees it.
+// All failures throw DbError. A connection belongs to the thread that opened it.
+class Connection
+{
+public:
+    // Opens an existing file with the database password; never creates one.
+    static std::unique_ptr<Connection> open(const QString& path, const QByteArray& key);
+    // Creates a new, empty file (build tool and tests only); an existing file is an error.
+    static std::unique_ptr<Connection> create(const QString& path, const QByteArray& key);
+    // Opens an existing unencrypted file (update package, imported engine files).
+    static std::unique_ptr<Connection> openUnkeyed(const QString& path);
+
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    QString path() const { return m_path; }
+
+    // Runs one statement (or, for the schema scripts, several separated by ";").
+    // Returns the number of rows changed by the last one.
+    int execute(const QString& sql);
+    // First column of the first row, or a null QVariant when there is none.
+    QVariant scalar(const QString& sql);
+    qint64 lastInsertId() const;
+
+    void beginTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+    // Writes the write-ahead log back into the main file, so that a byte copy of the
+    // file holds every committed row.
+    void checkpoint();
+
+    std::unique_ptr<Statement> prepare(const QString& sql);
+
+    sqlite3* handle() const { return m_db; }
+    [[noreturn]] void raise(int rc, const QString& context = QString()) const;
+
+private:
+    Connection(sqlite3* db, const QString& path);
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
+
+// Prepared statement for loops that run the same statement many times; values are bound
+// by position (1-based), so no quoting is needed.
+class Statement
+{
+public:
+    Statement(Connection& conn, sqlite3_stmt* stmt);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, const QVariant& value);
+    void bindAll(const QVariantList& values);
+    // Runs the statement to its end; returns the rows changed. Resets it for the next run.
+    int execute();
+    // Steps one row; false at the end.
+    bool next();
+    QVariant value(int column) const;
+    void reset();
+
+private:
+    Connection& m_conn;
+    sqlite3_stmt* m_stmt;
+};
+
+// Commits on commit(), rolls back when it goes out of scope otherwise.
+class Transaction
+{
+public:
+    explicit Transaction(Connection& conn);
+    ~Transaction();
+    void commit();
+
+private:
+    Connection& m_conn;
+    bool m_done = false;
+};
+
+} // namespace db

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+// Everything that would block on the user or leave the process goes through here, so that
+// every window can be driven end to end in tests. Production forwards to Qt.
+class Desktop
+{
+public:
+    enum class Icon { None, Information, Exclamation, Question };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~Desktop() = default;
+
+    virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons,
+                           QWidget* parent) = 0;
+    // filter is in the old "描述(*.ext)|*.ext" form; an empty result means cancelled.
+    virtual QString openFile(const QString& filter, QWidget* parent) = 0;
+    virtual QString saveFile(const QString& filter, QWidget* parent) = 0;
+    // Starts a program without arguments; false when it could not be started.
+    virtual bool startProgram(const QString& path) = 0;
+    // Opens an address in the system browser; false when that failed.
+    virtual bool openUrl(const QString& url) = 0;
+    // Ends the program at once, without further windows or unload steps.
+    [[noreturn]] virtual void exitNow(int code) = 0;
+
+    static Desktop& instance();
+    // Installs another implementation (tests); nullptr returns to the production one.
+    static void install(Desktop* desktop);
+
+    // "描述(*.a;*.b)|*.a;*.b|..." to Qt's "描述(*.a;*.b) (*.a *.b);;..."
+    static QString toQtFilter(const QString& filter);
+};
+
+// Shortcuts for the common calls.
+Desktop::Answer MsgBox(const QString& text, const QString& title, Desktop::Icon icon = Desktop::Icon::None,
+                       Desktop::Buttons buttons = Desktop::Buttons::Ok, QWidget* parent = nullptr);

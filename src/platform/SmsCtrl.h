@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDomDocument>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+// Client of the SMS platform's HTTP interface. Every operation posts one form-encoded
+// request, blocks until the reply (or a time-out) and reports its outcome as a bool plus,
+// on failure, a text in ErrMsg. No failure escapes an operation.
+//
+// One object may be shared by two threads (the main window and the white-list worker):
+// every operation holds the object's lock for its whole request.
+class SmsCtrl
+{
+public:
+    SmsCtrl();
+    ~SmsCtrl();
+
+    // Properties, readable and writable.
+    QString username;
+    QString password;
+    QString ErrMsg;
+    qint32 Balance = 0;
+    QString SmsID;
+    QString ReturnSmsID;
+    qint32 MobileCount = 0;
+
+    bool SendMessage(QString& Message, QString& PhoneNumbers, const QVariant& sendtime);
+    bool GetBalance();
+    bool ChangePassword(QString& oldpass, QString& newpass);
+    bool Login(QString& user, QString& pass);
+    bool addWhite(const QVariant& mobile);
+
+    // Percent-encodes the trimmed text as UTF-8; the text comes back trimmed.
+    static QString UrlEncodeUtf8(QString& text);
+    // The text of the result-code table for a reply code.
+    static QString ResultCodeText(const QString& code);
+
+    // "http://" + platform host + ":3000/index.php?"
+    static QString baseUrl();
+
+    // Lock for callers that read or write properties while another thread may use the object.
+    QRecursiveMutex& mutex() { return m_mutex; }
+
+private:
+    void SetErrorMessage(const QString& code);
+
+    QRecursiveMutex m_mutex;
+    std::unique_ptr<QDomDocument> m_xml; // made on the first XML reply, kept for later ones
+};
