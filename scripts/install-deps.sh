@@ -12,7 +12,7 @@ packages=(
     qt6-webengine-dev
     libcpp-httplib-dev
     libgtest-dev libgmock-dev
-    xvfb trayer x11-apps xauth
+    xvfb trayer x11-apps xauth xdotool imagemagick
     fonts-wqy-microhei
     python3-openpyxl python3-xlwt
 )

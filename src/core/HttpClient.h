@@ -25,6 +25,10 @@ struct Options
     long totalTimeoutMs = kTotalTimeoutMs;
 };
 
+// Tests shorten every request's time-outs with this (a value of 0 keeps the request's own).
+void setTimeoutOverride(long connectTimeoutMs, long totalTimeoutMs);
+void clearTimeoutOverride();
+
 Response post(const QString& url, const QByteArray& body, const Options& options = Options());
 Response get(const QString& url, const Options& options = Options());
 

@@ -7,11 +7,20 @@
 #include <QVariant>
 #include <stdexcept>
 
-// Raised by the helpers below; callers decide what the user sees.
+// Raised by the helpers below; callers decide what the user sees. The numbers are those of
+// the old run-time errors (11 division by zero, 94 invalid use of Null, 75 file access, ...), so
+// the "错误号：" boxes keep showing familiar numbers.
 class HelperError : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error; // number 5, invalid procedure call
+    HelperError(int number, const QString& description);
+
+    int number() const { return m_number; }
+    QString description() const;
+
+private:
+    int m_number = 5;
 };
 
 // Every blank (U+0020) removed. A null QVariant (database Null) raises HelperError.

@@ -24,6 +24,7 @@ public:
     // Opens an existing file with the database password; never creates one.
     static std::unique_ptr<Connection> open(const QString& path, const QByteArray& key);
     // Creates a new, empty file (build tool and tests only); an existing file is an error.
+    // An empty key creates an unencrypted file.
     static std::unique_ptr<Connection> create(const QString& path, const QByteArray& key);
     // Opens an existing unencrypted file (update package, imported engine files).
     static std::unique_ptr<Connection> openUnkeyed(const QString& path);
@@ -54,6 +55,11 @@ public:
 
     sqlite3* handle() const { return m_db; }
     [[noreturn]] void raise(int rc, const QString& context = QString()) const;
+    // The DbError that raise() throws, for callers that must clean up before throwing.
+    DbError error(int rc, const QString& context = QString()) const;
+
+    // Connections open in this process right now (all threads).
+    static int openCount();
 
 private:
     Connection(sqlite3* db, const QString& path);
@@ -79,6 +85,11 @@ public:
     bool next();
     QVariant value(int column) const;
     void reset();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    // The table column a result column reads, empty for a computed one.
+    QString columnOrigin(int column) const;
 
 private:
     Connection& m_conn;

@@ -45,13 +45,25 @@ public:
     void AddNew();
     void Update();
     void CancelUpdate();
-    void Delete(); // deletes the current row in the table and removes it from the set
+    // Deletes the current row in the table and removes it from the set. As in ADO, the
+    // deleted row stays current until the next move: MoveNext then goes to the row that
+    // followed it, so "while not EOF: Delete, MoveNext" visits every row.
+    void Delete();
+
+    // A move, AddNew or Close while edits are pending: moves and AddNew write them (Update),
+    // Close drops them.
 
 private:
     void requireOpen() const;
     void requireRow() const;
     void requireUpdatable() const;
     int fieldIndex(const QString& name) const;
+    bool isEditing() const;
+    void flushEdits();
+    void clearEdits();
+    QVariantList readRow(qint64 rowId);
+    void insertRow();
+    void updateRow();
 
     bool m_open = false;
     Connection* m_conn = nullptr;
@@ -65,6 +77,10 @@ private:
     bool m_adding = false;
     QVariantList m_edit;         // values being edited
     QVector<bool> m_dirty;
+    QStringList m_columns;       // table column behind each field, empty for computed fields
+    QString m_selectList;        // the statement's select list and source, to re-read a written row
+    QString m_source;
+    bool m_deletedCurrent = false;
 };
 
 } // namespace db

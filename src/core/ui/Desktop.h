@@ -10,14 +10,28 @@ class QWidget;
 class Desktop
 {
 public:
-    enum class Icon { None, Information, Exclamation, Question };
-    enum class Buttons { Ok, YesNo };
-    enum class Answer { Ok, Yes, No };
+    enum class Icon
+    {
+        None,
+        Information,
+        Exclamation,
+        Question
+    };
+    enum class Buttons
+    {
+        Ok,
+        YesNo
+    };
+    enum class Answer
+    {
+        Ok,
+        Yes,
+        No
+    };
 
     virtual ~Desktop() = default;
 
-    virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons,
-                           QWidget* parent) = 0;
+    virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons, QWidget* parent) = 0;
     // filter is in the old "描述(*.ext)|*.ext" form; an empty result means cancelled.
     virtual QString openFile(const QString& filter, QWidget* parent) = 0;
     virtual QString saveFile(const QString& filter, QWidget* parent) = 0;
@@ -34,6 +48,8 @@ public:
 
     // "描述(*.a;*.b)|*.a;*.b|..." to Qt's "描述(*.a;*.b) (*.a *.b);;..."
     static QString toQtFilter(const QString& filter);
+    // The title a box shows: the given one, or the program's title "Quorvel2011" when empty.
+    static QString boxTitle(const QString& title);
 };
 
 // Shortcuts for the common calls.

@@ -1,0 +1,122 @@
+#include "Desktop.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStringList>
+#include <QUrl>
+#include <cstdlib>
+
+namespace {
+
+const QString kProgramTitle = QStringLiteral("Quorvel2011");
+
+QMessageBox::Icon toQtIcon(Desktop::Icon icon)
+{
+    switch (icon) {
+    case Desktop::Icon::Information:
+        return QMessageBox::Information;
+    case Desktop::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Desktop::Icon::Question:
+        return QMessageBox::Question;
+    case Desktop::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Forwards every call to Qt's own dialogs and process functions.
+class QtDesktop final : public Desktop
+{
+public:
+    Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons, QWidget* parent) override
+    {
+        QMessageBox box(parent);
+        box.setIcon(toQtIcon(icon));
+        box.setWindowTitle(boxTitle(title));
+        // Texts carry CR LF line breaks; a bare CR would show as a stray glyph.
+        box.setTextFormat(Qt::PlainText);
+        box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        if (buttons == Buttons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+        }
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+        return Answer::Ok;
+    }
+
+    QString openFile(const QString& filter, QWidget* parent) override
+    {
+        return QFileDialog::getOpenFileName(parent, QString(), QString(), toQtFilter(filter));
+    }
+
+    QString saveFile(const QString& filter, QWidget* parent) override
+    {
+        // Callers ask about an existing file themselves, and choose again when told No.
+        return QFileDialog::getSaveFileName(parent, QString(), QString(), toQtFilter(filter), nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    }
+
+    bool startProgram(const QString& path) override { return QProcess::startDetached(path, QStringList()); }
+
+    bool openUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
+
+    [[noreturn]] void exitNow(int code) override { std::_Exit(code); }
+};
+
+QtDesktop& productionDesktop()
+{
+    static QtDesktop desktop;
+    return desktop;
+}
+
+Desktop* g_installed = nullptr;
+
+} // namespace
+
+Desktop& Desktop::instance()
+{
+    return g_installed ? *g_installed : productionDesktop();
+}
+
+void Desktop::install(Desktop* desktop)
+{
+    g_installed = desktop;
+}
+
+QString Desktop::boxTitle(const QString& title)
+{
+    return title.isEmpty() ? kProgramTitle : title;
+}
+
+QString Desktop::toQtFilter(const QString& filter)
+{
+    if (filter.isEmpty())
+        return QString();
+    const QStringList parts = filter.split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        if (i + 1 >= parts.size()) {
+            // A description without its pattern: Qt reads the pattern from its brackets.
+            entries << description;
+            continue;
+        }
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            p = p.trimmed();
+        entries << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+Desktop::Answer MsgBox(const QString& text, const QString& title, Desktop::Icon icon, Desktop::Buttons buttons,
+                       QWidget* parent)
+{
+    return Desktop::instance().message(text, title, icon, buttons, parent);
+}

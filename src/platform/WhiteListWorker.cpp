@@ -1,0 +1,49 @@
+#include "DataStore.h"
+#include "SmsCtrl.h"
+#include "Startup.h"
+#include "db/Recordset.h"
+
+#include <QMutexLocker>
+
+// Lives beside the client it drives: core declares the worker but does not link the platform.
+
+namespace {
+constexpr int kWhiteListPauseMs = 3000;
+}
+
+void WhiteListWorker(const MultiThread::StopToken& stop, SmsCtrl* client, const QString& userDatabase)
+{
+    if (!client)
+        return;
+    // SQLite connections belong to one thread: the worker keeps its own and reopens it after
+    // a failed pass.
+    std::unique_ptr<db::Connection> conn;
+    while (!stop.stopRequested()) {
+        try {
+            if (!conn)
+                conn = OpenWorkerConnection(userDatabase);
+            db::Recordset rs;
+            rs.Open(QStringLiteral("select * from [Preference] where isUpload = false"), *conn,
+                    db::LockType::Optimistic);
+            while (!rs.IsEOF() && !stop.stopRequested()) {
+                const QVariant mobile = rs.Field(QStringLiteral("MobilePhone"));
+                bool uploaded = false;
+                {
+                    QMutexLocker lock(&client->mutex());
+                    uploaded = client->addWhite(mobile);
+                }
+                if (uploaded) {
+                    rs.SetField(QStringLiteral("isUpload"), 1);
+                    rs.Update();
+                }
+                rs.MoveNext();
+            }
+            rs.Close();
+        } catch (const std::exception&) {
+            // The pass is left; the next one starts on a fresh connection.
+            conn.reset();
+        }
+        if (!stop.waitFor(kWhiteListPauseMs))
+            break;
+    }
+}

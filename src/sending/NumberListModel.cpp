@@ -1,0 +1,103 @@
+#include "NumberListModel.h"
+
+#include <QHash>
+
+namespace {
+constexpr int kPublishIntervalMs = 100;
+}
+
+NumberListModel::NumberListModel(QObject* parent) : QAbstractListModel(parent)
+{
+    m_publishTimer.setSingleShot(true);
+    connect(&m_publishTimer, &QTimer::timeout, this, &NumberListModel::publish);
+    m_sincePublish.start();
+}
+
+int NumberListModel::add(const QString& text)
+{
+    const int row = m_live.insert(text);
+    changed(row);
+    return row;
+}
+
+void NumberListModel::removeAt(int index)
+{
+    m_live.removeAt(index);
+    changed(-1);
+}
+
+void NumberListModel::clear()
+{
+    if (m_live.isEmpty())
+        return;
+    m_live.clear();
+    changed(-1);
+}
+
+void NumberListModel::removeShown(const QModelIndexList& indexes)
+{
+    if (indexes.isEmpty())
+        return;
+    QHash<QString, int> wanted;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid() && index.row() < m_shown.count())
+            ++wanted[m_shown.at(index.row())];
+    }
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        int left = it.value();
+        while (left-- > 0 && m_live.removeOne(it.key()))
+            ;
+    }
+    changed(-1);
+}
+
+int NumberListModel::removeAdjacentDuplicates()
+{
+    const int removed = m_live.removeAdjacentDuplicates();
+    if (removed > 0)
+        changed(-1);
+    return removed;
+}
+
+void NumberListModel::changed(int insertedRow)
+{
+    ++m_changes;
+    m_insertedRow = m_changes == 1 ? insertedRow : -1;
+    if (!m_publishTimer.isActive()) {
+        const qint64 waited = m_sincePublish.elapsed();
+        m_publishTimer.start(waited >= kPublishIntervalMs ? 0 : int(kPublishIntervalMs - waited));
+    }
+}
+
+void NumberListModel::publish()
+{
+    m_publishTimer.stop();
+    if (m_changes == 0)
+        return;
+    if (m_changes == 1 && m_insertedRow >= 0) {
+        beginInsertRows(QModelIndex(), m_insertedRow, m_insertedRow);
+        m_shown = m_live;
+        endInsertRows();
+    } else {
+        beginResetModel();
+        m_shown = m_live;
+        endResetModel();
+    }
+    m_changes = 0;
+    m_insertedRow = -1;
+    m_sincePublish.restart();
+}
+
+int NumberListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_shown.count();
+}
+
+QVariant NumberListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_shown.count())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_shown.at(index.row());
+    return {};
+}

@@ -1,0 +1,120 @@
+#include "SendMsg.h"
+#include "ui_SendMsg.h"
+
+#include "DataStore.h"
+#include "ErrorBoxes.h"
+#include "GlobalState.h"
+#include "SmsCtrl.h"
+
+#include <QCoreApplication>
+#include <QPalette>
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+} // namespace
+
+SendMsg::SendMsg(const Request& request, QWidget* mainWindow)
+    : QDialog(mainWindow), ui(std::make_unique<Ui::SendMsg>()), m_client(std::make_unique<SmsCtrl>()),
+      m_request(request)
+{
+    ui->setupUi(this);
+    setModal(true);
+    if (mainWindow) {
+        const QPoint topLeft = mainWindow->frameGeometry().topLeft();
+        move(topLeft + QPoint(4500 / kTwipsPerPixel, 2500 / kTwipsPerPixel));
+    }
+    m_client->username = g_UserName;
+    m_client->password = g_Password;
+    showCount(ui->Label6, m_request.recipients);
+    ui->Label1->setText(QStringLiteral("确定开始发送短信吗？"));
+
+    connect(ui->AeroButton2, &QPushButton::clicked, this, &SendMsg::AeroButton2_Click);
+    connect(ui->AeroButton1, &QPushButton::clicked, this, &SendMsg::AeroButton1_Click);
+}
+
+SendMsg::~SendMsg() = default;
+
+void SendMsg::showCount(QLabel* label, int count)
+{
+    if (m_closed)
+        return;
+    label->setText(QString::number(qint64(count) * m_request.parts) + QStringLiteral(" 条"));
+}
+
+void SendMsg::AeroButton2_Click()
+{
+    ui->AeroButton2->setEnabled(false);
+    ui->Label1->setText(QStringLiteral("正在发送短信……"));
+    m_started = true;
+    SendRun run(*m_client, *g_Conn, *this);
+    try {
+        m_outcome = run.run(m_request.input);
+    } catch (const db::DbError& e) {
+        // The run ends where the database failed; what it wrote before stays.
+        m_outcome = SendRun::Outcome::Stopped;
+        ShowProgramError(e);
+        return;
+    }
+    if (m_outcome != SendRun::Outcome::Completed)
+        return;
+    if (SendRun::modeFor(m_request.input.sendMode, m_request.input.text) == SendRun::Mode::List)
+        Q_EMIT listRunCompleted();
+    if (!m_closed)
+        showEndState();
+}
+
+void SendMsg::showEndState()
+{
+    if (m_failed > 0) {
+        QPalette palette = ui->Label10->palette();
+        palette.setColor(QPalette::WindowText, Qt::red);
+        ui->Label10->setPalette(palette);
+    }
+    ui->AeroButton1->setText(QStringLiteral("关 闭"));
+    ui->Label1->setText(QStringLiteral("短信息发送操作完成"));
+}
+
+void SendMsg::AeroButton1_Click()
+{
+    m_stopFlag = true;
+    // A run still on the stack returns at its next recipient; from now on it touches no control.
+    m_closed = true;
+    QDialog::reject();
+}
+
+void SendMsg::reject()
+{
+    AeroButton1_Click();
+}
+
+void SendMsg::totalChanged(int total)
+{
+    showCount(ui->Label6, total);
+    if (!m_closed)
+        ui->AeroProgressBar1->setMaximum(total);
+}
+
+void SendMsg::sentChanged(int sent)
+{
+    showCount(ui->Label5, sent);
+    if (!m_closed)
+        ui->AeroProgressBar1->setValue(sent);
+}
+
+void SendMsg::successChanged(int success)
+{
+    showCount(ui->Label9, success);
+}
+
+void SendMsg::failChanged(int failed)
+{
+    m_failed = failed;
+    showCount(ui->Label10, failed);
+}
+
+void SendMsg::yield()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}

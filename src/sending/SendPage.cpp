@@ -1,0 +1,558 @@
+#include "SendPage.h"
+
+#include "ColVar.h"
+#include "DataStore.h"
+#include "Desktop.h"
+#include "EntryKeyFilter.h"
+#include "ErrorBoxes.h"
+#include "GlobalState.h"
+#include "ListView.h"
+#include "ListViewExt.h"
+#include "NumberListModel.h"
+#include "PublicFunction.h"
+#include "Startup.h"
+#include "db/Recordset.h"
+#include "mouseMenu.h"
+#include "ui_SendPage.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDate>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTime>
+#include <functional>
+
+namespace {
+
+const QString kExcelFilter = QStringLiteral("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx");
+const QColor kOverLength(192, 0, 0);
+
+// The list control's button codes: 1 is the context (right) button, which opens the panel.
+int listButtonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::RightButton:
+        return 1;
+    case Qt::LeftButton:
+        return 2;
+    default:
+        return 4;
+    }
+}
+
+// Removes the blanks (U+0020 only, as the old Trim did) at both ends.
+QString trimBlanks(const QString& text)
+{
+    int first = 0;
+    int last = int(text.size()) - 1;
+    while (first <= last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last >= first && text.at(last) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first + 1);
+}
+
+db::Connection& sharedConnection()
+{
+    if (!g_Conn)
+        throw db::DbError(db::ErrObjectClosed, QStringLiteral("数据库连接尚未打开"));
+    return *g_Conn;
+}
+
+// Runs a database step; a failure is shown in the generic error box. False when it failed.
+bool runReporting(QWidget* parent, const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, parent);
+    } catch (const HelperError& error) {
+        ShowProgramError(error, parent);
+    }
+    return false;
+}
+
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+SendPage::SendPage(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SendPage>()), m_numbers(std::make_unique<NumberListModel>())
+{
+    ui->setupUi(this);
+    ui->XmcfListBox1->setModel(m_numbers.get());
+    ui->XmcfListBox1->viewport()->installEventFilter(this);
+    ui->ListView1->setColumns({{QString(), QString(), 28},
+                               {QStringLiteral("手机号码"), QStringLiteral("MobilePhone"), 110},
+                               {QStringLiteral("A列"), QStringLiteral("A"), 70},
+                               {QStringLiteral("B列"), QStringLiteral("B"), 70},
+                               {QStringLiteral("C列"), QStringLiteral("C"), 70},
+                               {QStringLiteral("D列"), QStringLiteral("D"), 70},
+                               {QStringLiteral("E列"), QStringLiteral("E"), 70}});
+    ui->Text1->viewport()->installEventFilter(this);
+
+    // Plain list.
+    connect(ui->Text10, &QLineEdit::textChanged, this, &SendPage::Text10_Change);
+    ui->Text10->installEventFilter(
+        new EntryKeyFilter([this] { AeroButton48_Click(); }, [this] { pasteIntoList(); }, this));
+    connect(ui->AeroButton48, &QPushButton::clicked, this, &SendPage::AeroButton48_Click);
+    connect(ui->AeroButton43, &QPushButton::clicked, this, &SendPage::AeroButton43_Click);
+    connect(ui->AeroButton44, &QPushButton::clicked, this, &SendPage::AeroButton44_Click);
+    connect(ui->AeroButton45, &QPushButton::clicked, this, &SendPage::AeroButton45_Click);
+    connect(ui->AeroButton46, &QPushButton::clicked, this, &SendPage::AeroButton46_Click);
+    connect(ui->AeroButton49, &QPushButton::clicked, this, &SendPage::AeroButton49_Click);
+
+    // Grid: Ctrl+V does not paste into its entry box.
+    connect(ui->Text2, &QLineEdit::textChanged, this, &SendPage::Text2_Change);
+    ui->Text2->installEventFilter(new EntryKeyFilter([this] { AeroButton1_Click(); }, nullptr, this));
+    connect(ui->AeroButton1, &QPushButton::clicked, this, &SendPage::AeroButton1_Click);
+    connect(ui->AeroButton4, &QPushButton::clicked, this, &SendPage::AeroButton4_Click);
+    connect(ui->AeroButton10, &QPushButton::clicked, this, &SendPage::AeroButton10_Click);
+    connect(ui->AeroButton11, &QPushButton::clicked, this, &SendPage::AeroButton11_Click);
+    connect(ui->AeroButton3, &QPushButton::clicked, this, &SendPage::AeroButton3_Click);
+    connect(ui->AeroButton12, &QPushButton::clicked, this, &SendPage::AeroButton12_Click);
+    connect(ui->AeroButton2, &QPushButton::clicked, this, [this] { Q_EMIT pageRequested(3); });
+
+    // Editor.
+    connect(ui->Text1, &QPlainTextEdit::textChanged, this, &SendPage::Text1_Change);
+    connect(ui->AeroButton14, &QPushButton::clicked, this, &SendPage::AeroButton14_Click);
+    connect(ui->AeroButton36, &QPushButton::clicked, this, &SendPage::AeroButton36_Click);
+    connect(ui->AeroButton6, &QPushButton::clicked, this, &SendPage::AeroButton6_Click);
+    connect(ui->AeroButton5, &QPushButton::clicked, this, [this] { Q_EMIT pageRequested(4); });
+    connect(ui->AeroButton8, &QPushButton::clicked, this, &SendPage::sendRequested);
+    connect(ui->AeroCheckBox1, &QCheckBox::clicked, this, &SendPage::AeroCheckBox1_Click);
+
+    setSendMode(1);
+}
+
+SendPage::~SendPage()
+{
+    closePopup();
+}
+
+void SendPage::setSendMode(int mode)
+{
+    const bool grid = mode == 2;
+    ui->SendListBox1->setVisible(!grid);
+    ui->SendListBox2->setVisible(grid);
+    ui->AeroButton6->setEnabled(grid);
+    g_SendMode = grid ? 2 : 1;
+}
+
+void SendPage::prepareForLoad()
+{
+    m_numbers->clear();
+    m_numbers->publish();
+    CountList();
+    ui->DTPicker1->setDate(QDate::currentDate());
+    const QTime now = QTime::currentTime();
+    ui->DTPicker2->setTime(QTime(now.hour(), now.minute()));
+    ui->ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void SendPage::setLengthRule(int charsPerSms)
+{
+    ui->Label4->setText(charsPerSms == 70 ? QStringLiteral("手机短信70字/条；超过70字每条短信增加分隔符“(x/y)”")
+                                          : QStringLiteral("手机短信%1字/条；").arg(charsPerSms));
+}
+
+// ---- plain number list ----
+
+int SendPage::AddNumberLines(const QString& text)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    // Only short texts go to the white list: a bulk paste would flood the upload queue.
+    bool queue = g_Online && lines.size() - 1 < 30;
+    int added = 0;
+    QPointer<SendPage> self(this);
+    for (const QString& line : lines) {
+        QString number = trimBlanks(line);
+        number.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
+        if (IsMobileNumber(number)) {
+            m_numbers->add(number);
+            ++added;
+            if (queue)
+                queue = runReporting(this, [&number] { AddPreference(number); });
+        }
+        // Keep the window painting during a long paste; each addition above is one whole step.
+        QCoreApplication::processEvents();
+        if (!self)
+            break;
+    }
+    return added;
+}
+
+int SendPage::DelRepeat()
+{
+    const int removed = m_numbers->removeAdjacentDuplicates();
+    CountList();
+    return removed;
+}
+
+void SendPage::CountList()
+{
+    const int count = m_numbers->count();
+    ui->Label5->setText(QStringLiteral("一共%1个号码").arg(count));
+    ui->AeroButton43->setEnabled(count >= 1);
+    ui->AeroButton44->setEnabled(count >= 1);
+    ui->AeroButton45->setEnabled(count >= 1);
+}
+
+void SendPage::AeroButton48_Click()
+{
+    const QString text = ui->Text10->text();
+    if (trimBlanks(text).isEmpty()) {
+        MsgBox(QStringLiteral("请先输入手机号码！"), QStringLiteral("提示"), Desktop::Icon::Information,
+               Desktop::Buttons::Ok, this);
+        ui->Text10->setFocus();
+        return;
+    }
+    QString copy = text;
+    if (IsMobileNumber(copy)) {
+        m_numbers->add(text);
+        DelRepeat();
+        if (g_Online)
+            runReporting(this, [&text] { AddPreference(text); });
+        ui->Text10->clear();
+    } else {
+        AddNumberLines(text);
+        DelRepeat();
+        ui->Text10->clear();
+    }
+    ui->Text10->setFocus();
+}
+
+void SendPage::Text10_Change()
+{
+    if (ui->Text10->text().size() > 10)
+        AeroButton48_Click();
+}
+
+void SendPage::pasteIntoList()
+{
+    const QString text = QApplication::clipboard()->text();
+    if (!text.isEmpty())
+        AddNumberLines(text);
+    DelRepeat();
+}
+
+void SendPage::AeroButton44_Click()
+{
+    m_numbers->clear();
+    CountList();
+}
+
+void SendPage::AeroButton45_Click()
+{
+    m_numbers->removeShown(ui->XmcfListBox1->selectionModel()->selectedIndexes());
+    CountList();
+}
+
+void SendPage::AeroButton43_Click()
+{
+    QString path;
+    for (;;) {
+        path = Desktop::instance().saveFile(QStringLiteral("文本文件(*.txt)|*.txt"), this);
+        if (path.isEmpty())
+            return;
+        if (!QFileInfo::exists(path))
+            break;
+        MsgBox(QStringLiteral("已经存在一个相同名字的文件，请更换其他名字！"), QStringLiteral("文件已存在"),
+               Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+    }
+    try {
+        SaveNumberList(path, m_numbers->texts());
+    } catch (const HelperError& error) {
+        ShowProgramError(error, this);
+    }
+}
+
+void SendPage::AeroButton46_Click()
+{
+    try {
+        const QString path = Desktop::instance().openFile(kExcelFilter, this);
+        if (path.isEmpty())
+            return;
+        g_ExcelPath = path;
+        Q_EMIT excelSelectionImportRequested();
+    } catch (...) {
+        // Every failure of this import ends it silently.
+    }
+}
+
+void SendPage::AeroButton49_Click()
+{
+    Q_EMIT textImportRequested();
+}
+
+void SendPage::XmcfListBox1_MouseUp(int button, const QPoint& pos)
+{
+    if (button != 1) {
+        closePopup();
+        return;
+    }
+    if (!m_popup)
+        m_popup = new mouseMenu(*this);
+    const QPoint placed =
+        mouseMenu::placementTwips(ui->XmcfListBox1->pos() * 15, pos, window()->frameGeometry().topLeft() * 15);
+    m_popup->move(placed / 15);
+    m_popup->show();
+    m_popup->raise();
+}
+
+mouseMenu* SendPage::popup() const
+{
+    return m_popup.data();
+}
+
+void SendPage::closePopup()
+{
+    if (mouseMenu* popup = m_popup.data()) {
+        m_popup.clear();
+        popup->close();
+    }
+}
+
+// ---- grid ----
+
+void SendPage::BuildNumGrid()
+{
+    runReporting(this, [this] {
+        m_gridRs = std::make_unique<db::Recordset>();
+        m_gridRs->Open(QStringLiteral("select id,IsSelect,MobilePhone,A,B,C,D,E from [DraftBox] order by id"),
+                       sharedConnection(), db::LockType::Optimistic);
+        const int count = m_gridRs->RecordCount();
+        ui->Label9->setText(QStringLiteral("一共有%1个号码").arg(count));
+        ui->AeroButton4->setEnabled(count != 0);
+        ui->AeroButton10->setEnabled(count != 0);
+        ui->AeroButton11->setEnabled(count != 0);
+        LoadListView(*ui->ListView1, *m_gridRs);
+        m_gridRs->Close();
+    });
+}
+
+void SendPage::AeroButton1_Click()
+{
+    const QString text = ui->Text2->text();
+    const auto refuse = [this](const QString& message) {
+        MsgBox(message, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+        ui->Text2->setFocus();
+    };
+    if (trimBlanks(text).isEmpty()) {
+        refuse(QStringLiteral("请先输入手机号码！"));
+        return;
+    }
+    QString copy = text;
+    if (!IsMobileNumber(copy)) {
+        refuse(QStringLiteral("您输入的号码不是有效的手机号码！"));
+        return;
+    }
+    const bool inserted = runReporting(this, [&text] {
+        const bool repeat = IsInDraftBox(text);
+        sharedConnection().execute(QStringLiteral("insert into [DraftBox] (MobilePhone,IsRepeat)values('") +
+                                   SqlQuote(text) + QStringLiteral("',") +
+                                   (repeat ? QStringLiteral("True") : QStringLiteral("False")) + QStringLiteral(")"));
+    });
+    if (!inserted)
+        return;
+    BuildNumGrid();
+    if (g_Online)
+        runReporting(this, [&text] { AddPreference(text); });
+    ui->Text2->clear();
+    ui->Text2->setFocus();
+}
+
+void SendPage::Text2_Change()
+{
+    if (ui->Text2->text().size() > 10)
+        AeroButton1_Click();
+}
+
+void SendPage::AeroButton4_Click()
+{
+    const QString ids = GetCheckedIds(*ui->ListView1);
+    if (trimBlanks(ids).isEmpty()) {
+        MsgBox(QStringLiteral("你还没有选定任何数据！"), QStringLiteral("删除提示"), Desktop::Icon::Information,
+               Desktop::Buttons::Ok, this);
+        return;
+    }
+    runGridStatement(QStringLiteral("delete from [DraftBox] where id in (") + ids + QStringLiteral(")"));
+}
+
+void SendPage::AeroButton10_Click()
+{
+    runGridStatement(QStringLiteral("delete from [DraftBox]"));
+}
+
+void SendPage::AeroButton11_Click()
+{
+    runGridStatement(QStringLiteral("delete from [DraftBox] where IsRepeat = true"));
+}
+
+void SendPage::runGridStatement(const QString& sql)
+{
+    runReporting(this, [&sql] { sharedConnection().execute(sql); });
+    BuildNumGrid();
+}
+
+void SendPage::AeroButton3_Click()
+{
+    try {
+        const QString path = Desktop::instance().openFile(kExcelFilter, this);
+        if (path.isEmpty())
+            return;
+        g_ExcelPath = path;
+        Q_EMIT excelWorkbookImportRequested();
+        BuildNumGrid();
+    } catch (...) {
+        // Every failure of this import ends it silently.
+    }
+}
+
+void SendPage::AeroButton12_Click()
+{
+    Q_EMIT accessImportRequested();
+    BuildNumGrid();
+}
+
+// ---- editor ----
+
+void SendPage::Text1_Change()
+{
+    const int length = int(ui->Text1->toPlainText().size());
+    const int perPart = g_CharsPerSms.load();
+    ui->Label3->setText(QString::number(length));
+    try {
+        m_smsnumber = CountSmsParts(length, perPart);
+    } catch (const HelperError&) {
+        m_smsnumber = 0; // no part size known
+    }
+    ui->Label24->setText(QStringLiteral("当前短信分%1条发送").arg(m_smsnumber));
+    const QColor colour = length > perPart ? kOverLength : QColor(Qt::black);
+    setColour(ui->Text1, QPalette::Text, colour);
+    setColour(ui->Label24, QPalette::WindowText, colour);
+}
+
+void SendPage::insertIntoMessage(const QString& text)
+{
+    ui->Text1->insertPlainText(text);
+    ui->Text1->setFocus();
+}
+
+void SendPage::AeroButton14_Click()
+{
+    ui->Text1->clear();
+}
+
+void SendPage::AeroButton36_Click()
+{
+    insertIntoMessage(QStringLiteral("【") + g_EnterpriseSign + QStringLiteral("】"));
+}
+
+void SendPage::AeroButton6_Click()
+{
+    ColVar dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        insertIntoMessage(dialog.variable());
+}
+
+void SendPage::AeroCheckBox1_Click()
+{
+    const bool timed = ui->AeroCheckBox1->isChecked();
+    ui->DTPicker1->setEnabled(timed);
+    ui->DTPicker2->setEnabled(timed);
+}
+
+bool SendPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->XmcfListBox1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint inList = ui->XmcfListBox1->viewport()->mapTo(ui->XmcfListBox1, mouse->position().toPoint());
+        XmcfListBox1_MouseUp(listButtonCode(mouse->button()), inList);
+    } else if (watched == ui->Text1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        closePopup(); // a click in the editor closes the list's panel
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- named controls ----
+
+QGroupBox* SendPage::SendListBox1() const
+{
+    return ui->SendListBox1;
+}
+QGroupBox* SendPage::SendListBox2() const
+{
+    return ui->SendListBox2;
+}
+QListView* SendPage::XmcfListBox1() const
+{
+    return ui->XmcfListBox1;
+}
+QLineEdit* SendPage::Text10() const
+{
+    return ui->Text10;
+}
+QLabel* SendPage::Label5() const
+{
+    return ui->Label5;
+}
+ListView* SendPage::ListView1() const
+{
+    return ui->ListView1;
+}
+QLineEdit* SendPage::Text2() const
+{
+    return ui->Text2;
+}
+QLabel* SendPage::Label9() const
+{
+    return ui->Label9;
+}
+QPlainTextEdit* SendPage::Text1() const
+{
+    return ui->Text1;
+}
+QLabel* SendPage::Label3() const
+{
+    return ui->Label3;
+}
+QLabel* SendPage::Label4() const
+{
+    return ui->Label4;
+}
+QLabel* SendPage::Label24() const
+{
+    return ui->Label24;
+}
+QPushButton* SendPage::AeroButton6() const
+{
+    return ui->AeroButton6;
+}
+QPushButton* SendPage::AeroButton8() const
+{
+    return ui->AeroButton8;
+}
+QPushButton* SendPage::AeroButton2() const
+{
+    return ui->AeroButton2;
+}
+QCheckBox* SendPage::AeroCheckBox1() const
+{
+    return ui->AeroCheckBox1;
+}
+QDateEdit* SendPage::DTPicker1() const
+{
+    return ui->DTPicker1;
+}
+QTimeEdit* SendPage::DTPicker2() const
+{
+    return ui->DTPicker2;
+}

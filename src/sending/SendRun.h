@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class SmsCtrl;
+namespace db {
+class Connection;
+}
+
+// What a run reports while it goes, and how it asks whether to stop. The send dialog
+// implements it; once the dialog has closed it ignores the counts.
+class SendRunObserver
+{
+public:
+    virtual ~SendRunObserver() = default;
+    virtual void totalChanged(int total) = 0;
+    virtual void sentChanged(int sent) = 0;     // numbers taken into the run so far (also the progress)
+    virtual void successChanged(int success) = 0;
+    virtual void failChanged(int failed) = 0;
+    // Processes waiting window events, so that the dialog paints and its cancel answers.
+    virtual void yield() = 0;
+    virtual bool stopRequested() const = 0;
+};
+
+// One send run: the plain list in batches, the grid in batches, or the grid merged row by
+// row with its column variables. Everything the run writes is kept even when it stops or a
+// database statement fails (the failure is raised as db::DbError after what was written).
+class SendRun
+{
+public:
+    enum class Mode { List, GridBatch, Merge };
+    enum class Outcome { Completed, Stopped };
+
+    static constexpr int kBatchSize = 1000;
+
+    struct Input
+    {
+        int sendMode = 1;          // 1 plain list, otherwise the grid
+        QString text;              // the editor's text
+        QStringList listNumbers;   // the plain list, in its own order (list runs)
+        QString sendTime = QStringLiteral("0"); // "0" or the scheduled moment as seconds
+    };
+
+    SendRun(SmsCtrl& client, db::Connection& conn, SendRunObserver& observer);
+
+    static Mode modeFor(int sendMode, const QString& text);
+    // The text with "{%A列%}" … "{%E列%}" replaced by the given column values, in that order.
+    static QString fillVariables(const QString& text, const QStringList& columnsAtoE);
+
+    Outcome run(const Input& input);
+
+    int totalCount() const { return m_total; }
+    int sentCount() const { return m_sent; }
+    int successCount() const { return m_success; }
+    int failCount() const { return m_fail; }
+
+private:
+    struct Batch
+    {
+        QStringList numbers;
+        QStringList draftIds; // grid batch run: the [DraftBox] id of each number
+    };
+
+    Outcome runList(const Input& input);
+    Outcome runGridBatch(const Input& input);
+    Outcome runMerge(const Input& input);
+    qint64 addRunRow(const QString& message);
+    void completeRunRow(qint64 runId);
+    void sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime);
+    void recordOutcome(const QString& number, qint64 runId, bool ok);
+    static QString now();
+
+    SmsCtrl& m_client;
+    db::Connection& m_conn;
+    SendRunObserver& m_observer;
+    QString m_lastSmsId;
+    int m_total = 0;
+    int m_sent = 0;
+    int m_success = 0;
+    int m_fail = 0;
+};

@@ -1,0 +1,147 @@
+#include "HttpClient.h"
+#include "SandboxFixture.h"
+#include "ScopedEnv.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace {
+
+struct HostCase
+{
+    std::optional<QByteArray> env;
+    QString authority;
+};
+
+class SmsPlatformAuthorityTest : public ::testing::TestWithParam<HostCase>
+{
+};
+
+TEST_P(SmsPlatformAuthorityTest, DefaultsThePort)
+{
+    ScopedEnv env("QUORVEL_SMS_HOST", GetParam().env);
+    EXPECT_EQ(http::smsPlatformAuthority(), GetParam().authority);
+}
+
+INSTANTIATE_TEST_SUITE_P(Environment, SmsPlatformAuthorityTest,
+                         ::testing::Values(HostCase{std::nullopt, QStringLiteral("sms.quorvel.cn:3000")},
+                                           HostCase{QByteArray(""), QStringLiteral("sms.quorvel.cn:3000")},
+                                           HostCase{QByteArray("127.0.0.1:18080"), QStringLiteral("127.0.0.1:18080")},
+                                           HostCase{QByteArray("example.org"), QStringLiteral("example.org:3000")},
+                                           HostCase{QByteArray(" host:81 "), QStringLiteral("host:81")},
+                                           HostCase{QByteArray("http://host:82/"), QStringLiteral("host:82")},
+                                           HostCase{QByteArray("[::1]"), QStringLiteral("[::1]:3000")},
+                                           HostCase{QByteArray("[::1]:8080"), QStringLiteral("[::1]:8080")},
+                                           HostCase{QByteArray("::1"), QStringLiteral("[::1]:3000")}));
+
+class SupportHostTest : public ::testing::TestWithParam<HostCase>
+{
+};
+
+TEST_P(SupportHostTest, TakesTheEnvironmentAsGiven)
+{
+    ScopedEnv env("QUORVEL_SUPPORT_HOST", GetParam().env);
+    EXPECT_EQ(http::supportHost(), GetParam().authority);
+}
+
+INSTANTIATE_TEST_SUITE_P(Environment, SupportHostTest,
+                         ::testing::Values(HostCase{std::nullopt, QStringLiteral("www.quorvel.cn")},
+                                           HostCase{QByteArray("127.0.0.1:9"), QStringLiteral("127.0.0.1:9")},
+                                           HostCase{QByteArray("support.example"), QStringLiteral("support.example")}));
+
+class HttpClientTest : public SandboxFixture
+{
+protected:
+    void TearDown() override
+    {
+        http::clearTimeoutOverride();
+        SandboxFixture::TearDown();
+    }
+    QString url(const QString& path) const
+    {
+        return QStringLiteral("http://127.0.0.1:") + QString::number(sandboxPort()) + path;
+    }
+};
+
+TEST_F(HttpClientTest, GetCarriesTheFormHeadersAndNoBody)
+{
+    const http::Response response = http::get(url(QStringLiteral("/keyword/2011.txt")));
+
+    ASSERT_TRUE(response.ok) << response.error.toStdString();
+    EXPECT_EQ(response.status, 200);
+    const auto request = sandbox().lastRequest(QStringLiteral("keyword"));
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->method, "GET");
+    EXPECT_EQ(request->contentType, "application/x-www-form-urlencoded");
+    EXPECT_EQ(request->contentLength, "0");
+    EXPECT_TRUE(request->body.isEmpty());
+}
+
+TEST_F(HttpClientTest, PostSendsTheBodyWithItsLength)
+{
+    const QByteArray body(5000, 'a'); // large enough that no 100-continue round trip may be asked for
+    QElapsedTimer timer;
+    timer.start();
+
+    const http::Response response = http::post(url(QStringLiteral("/index.php?action=interface&op=x")), body);
+
+    ASSERT_TRUE(response.ok) << response.error.toStdString();
+    EXPECT_LT(timer.elapsed(), 900);
+    const auto request = sandbox().lastRequest(QStringLiteral("x"));
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->method, "POST");
+    EXPECT_EQ(request->body, body);
+    EXPECT_EQ(request->contentLength, "5000");
+}
+
+TEST_F(HttpClientTest, AnErrorStatusIsStillAReply)
+{
+    const http::Response response = http::get(url(QStringLiteral("/no/such/page")));
+
+    EXPECT_TRUE(response.ok);
+    EXPECT_EQ(response.status, 404);
+    EXPECT_FALSE(response.body.isEmpty());
+}
+
+TEST_F(HttpClientTest, ATransportFailureHasADescriptionAndNoBody)
+{
+    sandbox().dropConnection(QStringLiteral("keyword"));
+
+    const http::Response response = http::get(url(QStringLiteral("/keyword/2011.txt")));
+
+    EXPECT_FALSE(response.ok);
+    EXPECT_FALSE(response.error.isEmpty());
+    EXPECT_TRUE(response.body.isEmpty());
+}
+
+TEST_F(HttpClientTest, TheTotalTimeOutEndsAHungRequest)
+{
+    sandbox().setDelay(QStringLiteral("keyword"), 3000);
+    http::Options options;
+    options.totalTimeoutMs = 250;
+    QElapsedTimer timer;
+    timer.start();
+
+    const http::Response response = http::get(url(QStringLiteral("/keyword/2011.txt")), options);
+
+    EXPECT_FALSE(response.ok);
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST_F(HttpClientTest, TheOverrideShortensEveryRequest)
+{
+    sandbox().setDelay(QStringLiteral("keyword"), 3000);
+    http::setTimeoutOverride(200, 200);
+    QElapsedTimer timer;
+    timer.start();
+
+    EXPECT_FALSE(http::get(url(QStringLiteral("/keyword/2011.txt"))).ok);
+    EXPECT_LT(timer.elapsed(), 2000);
+
+    http::clearTimeoutOverride();
+    sandbox().clearFaults();
+    EXPECT_TRUE(http::get(url(QStringLiteral("/keyword/2011.txt"))).ok);
+}
+
+} // namespace

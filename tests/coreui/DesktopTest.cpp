@@ -1,0 +1,314 @@
+#include "Desktop.h"
+#include "DataStore.h"
+#include "ErrorBoxes.h"
+#include "PublicFunction.h"
+#include "ScriptedDesktop.h"
+#include "TestProgramFolder.h"
+#include "db/DbError.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Icon = Desktop::Icon;
+using Buttons = Desktop::Buttons;
+using Answer = Desktop::Answer;
+
+// ---- filters ---------------------------------------------------------------------------
+
+struct FilterCase
+{
+    QString oldForm;
+    QString qtForm;
+};
+
+class ToQtFilterTest : public ::testing::TestWithParam<FilterCase>
+{
+};
+
+TEST_P(ToQtFilterTest, Converts)
+{
+    EXPECT_EQ(Desktop::toQtFilter(GetParam().oldForm), GetParam().qtForm);
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, ToQtFilterTest,
+                         ::testing::Values(FilterCase{u"文本文件(*.txt)|*.txt"_qs, u"文本文件(*.txt) (*.txt)"_qs},
+                                           FilterCase{u"Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx"_qs,
+                                                      u"Excel文件(*.xls,*.xlsx) (*.xls *.xlsx)"_qs},
+                                           FilterCase{u"文本文件(*.txt)|*.txt|所有文件(*.*)|*.*"_qs,
+                                                      u"文本文件(*.txt) (*.txt);;所有文件(*.*) (*.*)"_qs},
+                                           FilterCase{u"备份文件|*.bak; *.mdb"_qs, u"备份文件 (*.bak *.mdb)"_qs},
+                                           FilterCase{u"数据库(*.mdb)"_qs, u"数据库(*.mdb)"_qs},
+                                           FilterCase{u""_qs, u""_qs}));
+
+// ---- the production desktop, driven through the real dialogs ---------------------------
+
+// Runs check on the modal dialog as soon as it is up (the dialogs block until closed).
+void onModal(std::function<void(QWidget*)> check)
+{
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, check] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            check(modal);
+        }
+    });
+    poll->start(10);
+}
+
+void click(QWidget* modal, QMessageBox::StandardButton which)
+{
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    box->button(which)->click();
+}
+
+TEST(QtDesktop, YesNoBoxShowsTitleTextAndIconAndReturnsTheAnswer)
+{
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    onModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        click(modal, QMessageBox::No);
+    });
+    EXPECT_EQ(Desktop::instance().message(u"确定退出程序吗？\r\n第二行"_qs, u"退出确认"_qs, Icon::Question,
+                                          Buttons::YesNo, nullptr),
+              Answer::No);
+    EXPECT_EQ(title, u"退出确认"_qs);
+    EXPECT_EQ(text, u"确定退出程序吗？\n第二行"_qs);
+    EXPECT_EQ(icon, QMessageBox::Question);
+
+    onModal([](QWidget* modal) { click(modal, QMessageBox::Yes); });
+    EXPECT_EQ(MsgBox(u"?"_qs, u"t"_qs, Icon::Question, Buttons::YesNo), Answer::Yes);
+}
+
+TEST(QtDesktop, EmptyTitleShowsTheProgramTitle)
+{
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    onModal([&](QWidget* modal) {
+        title = modal->windowTitle();
+        icon = qobject_cast<QMessageBox*>(modal)->icon();
+        click(modal, QMessageBox::Ok);
+    });
+    EXPECT_EQ(MsgBox(u"x"_qs, QString(), Icon::Exclamation), Answer::Ok);
+    EXPECT_EQ(title, u"Quorvel2011"_qs);
+    EXPECT_EQ(icon, QMessageBox::Warning);
+}
+
+TEST(QtDesktop, SaveDialogLeavesTheOverwriteQuestionToTheCaller)
+{
+    bool confirms = true;
+    QStringList filters;
+    onModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        filters = dialog->nameFilters();
+        dialog->reject();
+    });
+    EXPECT_EQ(Desktop::instance().saveFile(u"文本文件(*.txt)|*.txt"_qs, nullptr), QString());
+    EXPECT_FALSE(confirms);
+    EXPECT_EQ(filters, QStringList{u"文本文件(*.txt) (*.txt)"_qs});
+}
+
+// ---- the scripted desktop --------------------------------------------------------------
+
+TEST(ScriptedDesktop, AnswersExpectedCallsInOrder)
+{
+    ScriptedDesktop desktop;
+    desktop.expectMessage(u"确定退出程序吗？"_qs, u"退出确认"_qs, Icon::Question, Buttons::YesNo, Answer::Yes)
+        .expectOpenFile(ScriptedDesktop::contains(u"*.txt"_qs), u"/tmp/a.txt"_qs)
+        .expectSaveFile(ScriptedDesktop::anyText(), QString())
+        .expectStartProgram(ScriptedDesktop::startsWith(u"/opt/"_qs), false)
+        .expectOpenUrl(::testing::Matcher<QString>(::testing::Truly([](const QString& u) { return u.size() > 3; })))
+        .expectMessage("no title", QString());
+
+    EXPECT_EQ(MsgBox(u"确定退出程序吗？"_qs, u"退出确认"_qs, Icon::Question, Buttons::YesNo), Answer::Yes);
+    EXPECT_EQ(Desktop::instance().openFile(u"文本文件(*.txt)|*.txt"_qs, nullptr), u"/tmp/a.txt"_qs);
+    EXPECT_EQ(Desktop::instance().saveFile(u"x"_qs, nullptr), QString());
+    EXPECT_FALSE(Desktop::instance().startProgram(u"/opt/update"_qs));
+    EXPECT_TRUE(Desktop::instance().openUrl(u"http://help"_qs));
+    // An empty title is the program's title, on both sides.
+    EXPECT_EQ(MsgBox(u"no title"_qs, u"Quorvel2011"_qs), Answer::Ok);
+    EXPECT_FALSE(desktop.pending());
+    ASSERT_EQ(desktop.calls().size(), 6u);
+    EXPECT_EQ(desktop.calls(ScriptedDesktop::Kind::OpenUrl).at(0).text, u"http://help"_qs);
+}
+
+TEST(ScriptedDesktop, ExitThrowsWithTheCode)
+{
+    ScriptedDesktop desktop;
+    try {
+        Desktop::instance().exitNow(3);
+        FAIL() << "exitNow returned";
+    } catch (const ScriptedDesktop::Exited& e) {
+        EXPECT_EQ(e.code, 3);
+    }
+    ASSERT_EQ(desktop.calls().size(), 1u);
+    EXPECT_EQ(desktop.calls()[0].kind, ScriptedDesktop::Kind::Exit);
+}
+
+struct UnexpectedCase
+{
+    const char* name;
+    std::function<void(ScriptedDesktop&)> script;
+    std::function<void()> act;
+    const char* failureText;
+};
+
+class ScriptedDesktopUnexpectedTest : public ::testing::TestWithParam<UnexpectedCase>
+{
+};
+
+// A stray call fails once and leaves the script in place, so the expected call still fits after it.
+TEST_P(ScriptedDesktopUnexpectedTest, FailsTheTestAndAnswersHarmlessly)
+{
+    const UnexpectedCase& c = GetParam();
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDesktop desktop;
+            c.script(desktop);
+            c.act();
+            desktop.verifyAllConsumed();
+        },
+        c.failureText);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, ScriptedDesktopUnexpectedTest,
+    ::testing::Values(
+        UnexpectedCase{
+            "NothingExpected", [](ScriptedDesktop&) {},
+            [] { EXPECT_EQ(MsgBox(u"删除吗"_qs, u"删除确认"_qs, Icon::Question, Buttons::YesNo), Answer::No); },
+            "unexpected call: message(\"删除吗\""},
+        UnexpectedCase{"WrongText", [](ScriptedDesktop& d) { d.expectMessage(u"a"_qs, u"提示"_qs, Icon::Exclamation); },
+                       [] {
+                           MsgBox(u"b"_qs, u"提示"_qs, Icon::Exclamation);
+                           MsgBox(u"a"_qs, u"提示"_qs, Icon::Exclamation);
+                       },
+                       "the next expected call is: message(\"a\""},
+        UnexpectedCase{"WrongTitle", [](ScriptedDesktop& d) { d.expectMessage(u"a"_qs, u"提示"_qs); },
+                       [] {
+                           MsgBox(u"a"_qs, u"完成"_qs);
+                           MsgBox(u"a"_qs, u"提示"_qs);
+                       },
+                       "title \"完成\""},
+        UnexpectedCase{"WrongIcon", [](ScriptedDesktop& d) { d.expectMessage(u"a"_qs, u"提示"_qs, Icon::Information); },
+                       [] {
+                           MsgBox(u"a"_qs, u"提示"_qs, Icon::Exclamation);
+                           MsgBox(u"a"_qs, u"提示"_qs, Icon::Information);
+                       },
+                       "exclamation"},
+        UnexpectedCase{"WrongButtons",
+                       [](ScriptedDesktop& d) { d.expectMessage(u"a"_qs, u"提示"_qs, Icon::None, Buttons::Ok); },
+                       [] {
+                           MsgBox(u"a"_qs, u"提示"_qs, Icon::None, Buttons::YesNo);
+                           MsgBox(u"a"_qs, u"提示"_qs, Icon::None, Buttons::Ok);
+                       },
+                       "Yes/No"},
+        UnexpectedCase{"WrongKind", [](ScriptedDesktop& d) { d.expectOpenFile(ScriptedDesktop::anyText(), u"/a"_qs); },
+                       [] {
+                           EXPECT_EQ(Desktop::instance().saveFile(u"f"_qs, nullptr), QString());
+                           EXPECT_EQ(Desktop::instance().openFile(u"f"_qs, nullptr), u"/a"_qs);
+                       },
+                       "unexpected call: saveFile"},
+        UnexpectedCase{"UnexpectedProgramStart", [](ScriptedDesktop&) {},
+                       [] { EXPECT_FALSE(Desktop::instance().startProgram(u"/x/update"_qs)); },
+                       "startProgram(\"/x/update\")"},
+        UnexpectedCase{"NeverMade", [](ScriptedDesktop& d) { d.expectOpenUrl(u"http://a"_qs); }, [] {},
+                       "expected call never made: openUrl(\"http://a\")"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ScriptedDesktop, DestructorReportsExpectationsNeverMet)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDesktop desktop;
+            desktop.expectStartProgram(u"/x/update"_qs);
+        },
+        "expected call never made: startProgram");
+}
+
+TEST(ScriptedDesktop, UninstallsItselfWhenDestroyed)
+{
+    Desktop* scripted = nullptr;
+    {
+        ScriptedDesktop desktop;
+        scripted = &Desktop::instance();
+        EXPECT_EQ(scripted, &desktop);
+    }
+    EXPECT_NE(&Desktop::instance(), scripted);
+}
+
+// ---- the shared error boxes ------------------------------------------------------------
+
+TEST(ErrorBoxes, ProgramErrorShowsNumberAndDescription)
+{
+    ScriptedDesktop desktop;
+    desktop.expectMessage(u"错误号：3024\r\n错误描述：找不到文件"_qs, u"程序出错"_qs, Icon::Information)
+        .expectMessage(u"错误号：75\r\n错误描述：路径/文件访问错误"_qs, u"程序出错"_qs, Icon::Information)
+        .expectMessage(u"错误号：32755\r\n错误描述：x"_qs, u"程序出错"_qs, Icon::Information);
+    ShowProgramError(db::DbError(3024, u"找不到文件"_qs));
+    ShowProgramError(HelperError(75, u"路径/文件访问错误"_qs));
+    ShowProgramError(32755, u"x"_qs);
+}
+
+} // namespace
+
+namespace {
+
+TEST(OpenDatabaseBox, MissingFileShowsTheNumberAndDescriptionAndEndsTheProgram)
+{
+    TestProgramFolder folder;
+    ScriptedDesktop desktop;
+    desktop.expectMessage(u"错误号：3024\r\n错误描述：找不到文件 '"_qs + folder.path(u"missing.mdb"_qs) + u"'。"_qs,
+                          u"打开本地数据库出错"_qs, Icon::Information);
+    try {
+        OpenDatabase(u"missing.mdb"_qs);
+        FAIL() << "the program went on";
+    } catch (const ScriptedDesktop::Exited& e) {
+        EXPECT_EQ(e.code, 1);
+    }
+    EXPECT_FALSE(QFile::exists(folder.path(u"missing.mdb"_qs))) << "nothing is created";
+}
+
+TEST(OpenDatabaseBox, FileOfAnotherKindShowsTheBoxAndEndsTheProgram)
+{
+    TestProgramFolder folder;
+    QFile junk(folder.path(u"junk.mdb"_qs));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'j'));
+    junk.close();
+
+    ScriptedDesktop desktop;
+    // The engine cannot tell such a file from one with another password; either number will do.
+    desktop.expectMessage(ScriptedDesktop::startsWith(u"错误号：30"_qs), u"打开本地数据库出错"_qs, Icon::Information);
+    EXPECT_THROW(OpenDatabase(u"junk.mdb"_qs), ScriptedDesktop::Exited);
+}
+
+TEST(OpenDatabaseBox, GoodFileOpensWithoutAnyBox)
+{
+    TestProgramFolder folder;
+    folder.createDatabase(u"own.mdb"_qs, u"CREATE TABLE t (id INTEGER PRIMARY KEY);"_qs);
+    ScriptedDesktop desktop; // any box would fail the test
+    OpenDatabase(u"own.mdb"_qs);
+    ASSERT_TRUE(g_Conn);
+    EXPECT_EQ(g_Conn->scalar(u"select count(*) from t"_qs).toInt(), 0);
+    EXPECT_TRUE(desktop.calls().empty());
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+#include "CodePage.h"
+#include "GlobalState.h"
+#include "HttpClient.h"
+#include "SandboxFixture.h"
+#include "ScopedEnv.h"
+#include "SmsCtrl.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+namespace {
+
+class SandboxServerTest : public SandboxFixture
+{
+protected:
+    http::Response get(const QString& path) { return http::get(QStringLiteral("http://") + authority() + path); }
+    QString authority() const { return QStringLiteral("127.0.0.1:") + QString::number(sandboxPort()); }
+};
+
+TEST_F(SandboxServerTest, UpdateQueryNamesTheLatestVersionAndAPackageHere)
+{
+    sandbox().setLatestVersion(QStringLiteral("2.0.1"));
+    sandbox().setPackage(QStringLiteral("2.0.1.pag"), QByteArray("\x00\x01pkg", 5));
+
+    const http::Response reply = get(QStringLiteral("/update.php?username=%D5%C5"));
+
+    ASSERT_TRUE(reply.ok);
+    const QStringList lines = codepage::decode(reply.body).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("2.0.1"));
+    EXPECT_EQ(lines[1], QStringLiteral("http://") + authority() + QStringLiteral("/update/2.0.1.pag"));
+    EXPECT_EQ(sandbox().lastRequest(QStringLiteral("update"))->target, "/update.php?username=%D5%C5");
+
+    sandbox().setPackageChunked(true);
+    const http::Response package = http::get(lines[1]);
+    ASSERT_TRUE(package.ok);
+    EXPECT_EQ(package.body, QByteArray("\x00\x01pkg", 5));
+    EXPECT_EQ(get(QStringLiteral("/update/9.pag")).status, 404);
+}
+
+TEST_F(SandboxServerTest, KeywordListIsGbkLinesAndPagesAreChineseHtml)
+{
+    sandbox().setKeywords({QStringLiteral("发票"), QStringLiteral("赌博")});
+
+    const http::Response words = get(QStringLiteral("/keyword/2011.txt"));
+    ASSERT_TRUE(words.ok);
+    EXPECT_EQ(words.body, codepage::encode(QStringLiteral("发票\r\n赌博")));
+
+    for (const char* page : {"/parts/public.html", "/parts/newWeather.html", "/parts/service.html"}) {
+        const http::Response reply = get(QString::fromLatin1(page));
+        EXPECT_EQ(reply.status, 200) << page;
+        EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QStringLiteral("<html"))) << page;
+    }
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("parts")), 3);
+}
+
+TEST_F(SandboxServerTest, AFaultLastsForTheGivenNumberOfRequests)
+{
+    sandbox().scriptReply(QStringLiteral("keyword"), "scripted", 2);
+
+    EXPECT_EQ(get(QStringLiteral("/keyword/2011.txt")).body, "scripted");
+    EXPECT_EQ(get(QStringLiteral("/keyword/2011.txt")).body, "scripted");
+    EXPECT_NE(get(QStringLiteral("/keyword/2011.txt")).body, "scripted");
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("keyword")), 3);
+}
+
+struct PartsCase
+{
+    int charsPerSms;
+    int length;
+    int parts;
+};
+
+class SandboxChargeTest : public SandboxFixture, public ::testing::WithParamInterface<PartsCase>
+{
+};
+
+TEST_P(SandboxChargeTest, ChargesNumbersTimesParts)
+{
+    const PartsCase& c = GetParam();
+    sandbox().addAccount({QStringLiteral("u"), QStringLiteral("p"), 1000, c.charsPerSms});
+    SmsCtrl client;
+    client.username = QStringLiteral("u");
+    client.password = QStringLiteral("p");
+    QString text(c.length, QChar(0x4E2D));
+    QString numbers = QStringLiteral("13800000000;13800000001;13800000002");
+
+    ASSERT_TRUE(client.SendMessage(text, numbers, QStringLiteral("0"))) << client.ErrMsg.toStdString();
+
+    EXPECT_EQ(sandbox().sends().last().parts, c.parts);
+    EXPECT_EQ(sandbox().account(QStringLiteral("u"))->balance, 1000 - 3 * c.parts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SandboxChargeTest,
+                         ::testing::Values(PartsCase{70, 1, 1}, PartsCase{70, 70, 1}, PartsCase{70, 71, 2},
+                                           PartsCase{70, 130, 2}, PartsCase{70, 131, 3}, PartsCase{60, 60, 1},
+                                           PartsCase{60, 61, 2}));
+
+TEST(SandboxProgramTest, ServesAnAccountsFileAndStopsOnSigterm)
+{
+    const QString program = QStringLiteral(QUORVEL_PROGRAM_DIR "/quorvel-sandbox");
+    if (!QFile::exists(program))
+        GTEST_SKIP() << "quorvel-sandbox is not built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile accounts(dir.filePath(QStringLiteral("accounts.txt")));
+    ASSERT_TRUE(accounts.open(QIODevice::WriteOnly));
+    accounts.write("# name password balance chars\n\n李四 secret 250 60\n");
+    accounts.close();
+    SandboxServer probe;
+    const int port = probe.start();
+    probe.stop();
+
+    QProcess process;
+    process.start(program, {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
+                            QStringLiteral("--accounts"), accounts.fileName()});
+    ASSERT_TRUE(process.waitForReadyRead(5000));
+    EXPECT_EQ(process.readLine(), QByteArray("listening on 127.0.0.1:") + QByteArray::number(port) + "\n");
+
+    ScopedEnv host("QUORVEL_SMS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(port));
+    ResetGlobalState();
+    SmsCtrl client;
+    QString user = QStringLiteral("李四");
+    QString pass = QStringLiteral("secret");
+    EXPECT_TRUE(client.Login(user, pass)) << client.ErrMsg.toStdString();
+    EXPECT_EQ(client.Balance, 250);
+    EXPECT_EQ(g_CharsPerSms.load(), 60);
+    ResetGlobalState();
+
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST(SandboxProgramTest, RefusesANonLoopbackAddress)
+{
+    const QString program = QStringLiteral(QUORVEL_PROGRAM_DIR "/quorvel-sandbox");
+    if (!QFile::exists(program))
+        GTEST_SKIP() << "quorvel-sandbox is not built";
+    QProcess process;
+    process.start(program, {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:18099")});
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_NE(process.exitCode(), 0);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,518 @@
+#include "GlobalState.h"
+#include "HttpClient.h"
+#include "SandboxFixture.h"
+#include "SmsCtrl.h"
+
+#include <QDomDocument>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+const QString kFail = QStringLiteral("连接平台服务器失败,请检查网络！");
+const QString kKept = QStringLiteral("kept");
+
+QByteArray sendXml(const QByteArray& code, const QByteArray& smsId = QByteArray())
+{
+    QByteArray xml = "<sendresult><errorcode>" + code + "</errorcode>";
+    if (!smsId.isEmpty())
+        xml += "<SMSID>" + smsId + "</SMSID>";
+    return xml + "</sendresult>";
+}
+
+QString parserReason(const QByteArray& reply)
+{
+    QDomDocument document;
+    QString reason;
+    document.setContent(QString::fromLatin1(reply), &reason);
+    return reason;
+}
+
+class SmsCtrlTest : public SandboxFixture
+{
+protected:
+    void SetUp() override
+    {
+        SandboxFixture::SetUp();
+        ResetGlobalState();
+        client.username = QStringLiteral("demo");
+        client.password = QStringLiteral("demo123");
+        client.ErrMsg = kKept;
+    }
+    void TearDown() override
+    {
+        http::clearTimeoutOverride();
+        ResetGlobalState();
+        SandboxFixture::TearDown();
+    }
+
+    bool send(const QString& text, const QString& numbers, const QVariant& sendtime = QStringLiteral("0"))
+    {
+        QString message = text;
+        QString phones = numbers;
+        return client.SendMessage(message, phones, sendtime);
+    }
+    bool login(const QString& user, const QString& pass)
+    {
+        QString u = user;
+        QString p = pass;
+        return client.Login(u, p);
+    }
+    bool changePassword(const QString& oldpass, const QString& newpass)
+    {
+        QString o = oldpass;
+        QString n = newpass;
+        return client.ChangePassword(o, n);
+    }
+
+    SmsCtrl client;
+};
+
+TEST_F(SmsCtrlTest, LoginSendsTrimmedCredentialsAndTakesBalanceAndCharsPerMessage)
+{
+    sandbox().addAccount({QStringLiteral("张三"), QStringLiteral("p w"), 321, 60});
+    QString user = QStringLiteral(" 张三 ");
+    QString pass = QStringLiteral(" p w ");
+
+    ASSERT_TRUE(client.Login(user, pass));
+
+    EXPECT_EQ(user, QStringLiteral("张三"));
+    EXPECT_EQ(pass, QStringLiteral("p w"));
+    EXPECT_EQ(client.Balance, 321);
+    EXPECT_EQ(g_CharsPerSms.load(), 60);
+    EXPECT_EQ(client.ErrMsg, kKept);
+    const auto request = sandbox().lastRequest(QStringLiteral("login"));
+    ASSERT_TRUE(request);
+    const QByteArray body = "action=interface&op=login&username=%E5%BC%A0%E4%B8%89&userpwd=p%20w";
+    EXPECT_EQ(request->method, "POST");
+    EXPECT_EQ(request->target, "/index.php?" + body);
+    EXPECT_EQ(request->body, body);
+    EXPECT_EQ(request->contentType, "application/x-www-form-urlencoded");
+    EXPECT_EQ(request->contentLength, QByteArray::number(body.size()));
+}
+
+struct LoginFailure
+{
+    const char* name;
+    QByteArray reply; // empty: the sandbox answers for a wrong password
+    QString errMsgPrefix;
+    bool balanceSet;
+};
+
+class SmsCtrlLoginFailureTest : public SmsCtrlTest, public ::testing::WithParamInterface<LoginFailure>
+{
+};
+
+TEST_P(SmsCtrlLoginFailureTest, ReportsTheFailure)
+{
+    const LoginFailure& c = GetParam();
+    if (!c.reply.isEmpty())
+        sandbox().scriptReply(QStringLiteral("login"), c.reply);
+    client.Balance = 7;
+
+    EXPECT_FALSE(login(QStringLiteral("demo"), c.reply.isEmpty() ? QStringLiteral("wrong") : QStringLiteral("demo123")));
+
+    EXPECT_TRUE(client.ErrMsg.startsWith(c.errMsgPrefix)) << client.ErrMsg.toStdString();
+    EXPECT_EQ(client.Balance, c.balanceSet ? 55 : 7);
+    EXPECT_EQ(g_CharsPerSms.load(), 70);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, SmsCtrlLoginFailureTest,
+    ::testing::Values(
+        LoginFailure{"WrongPassword", {}, QStringLiteral("帐号或者密码错误！"), false},
+        LoginFailure{"OtherCode", "<result><errorcode>0</errorcode></result>", QStringLiteral("帐号或者密码错误！"),
+                     false},
+        LoginFailure{"MissingBalance", "<result><errorcode>1</errorcode></result>", kFail + QStringLiteral("\r\n"),
+                     false},
+        LoginFailure{"BalanceNoNumber", "<result><errorcode>1</errorcode><balance>x</balance></result>",
+                     kFail + QStringLiteral("\r\n"), false},
+        LoginFailure{"MissingSmsNum", "<result><errorcode>1</errorcode><balance>55</balance></result>",
+                     kFail + QStringLiteral("\r\n"), true},
+        // Zero characters per message would divide by zero in every later part count.
+        LoginFailure{"ZeroSmsNum", "<result><errorcode>1</errorcode><balance>55</balance><smsNum>0</smsNum></result>",
+                     kFail + QStringLiteral("\r\n"), true},
+        LoginFailure{"NoRoot", "<other><errorcode>1</errorcode></other>", kFail + QStringLiteral("\r\n"), false},
+        LoginFailure{"TruncatedDoubleByte", "<result>\xC4", kFail + QStringLiteral("\r\n"), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SmsCtrlTest, LoginReplyThatIsNoXmlGivesTheParsersReason)
+{
+    const QByteArray reply = "<html><body>busy";
+    sandbox().scriptReply(QStringLiteral("login"), reply);
+
+    EXPECT_FALSE(login(QStringLiteral("demo"), QStringLiteral("demo123")));
+
+    ASSERT_FALSE(parserReason(reply).isEmpty());
+    EXPECT_EQ(client.ErrMsg, QStringLiteral("服务器错误: ") + parserReason(reply));
+}
+
+TEST_F(SmsCtrlTest, SendMessageSendsTheExactFormAndRecordsTheBatch)
+{
+    client.SmsID = QString();
+    client.MobileCount = 2;
+    QString message = QStringLiteral(" 你好 ");
+    QString numbers = QStringLiteral("13800000000;13900000000 ");
+
+    ASSERT_TRUE(client.SendMessage(message, numbers, QVariant(qint64(1700000000))));
+
+    EXPECT_EQ(message, QStringLiteral("你好"));
+    EXPECT_EQ(numbers, QStringLiteral("13800000000;13900000000"));
+    const auto request = sandbox().lastRequest(QStringLiteral("sendmess"));
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->target, "/index.php?action=interface&op=sendmess");
+    EXPECT_EQ(request->body, "username=demo&userpwd=demo123&mobiles=13800000000%3B13900000000"
+                             "&content=%E4%BD%A0%E5%A5%BD&logid=&mobilecount=2&sendtime=1700000000");
+    const auto sends = sandbox().sends();
+    ASSERT_EQ(sends.size(), 1);
+    EXPECT_EQ(client.ReturnSmsID, sends[0].smsId);
+    EXPECT_EQ(sends[0].content, QStringLiteral("你好"));
+    EXPECT_EQ(sends[0].numbers, QStringList({QStringLiteral("13800000000"), QStringLiteral("13900000000")}));
+    EXPECT_EQ(sandbox().account(QStringLiteral("demo"))->balance, 100000 - 2);
+    EXPECT_EQ(client.ErrMsg, kKept);
+
+    // The next batch names the previous one.
+    client.SmsID = client.ReturnSmsID;
+    ASSERT_TRUE(send(QStringLiteral("x"), QStringLiteral("13800000001"), QVariant()));
+    EXPECT_EQ(sandbox().sends().last().logid, sends[0].smsId);
+    EXPECT_TRUE(sandbox().lastRequest(QStringLiteral("sendmess"))->body.endsWith("&sendtime="));
+}
+
+struct SendCase
+{
+    const char* name;
+    std::function<void(SandboxServer&, SmsCtrl&)> arrange;
+    QString text;
+    QString numbers;
+    QString errMsg;
+};
+
+class SmsCtrlSendRefusedTest : public SmsCtrlTest, public ::testing::WithParamInterface<SendCase>
+{
+};
+
+TEST_P(SmsCtrlSendRefusedTest, LeavesThePlatformsTextAndNoSend)
+{
+    const SendCase& c = GetParam();
+    client.ReturnSmsID = QStringLiteral("old");
+    c.arrange(sandbox(), client);
+
+    EXPECT_FALSE(send(c.text, c.numbers));
+
+    EXPECT_EQ(client.ErrMsg, c.errMsg);
+    EXPECT_EQ(client.ReturnSmsID, QStringLiteral("old"));
+    EXPECT_TRUE(sandbox().sends().isEmpty());
+}
+
+QString manyNumbers(int count)
+{
+    QStringList numbers;
+    for (int i = 0; i < count; ++i)
+        numbers << QString::number(13000000000LL + i);
+    return numbers.join(QLatin1Char(';'));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Platform, SmsCtrlSendRefusedTest,
+    ::testing::Values(
+        SendCase{"EmptyUser", [](SandboxServer&, SmsCtrl& c) { c.username = QString(); }, QStringLiteral("hi"),
+                 QStringLiteral("13800000000"), QStringLiteral("用户名或密码为空")},
+        SendCase{"WrongPassword", [](SandboxServer&, SmsCtrl& c) { c.password = QStringLiteral("x"); },
+                 QStringLiteral("hi"), QStringLiteral("13800000000"), QStringLiteral("用户名或者密码错误")},
+        SendCase{"Locked",
+                 [](SandboxServer& s, SmsCtrl&) {
+                     s.addAccount({QStringLiteral("demo"), QStringLiteral("demo123"), 10, 70, true});
+                 },
+                 QStringLiteral("hi"), QStringLiteral("13800000000"), QStringLiteral("用户名已经被锁定")},
+        SendCase{"EmptyContent", [](SandboxServer&, SmsCtrl&) {}, QStringLiteral("   "), QStringLiteral("13800000000"),
+                 QStringLiteral("发送内容为空")},
+        // 71 characters are two parts of 65 at 70 per message: 2 numbers cost 4.
+        SendCase{"BalanceTooLow", [](SandboxServer& s, SmsCtrl&) { s.setBalance(QStringLiteral("demo"), 3); },
+                 QString(71, QLatin1Char('a')), QStringLiteral("13800000000;13800000001"), QStringLiteral("余额不足")},
+        SendCase{"NoValidNumber", [](SandboxServer&, SmsCtrl&) {}, QStringLiteral("hi"),
+                 QStringLiteral("123;abc;0800000000"), QStringLiteral("没有正确的号码")},
+        SendCase{"UnknownLogId", [](SandboxServer&, SmsCtrl& c) { c.SmsID = QStringLiteral("999"); },
+                 QStringLiteral("hi"), QStringLiteral("13800000000"), QStringLiteral("LogId错误！")},
+        SendCase{"Keyword", [](SandboxServer& s, SmsCtrl&) { s.setKeywords({QStringLiteral("发票")}); },
+                 QStringLiteral("代开发票"), QStringLiteral("13800000000"), QStringLiteral("内容里有关键字")},
+        SendCase{"TooManyNumbers", [](SandboxServer&, SmsCtrl&) {}, QStringLiteral("hi"), manyNumbers(1001),
+                 QStringLiteral("一次提交的手机号码过多！")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SmsCtrlTest, SendOfAThousandNumbersIsOneRequestChargedPerPart)
+{
+    sandbox().addAccount({QStringLiteral("demo"), QStringLiteral("demo123"), 5000, 60});
+
+    ASSERT_TRUE(send(QString(61, QLatin1Char('z')), manyNumbers(1000))) << client.ErrMsg.toStdString();
+
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("sendmess")), 1);
+    EXPECT_EQ(sandbox().sends().last().parts, 2);
+    EXPECT_EQ(sandbox().account(QStringLiteral("demo"))->balance, 5000 - 2000);
+}
+
+struct ScriptedSend
+{
+    const char* name;
+    QByteArray reply;
+    QString errMsg; // empty: the parser's reason
+};
+
+class SmsCtrlSendReplyTest : public SmsCtrlTest, public ::testing::WithParamInterface<ScriptedSend>
+{
+};
+
+TEST_P(SmsCtrlSendReplyTest, ReadsTheReply)
+{
+    const ScriptedSend& c = GetParam();
+    sandbox().scriptReply(QStringLiteral("sendmess"), c.reply);
+    client.ReturnSmsID = QStringLiteral("old");
+
+    EXPECT_FALSE(send(QStringLiteral("hi"), QStringLiteral("13800000000")));
+
+    EXPECT_EQ(client.ErrMsg, c.errMsg.isEmpty() ? parserReason(c.reply) : c.errMsg);
+    EXPECT_FALSE(client.ErrMsg.isEmpty());
+    EXPECT_EQ(client.ReturnSmsID, QStringLiteral("old"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripted, SmsCtrlSendReplyTest,
+    ::testing::Values(ScriptedSend{"NoXml", "-8", QString()}, ScriptedSend{"Empty", "", QString()},
+                      ScriptedSend{"BalanceCode", sendXml("-8"), QStringLiteral("余额不足")},
+                      ScriptedSend{"SystemError", sendXml("-100"), QStringLiteral("系统错误")},
+                      ScriptedSend{"UnknownCode", sendXml("-4"), QStringLiteral("未知错误")},
+                      ScriptedSend{"TextCode", sendXml("ok"), QStringLiteral("操作成功")},
+                      ScriptedSend{"NoErrorCode", "<sendresult/>", kFail},
+                      ScriptedSend{"AcceptedWithoutSmsId", sendXml("1"), kFail}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct BalanceCase
+{
+    const char* name;
+    QByteArray reply;
+    bool result;
+    qint32 balance;
+    QString errMsg;
+};
+
+class SmsCtrlBalanceTest : public SmsCtrlTest, public ::testing::WithParamInterface<BalanceCase>
+{
+};
+
+TEST_P(SmsCtrlBalanceTest, ReadsTheNumber)
+{
+    const BalanceCase& c = GetParam();
+    sandbox().scriptReply(QStringLiteral("getbalance"), c.reply);
+    client.Balance = 42;
+
+    EXPECT_EQ(client.GetBalance(), c.result);
+
+    EXPECT_EQ(client.Balance, c.balance);
+    EXPECT_EQ(client.ErrMsg, c.errMsg);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, SmsCtrlBalanceTest,
+    ::testing::Values(BalanceCase{"Number", "120", true, 120, kKept},
+                      BalanceCase{"Zero", "0", true, 0, kKept},
+                      BalanceCase{"Blanks", " 7\r\n", true, 7, kKept},
+                      BalanceCase{"HalfDown", "2.5", true, 2, kKept},
+                      BalanceCase{"HalfUp", "3.5", true, 4, kKept},
+                      BalanceCase{"Fraction", "3.6", true, 4, kKept},
+                      BalanceCase{"WrongPassword", "-2", false, 0, QStringLiteral("用户名或者密码错误")},
+                      BalanceCase{"UnknownNegative", "-4", false, 0, QStringLiteral("未知错误")},
+                      BalanceCase{"NoNumber", "abc", false, 42, kFail},
+                      BalanceCase{"Empty", "", false, 42, kFail},
+                      BalanceCase{"TooLarge", "99999999999", false, 42, kFail}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SmsCtrlTest, GetBalanceAsksWithTheFormInQueryAndBody)
+{
+    ASSERT_TRUE(client.GetBalance());
+
+    EXPECT_EQ(client.Balance, 100000);
+    const QByteArray body = "action=interface&op=getbalance&username=demo&userpwd=demo123";
+    EXPECT_EQ(sandbox().lastRequest(QStringLiteral("getbalance"))->target, "/index.php?" + body);
+    EXPECT_EQ(sandbox().lastRequest(QStringLiteral("getbalance"))->body, body);
+}
+
+TEST_F(SmsCtrlTest, ChangePasswordChangesTheAccountButNotTheProperty)
+{
+    QString oldpass = QStringLiteral(" demo123 ");
+    QString newpass = QStringLiteral(" 新 ");
+
+    ASSERT_TRUE(client.ChangePassword(oldpass, newpass));
+
+    EXPECT_EQ(oldpass, QStringLiteral("demo123"));
+    EXPECT_EQ(newpass, QStringLiteral("新"));
+    EXPECT_EQ(client.password, QStringLiteral("demo123"));
+    EXPECT_EQ(sandbox().account(QStringLiteral("demo"))->password, QStringLiteral("新"));
+    const QByteArray body = "username=demo&userpwd=demo123&newpwd=%E6%96%B0";
+    EXPECT_EQ(sandbox().lastRequest(QStringLiteral("changepassword"))->target,
+              "/index.php?action=interface&op=changepassword&" + body);
+    EXPECT_EQ(sandbox().lastRequest(QStringLiteral("changepassword"))->body, body);
+}
+
+struct NumberReplyCase
+{
+    QByteArray reply;
+    bool result;
+    QString errMsg;
+};
+
+class SmsCtrlChangePasswordTest : public SmsCtrlTest, public ::testing::WithParamInterface<NumberReplyCase>
+{
+};
+
+TEST_P(SmsCtrlChangePasswordTest, SucceedsOnlyOnOne)
+{
+    sandbox().scriptReply(QStringLiteral("changepassword"), GetParam().reply);
+
+    EXPECT_EQ(changePassword(QStringLiteral("demo123"), QStringLiteral("n")), GetParam().result);
+
+    EXPECT_EQ(client.ErrMsg, GetParam().errMsg);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, SmsCtrlChangePasswordTest,
+                         ::testing::Values(NumberReplyCase{"1", true, kKept},
+                                           NumberReplyCase{"0", false, QStringLiteral("操作成功")},
+                                           NumberReplyCase{"2", false, QStringLiteral("操作成功")},
+                                           NumberReplyCase{"-2", false, QStringLiteral("用户名或者密码错误")},
+                                           NumberReplyCase{"abc", false, kFail},
+                                           NumberReplyCase{"40000", false, kFail}));
+
+class SmsCtrlAddWhiteTest : public SmsCtrlTest, public ::testing::WithParamInterface<NumberReplyCase>
+{
+};
+
+TEST_P(SmsCtrlAddWhiteTest, TrueOnlyForTheNumberOneAndNeverTouchesErrMsg)
+{
+    sandbox().scriptReply(QStringLiteral("putwhitelist"), GetParam().reply);
+
+    EXPECT_EQ(client.addWhite(QStringLiteral("13800000000")), GetParam().result);
+
+    EXPECT_EQ(client.ErrMsg, kKept);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, SmsCtrlAddWhiteTest,
+                         ::testing::Values(NumberReplyCase{"1", true, kKept}, NumberReplyCase{"ok", false, kKept},
+                                           NumberReplyCase{"0", false, kKept}, NumberReplyCase{"-2", false, kKept},
+                                           NumberReplyCase{"", false, kKept}, NumberReplyCase{"1.5", false, kKept}));
+
+TEST_F(SmsCtrlTest, AddWhiteUploadsTheNumberUnencoded)
+{
+    ASSERT_TRUE(client.addWhite(QVariant(qlonglong(13800000000LL))));
+
+    EXPECT_EQ(sandbox().whiteList(), QStringList{QStringLiteral("13800000000")});
+    EXPECT_EQ(sandbox().lastRequest(QStringLiteral("putwhitelist"))->body,
+              "action=interface&op=putwhitelist&username=demo&userpwd=demo123&mobile=13800000000");
+}
+
+// Every operation against a platform that fails at the transport level.
+enum class Operation { Send, Balance, ChangePassword, Login, AddWhite };
+enum class Transport { Status500, Dropped, TimedOut, Unreachable };
+
+class SmsCtrlTransportTest : public SmsCtrlTest,
+                             public ::testing::WithParamInterface<std::tuple<Operation, Transport>>
+{
+protected:
+    bool run(Operation op)
+    {
+        switch (op) {
+        case Operation::Send:
+            return send(QStringLiteral("hi"), QStringLiteral("13800000000"));
+        case Operation::Balance:
+            return client.GetBalance();
+        case Operation::ChangePassword:
+            return changePassword(QStringLiteral("demo123"), QStringLiteral("n"));
+        case Operation::Login:
+            return login(QStringLiteral("demo"), QStringLiteral("demo123"));
+        case Operation::AddWhite:
+            return client.addWhite(QStringLiteral("13800000000"));
+        }
+        return true;
+    }
+};
+
+TEST_P(SmsCtrlTransportTest, FailsWithTheConnectionText)
+{
+    const auto [op, transport] = GetParam();
+    switch (transport) {
+    case Transport::Status500:
+        sandbox().setHttpStatus(QStringLiteral("*"), 500);
+        break;
+    case Transport::Dropped:
+        sandbox().dropConnection(QStringLiteral("*"));
+        break;
+    case Transport::TimedOut:
+        http::setTimeoutOverride(300, 300);
+        sandbox().setDelay(QStringLiteral("*"), 2000);
+        break;
+    case Transport::Unreachable: {
+        SandboxServer closed;
+        const int port = closed.start();
+        closed.stop();
+        qputenv("QUORVEL_SMS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(port));
+        break;
+    }
+    }
+    client.Balance = 9;
+    client.ReturnSmsID = QStringLiteral("old");
+
+    EXPECT_FALSE(run(op));
+
+    if (op == Operation::AddWhite) {
+        EXPECT_EQ(client.ErrMsg, kKept);
+    } else if (op == Operation::Login) {
+        EXPECT_TRUE(client.ErrMsg.startsWith(kFail + QStringLiteral("\r\n"))) << client.ErrMsg.toStdString();
+        EXPECT_GT(client.ErrMsg.size(), kFail.size() + 2);
+    } else {
+        EXPECT_EQ(client.ErrMsg, kFail);
+    }
+    EXPECT_EQ(client.Balance, 9);
+    EXPECT_EQ(client.ReturnSmsID, QStringLiteral("old"));
+    EXPECT_EQ(g_CharsPerSms.load(), 70);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, SmsCtrlTransportTest,
+    ::testing::Combine(::testing::Values(Operation::Send, Operation::Balance, Operation::ChangePassword,
+                                         Operation::Login, Operation::AddWhite),
+                       ::testing::Values(Transport::Status500, Transport::Dropped, Transport::TimedOut,
+                                         Transport::Unreachable)));
+
+TEST_F(SmsCtrlTest, UnreachableHostLoginNamesTheCause)
+{
+    SandboxServer closed;
+    const int port = closed.start();
+    closed.stop();
+    qputenv("QUORVEL_SMS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(port));
+
+    EXPECT_FALSE(login(QStringLiteral("demo"), QStringLiteral("demo123")));
+
+    EXPECT_TRUE(client.ErrMsg.contains(QStringLiteral("onnect"))) << client.ErrMsg.toStdString();
+}
+
+TEST_F(SmsCtrlTest, TwoThreadsShareOneClient)
+{
+    constexpr int kRounds = 40;
+    int balances = 0;
+    int uploads = 0;
+    std::thread window([&] {
+        for (int i = 0; i < kRounds; ++i)
+            balances += client.GetBalance() ? 1 : 0;
+    });
+    std::thread worker([&] {
+        for (int i = 0; i < kRounds; ++i)
+            uploads += client.addWhite(QString::number(13800000000LL + i)) ? 1 : 0;
+    });
+    window.join();
+    worker.join();
+
+    EXPECT_EQ(balances, kRounds);
+    EXPECT_EQ(uploads, kRounds);
+    EXPECT_EQ(sandbox().whiteList().size(), kRounds);
+    EXPECT_EQ(client.Balance, 100000);
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+#include "Backup.h"
+#include "DataStore.h"
+#include "GlobalState.h"
+#include "ScriptedDesktop.h"
+#include "SettingsPage.h"
+#include "TestProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+using Icon = Desktop::Icon;
+
+const QString kFilter = QStringLiteral("Brenlo备份文件(*.qbk)|*.qbk");
+const QString kUser = QStringLiteral("alice");
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+int categoriesIn(const QString& databasePath)
+{
+    auto conn = db::Connection::open(databasePath, QByteArray(kDatabasePassword));
+    return conn->scalar(QStringLiteral("SELECT count(*) FROM [ContactCategory] WHERE CategoryName LIKE 'backup-%'"))
+        .toInt();
+}
+
+class BackupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetGlobalState();
+        ASSERT_TRUE(folder.hasShippedDatabases());
+        g_UserName = kUser;
+        folder.makeUserDatabase(kUser);
+        OpenDatabaseOrThrow(kUser + QStringLiteral(".mdb"));
+        page = std::make_unique<SettingsPage>();
+    }
+
+    void addCategories(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            g_Conn->execute(QStringLiteral("INSERT INTO [ContactCategory] (CategoryName) VALUES ('backup-%1')").arg(i));
+    }
+
+    void click(const char* button) { page->findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
+
+    TestProgramFolder folder;
+    ScriptedDesktop desktop;
+    std::unique_ptr<SettingsPage> page;
+};
+
+TEST_F(BackupTest, BackupHoldsRowsCommittedOnTheOpenConnection)
+{
+    addCategories(25);
+    const QString target = folder.path(QStringLiteral("copy.qbk"));
+    desktop.expectSaveFile(kFilter, target).expectMessage("备份完成", "提示", Icon::Information);
+
+    click("AeroButton9");
+
+    ASSERT_TRUE(QFileInfo::exists(target));
+    EXPECT_EQ(categoriesIn(target), 25);
+    // The program keeps working on its connection after the copy.
+    EXPECT_FALSE(g_Conn->inTransaction());
+    EXPECT_NO_THROW(addCategories(1));
+}
+
+TEST_F(BackupTest, ExistingNameIsRefusedAndAskedAgainWithoutTouchingIt)
+{
+    const QString taken = folder.path(QStringLiteral("taken.qbk"));
+    const QString alsoTaken = folder.path(QStringLiteral("also.qbk"));
+    writeFile(taken, "keep me");
+    writeFile(alsoTaken, "me too");
+    const QString fresh = folder.path(QStringLiteral("fresh.qbk"));
+    desktop.expectSaveFile(kFilter, taken)
+        .expectMessage("已经存在一个相同名字的文件，请更换其他名字！", "文件已存在", Icon::Information)
+        .expectSaveFile(kFilter, alsoTaken)
+        .expectMessage("已经存在一个相同名字的文件，请更换其他名字！", "文件已存在", Icon::Information)
+        .expectSaveFile(kFilter, fresh)
+        .expectMessage("备份完成", "提示", Icon::Information);
+
+    click("AeroButton9");
+
+    EXPECT_EQ(readAll(taken), QByteArray("keep me"));
+    EXPECT_EQ(readAll(alsoTaken), QByteArray("me too"));
+    EXPECT_EQ(categoriesIn(fresh), 0);
+}
+
+TEST_F(BackupTest, CancelIsSilentAlsoAfterARefusedName)
+{
+    const QString taken = folder.path(QStringLiteral("taken.qbk"));
+    writeFile(taken, "keep me");
+    desktop.expectSaveFile(kFilter, QString())
+        .expectSaveFile(kFilter, taken)
+        .expectMessage("已经存在一个相同名字的文件，请更换其他名字！", "文件已存在", Icon::Information)
+        .expectSaveFile(kFilter, QString());
+
+    click("AeroButton9"); // cancelled at once
+    click("AeroButton9"); // cancelled after a refusal
+
+    EXPECT_FALSE(desktop.pending());
+    EXPECT_EQ(readAll(taken), QByteArray("keep me"));
+}
+
+TEST_F(BackupTest, NameWithoutExtensionGetsTheBackupExtension)
+{
+    desktop.expectSaveFile(kFilter, folder.path(QStringLiteral("monday")))
+        .expectMessage("备份完成", "提示", Icon::Information);
+
+    click("AeroButton9");
+
+    EXPECT_TRUE(QFileInfo::exists(folder.path(QStringLiteral("monday.qbk"))));
+    EXPECT_FALSE(QFileInfo::exists(folder.path(QStringLiteral("monday"))));
+}
+
+TEST_F(BackupTest, CopyThatCannotBeWrittenReportsFailureAndLeavesNothing)
+{
+    const QString target = folder.path(QStringLiteral("no-such-folder/copy.qbk"));
+    desktop.expectSaveFile(kFilter, target).expectMessage("备份失败", "提示", Icon::Information);
+
+    click("AeroButton9");
+
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+TEST_F(BackupTest, BackupNeverOverwritesAndLeavesNoTemporaryFiles)
+{
+    const QString target = folder.path(QStringLiteral("late.qbk"));
+    writeFile(target, "arrived first");
+
+    EXPECT_FALSE(BackupUserDatabase(target));
+    EXPECT_EQ(readAll(target), QByteArray("arrived first"));
+
+    const QString fresh = folder.path(QStringLiteral("fresh.qbk"));
+    EXPECT_TRUE(BackupUserDatabase(fresh));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    const QStringList left = QDir(folder.folder()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
+    EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(BackupTest, BackupWithoutTheSharedConnectionStillHoldsCommittedRows)
+{
+    addCategories(3);
+    // A second connection keeps the rows in the write-ahead log while the shared one is gone.
+    auto writer = db::Connection::open(UserDatabasePath(), QByteArray(kDatabasePassword));
+    CloseDatabase();
+    writer->execute(QStringLiteral("INSERT INTO [ContactCategory] (CategoryName) VALUES ('backup-late')"));
+
+    const QString target = folder.path(QStringLiteral("copy.qbk"));
+    ASSERT_TRUE(BackupUserDatabase(target));
+    EXPECT_EQ(categoriesIn(target), 4);
+}
+
+TEST_F(BackupTest, RestoreCopiesTheChosenBytesToThePendingFile)
+{
+    const QString chosen = folder.path(QStringLiteral("anything.bin"));
+    writeFile(chosen, QByteArray("not even a database\0\x01\x02", 23));
+    desktop.expectOpenFile(kFilter, chosen)
+        .expectMessage("已经恢复备份数据，重新启动程序后生效！", "提示", Icon::Information);
+
+    click("AeroButton41");
+
+    EXPECT_EQ(PendingRestorePath(), folder.path(kUser + QStringLiteral(".recover")));
+    EXPECT_EQ(readAll(PendingRestorePath()), readAll(chosen));
+}
+
+TEST_F(BackupTest, SecondRestoreReplacesTheFirstAndBackupStillCopiesTheDatabaseInUse)
+{
+    const QString first = folder.path(QStringLiteral("first.qbk"));
+    const QString second = folder.path(QStringLiteral("second.qbk"));
+    writeFile(first, "first backup");
+    writeFile(second, "second");
+    addCategories(2);
+    const QString target = folder.path(QStringLiteral("after-restore.qbk"));
+    desktop.expectOpenFile(kFilter, first)
+        .expectMessage("已经恢复备份数据，重新启动程序后生效！", "提示", Icon::Information)
+        .expectOpenFile(kFilter, second)
+        .expectMessage("已经恢复备份数据，重新启动程序后生效！", "提示", Icon::Information)
+        .expectSaveFile(kFilter, target)
+        .expectMessage("备份完成", "提示", Icon::Information);
+
+    click("AeroButton41");
+    click("AeroButton41");
+    click("AeroButton9");
+
+    EXPECT_EQ(readAll(PendingRestorePath()), QByteArray("second"));
+    EXPECT_EQ(categoriesIn(target), 2);
+}
+
+TEST_F(BackupTest, RestoreCancelledOrUnreadableIsSilentAndKeepsThePendingFile)
+{
+    writeFile(PendingRestorePath(), "pending");
+    desktop.expectOpenFile(kFilter, QString()).expectOpenFile(kFilter, folder.path(QStringLiteral("missing.qbk")));
+
+    click("AeroButton41");
+    click("AeroButton41");
+
+    EXPECT_FALSE(desktop.pending());
+    EXPECT_EQ(readAll(PendingRestorePath()), QByteArray("pending"));
+}
+
+} // namespace
