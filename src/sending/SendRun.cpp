@@ -17,6 +17,8 @@ SendRun::SendRun(SmsCtrl& client, db::Connection& conn, SendRunObserver& observe
 {
 }
 
+SendRun::~SendRun() = default;
+
 SendRun::Mode SendRun::modeFor(int sendMode, const QString& text)
 {
     if (sendMode == 1)
@@ -72,13 +74,24 @@ void SendRun::completeRunRow(qint64 runId)
 
 void SendRun::recordOutcome(const QString& number, qint64 runId, bool ok)
 {
-    const QString state = ok ? kSent : SqlQuote(m_client.ErrMsg);
-    m_conn.execute("insert into [Finish](PhoneNumber,MsgId,State) values('" + SqlQuote(number) + "'," +
-                   QString::number(runId) + ",'" + state + "')");
+    // "insert into [Finish](PhoneNumber,MsgId,State) values('<number>',<run>,'<state>')", prepared
+    // once per run: a run records up to 100,000 numbers.
+    if (!m_insertFinish)
+        m_insertFinish = m_conn.prepare(QStringLiteral("insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)"));
+    m_insertFinish->bindAll({number, runId, ok ? kSent : m_client.ErrMsg});
+    m_insertFinish->execute();
     if (ok)
         m_observer.successChanged(++m_success);
     else
         m_observer.failChanged(++m_fail);
+}
+
+void SendRun::deleteDraftRow(const QString& id)
+{
+    if (!m_deleteDraft)
+        m_deleteDraft = m_conn.prepare(QStringLiteral("delete from [DraftBox] where id=?"));
+    m_deleteDraft->bind(1, id.toLongLong());
+    m_deleteDraft->execute();
 }
 
 // One request for the gathered numbers, then one [Finish] row per number (and, in a grid
@@ -97,7 +110,7 @@ void SendRun::sendBatch(const QString& text, Batch& batch, qint64 runId, const Q
     for (int k = 0; k < batch.numbers.size(); ++k) {
         recordOutcome(batch.numbers.at(k), runId, ok);
         if (ok && k < batch.draftIds.size())
-            m_conn.execute("delete from [DraftBox] where id=" + batch.draftIds.at(k));
+            deleteDraftRow(batch.draftIds.at(k));
     }
     tx.commit();
 

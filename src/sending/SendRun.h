@@ -2,11 +2,12 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <memory>
 
 class SmsCtrl;
 namespace db {
 class Connection;
+class Statement;
 }
 
 // What a run reports while it goes, and how it asks whether to stop. The send dialog
@@ -44,6 +45,7 @@ public:
     };
 
     SendRun(SmsCtrl& client, db::Connection& conn, SendRunObserver& observer);
+    ~SendRun();
 
     static Mode modeFor(int sendMode, const QString& text);
     // The text with "{%A列%}" … "{%E列%}" replaced by the given column values, in that order.
@@ -70,11 +72,14 @@ private:
     void completeRunRow(qint64 runId);
     void sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime);
     void recordOutcome(const QString& number, qint64 runId, bool ok);
+    void deleteDraftRow(const QString& id);
     static QString now();
 
     SmsCtrl& m_client;
     db::Connection& m_conn;
     SendRunObserver& m_observer;
+    std::unique_ptr<db::Statement> m_insertFinish;
+    std::unique_ptr<db::Statement> m_deleteDraft;
     QString m_lastSmsId;
     int m_total = 0;
     int m_sent = 0;

@@ -8,6 +8,7 @@
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "SendAction.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
@@ -116,6 +117,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
     for (int index = 1; index <= kToolbarCount; ++index)
         connect(m_toolbar[index], &ToolbarImage::clicked, this, [this, index] { toobarImg_Click(index); });
     connect(m_sendPage, &SendPage::pageRequested, this, &Form1::toobarImg_Click);
+    connect(m_sendPage, &SendPage::sendRequested, this, &Form1::AeroButton8_Click);
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
 
@@ -148,6 +150,14 @@ void Form1::loadToolbarPictures()
         m_toolbar[index]->setPixmap(m_imageList1[index]);
     }
     m_imageBg = QPixmap(QStringLiteral(":/shell/images/ImageBg.png"));
+}
+
+void Form1::AeroButton8_Click()
+{
+    if (!RunSendButton(*m_sendPage, m_client.get(), this))
+        return;
+    m_sendPage->BuildNumGrid();
+    m_settingsPage->AeroButton27_Click();
 }
 
 void Form1::buildPages()

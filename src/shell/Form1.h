@@ -93,6 +93,8 @@ private:
     // Tray icon, workers, connection and mouse filter, in this order; runs once.
     void shutdown();
     void showPage(int page);
+    // "发送短信": the checks and the send dialog, then the grid and the balance are refreshed.
+    void AeroButton8_Click();
     void openHelp();
     void showService();
     void closePopup();

@@ -39,8 +39,9 @@ TEST_F(DataStoreTest, RecordCountOfUserDatabaseIsExactAtOpen)
 {
     OpenDatabaseOrThrow(QStringLiteral("user.mdb"));
     for (const char* name : {"a", "b", "c"})
-        g_Conn->execute(QStringLiteral("insert into [User] (username,password,remember,LastLogin) values('%1','p',true,false)")
-                            .arg(QLatin1String(name)));
+        g_Conn->execute(
+            QStringLiteral("insert into [User] (username,password,remember,LastLogin) values('%1','p',true,false)")
+                .arg(QLatin1String(name)));
     g_Rs->Open(QStringLiteral("select * from [User] where remember=true"), *g_Conn);
     EXPECT_EQ(g_Rs->RecordCount(), 3);
     g_Rs->Close();
@@ -106,8 +107,9 @@ TEST_F(DataStoreTest, UserDatabaseIsACopyOfTheTemplate)
     const QString path = m_folder.makeUserDatabase(QStringLiteral("张三"));
     EXPECT_EQ(path, m_folder.path(QStringLiteral("张三.mdb")));
     OpenDatabaseOrThrow(QStringLiteral("张三.mdb"));
-    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [config] where key in ('Verson','EmpSign')")).toLongLong(),
-              2);
+    EXPECT_EQ(
+        g_Conn->scalar(QStringLiteral("select count(*) from [config] where key in ('Verson','EmpSign')")).toLongLong(),
+        2);
     EXPECT_EQ(g_ConnString, expectedConnString(QStringLiteral("张三.mdb")));
 }
 
@@ -116,9 +118,11 @@ TEST_F(DataStoreTest, WorkerConnectionSeesTheWindowThreadsRows)
     OpenDatabaseOrThrow(QStringLiteral("data.mdb"));
     auto worker = OpenWorkerConnection(QStringLiteral("data.mdb"));
     g_Conn->execute(QStringLiteral("insert into [Preference] (MobilePhone,isUpload) values('13800000000',false)"));
-    EXPECT_EQ(worker->scalar(QStringLiteral("select count(*) from [Preference] where isUpload = false")).toLongLong(), 1);
+    EXPECT_EQ(worker->scalar(QStringLiteral("select count(*) from [Preference] where isUpload = false")).toLongLong(),
+              1);
     worker->execute(QStringLiteral("update [Preference] set isUpload=true"));
-    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [Preference] where isUpload = true")).toLongLong(), 1);
+    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [Preference] where isUpload = true")).toLongLong(),
+              1);
 }
 
 TEST(ProgramFolderTest, DefaultsToTheExecutablesFolderAndBuildsPaths)

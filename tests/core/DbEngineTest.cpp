@@ -5,8 +5,8 @@
 #include "db/Recordset.h"
 
 #include <QFile>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 
 using db::Connection;
 using db::DbError;
@@ -17,14 +17,14 @@ namespace {
 
 const QByteArray kKey(kDatabasePassword);
 
-const QString kPeopleSchema = QStringLiteral(
-    "CREATE TABLE People (id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT COLLATE NOCASE, Age INTEGER, "
-    "Note TEXT, Flag INTEGER NOT NULL DEFAULT 0);"
-    "CREATE TABLE Pets (id INTEGER PRIMARY KEY AUTOINCREMENT, Owner INTEGER, Kind TEXT);"
-    "INSERT INTO People (Name, Age) VALUES ('Ann', 30);"
-    "INSERT INTO People (Name, Age, Note) VALUES ('Bob', 41, 'n');"
-    "INSERT INTO People (Name, Age) VALUES ('Cid', 52);"
-    "INSERT INTO Pets (Owner, Kind) VALUES (1, 'cat');");
+const QString kPeopleSchema =
+    QStringLiteral("CREATE TABLE People (id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT COLLATE NOCASE, Age INTEGER, "
+                   "Note TEXT, Flag INTEGER NOT NULL DEFAULT 0);"
+                   "CREATE TABLE Pets (id INTEGER PRIMARY KEY AUTOINCREMENT, Owner INTEGER, Kind TEXT);"
+                   "INSERT INTO People (Name, Age) VALUES ('Ann', 30);"
+                   "INSERT INTO People (Name, Age, Note) VALUES ('Bob', 41, 'n');"
+                   "INSERT INTO People (Name, Age) VALUES ('Cid', 52);"
+                   "INSERT INTO Pets (Owner, Kind) VALUES (1, 'cat');");
 
 // Runs fn and returns the number of the DbError it throws, or 0 when it throws none.
 int errorNumberOf(const std::function<void()>& fn)
@@ -103,29 +103,31 @@ TEST_P(RefusedFileTest, IsRefusedWithItsNumberAndLeftUntouched)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RefusedFileTest,
-    ::testing::Values(
-        RefusedFile{"OtherKey",
-                    [](const QString& p) {
-                        auto c = Connection::create(p, QByteArrayLiteral("another password"));
-                        c->execute(QStringLiteral("CREATE TABLE t (a TEXT)"));
-                    },
-                    db::ErrNotValidPassword},
-        RefusedFile{"PlainText", [](const QString& p) { writeBytes(p, QByteArrayLiteral("hello, not a database\n")); },
-                    db::ErrCannotOpen},
-        RefusedFile{"Empty", [](const QString& p) { writeBytes(p, QByteArray()); }, db::ErrCannotOpen},
-        RefusedFile{"Unkeyed",
-                    [](const QString& p) {
-                        auto c = Connection::create(p, QByteArray());
-                        c->execute(QStringLiteral("CREATE TABLE t (a TEXT)"));
-                    },
-                    db::ErrCannotOpen}),
+    ::testing::Values(RefusedFile{"OtherKey",
+                                  [](const QString& p) {
+                                      auto c = Connection::create(p, QByteArrayLiteral("another password"));
+                                      c->execute(QStringLiteral("CREATE TABLE t (a TEXT)"));
+                                  },
+                                  db::ErrNotValidPassword},
+                      RefusedFile{"PlainText",
+                                  [](const QString& p) { writeBytes(p, QByteArrayLiteral("hello, not a database\n")); },
+                                  db::ErrCannotOpen},
+                      RefusedFile{"Empty", [](const QString& p) { writeBytes(p, QByteArray()); }, db::ErrCannotOpen},
+                      RefusedFile{"Unkeyed",
+                                  [](const QString& p) {
+                                      auto c = Connection::create(p, QByteArray());
+                                      c->execute(QStringLiteral("CREATE TABLE t (a TEXT)"));
+                                  },
+                                  db::ErrCannotOpen}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbEngineTest, UnkeyedOpenReadsPlainFilesAndRefusesKeyedOnes)
 {
     const QString plain = m_folder.path(QStringLiteral("plain.db"));
-    Connection::create(plain, QByteArray())->execute(QStringLiteral("CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('x')"));
-    EXPECT_EQ(Connection::openUnkeyed(plain)->scalar(QStringLiteral("select a from t")).toString(), QStringLiteral("x"));
+    Connection::create(plain, QByteArray())
+        ->execute(QStringLiteral("CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('x')"));
+    EXPECT_EQ(Connection::openUnkeyed(plain)->scalar(QStringLiteral("select a from t")).toString(),
+              QStringLiteral("x"));
     EXPECT_EQ(errorNumberOf([&] { Connection::openUnkeyed(m_path); }), db::ErrCannotOpen);
 }
 
@@ -283,13 +285,12 @@ TEST_P(RefusedEditTest, EditsThrowNotUpdatableAndWriteNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, RefusedEditTest,
-    ::testing::Values(RefusedEdit{"ReadOnly", "select * from [People]", LockType::ReadOnly},
-                      RefusedEdit{"TwoTables", "select * from People, Pets", LockType::Optimistic},
-                      RefusedEdit{"Join", "select * from People inner join Pets on Pets.Owner = People.id",
-                                  LockType::Optimistic},
-                      RefusedEdit{"Grouped", "select Name, count(*) as n from People group by Name",
-                                  LockType::Optimistic},
-                      RefusedEdit{"Distinct", "select distinct Name from People", LockType::Optimistic}),
+    ::testing::Values(
+        RefusedEdit{"ReadOnly", "select * from [People]", LockType::ReadOnly},
+        RefusedEdit{"TwoTables", "select * from People, Pets", LockType::Optimistic},
+        RefusedEdit{"Join", "select * from People inner join Pets on Pets.Owner = People.id", LockType::Optimistic},
+        RefusedEdit{"Grouped", "select Name, count(*) as n from People group by Name", LockType::Optimistic},
+        RefusedEdit{"Distinct", "select distinct Name from People", LockType::Optimistic}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbEngineTest, ComputedFieldsCannotBeSet)
@@ -330,15 +331,15 @@ TEST_P(FailingStatementTest, MapsToJetNumbers)
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, FailingStatementTest,
-    ::testing::Values(
-        FailingStatement{"Syntax", "", "selec * from People", db::ErrSyntax},
-        FailingStatement{"UnknownTable", "", "select * from [Nowhere]", db::ErrSyntax},
-        FailingStatement{"ReadOnly", "PRAGMA query_only=1", "delete from People", db::ErrReadOnly},
-        FailingStatement{"DiskFull", "PRAGMA max_page_count=8",
-                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) "
-                         "INSERT INTO People (Name) SELECT 'row number ' || i FROM n",
-                         db::ErrDiskFull},
-        FailingStatement{"Constraint", "", "insert into People (id, Name) values (1, 'again')", db::ErrGeneric}),
+    ::testing::Values(FailingStatement{"Syntax", "", "selec * from People", db::ErrSyntax},
+                      FailingStatement{"UnknownTable", "", "select * from [Nowhere]", db::ErrSyntax},
+                      FailingStatement{"ReadOnly", "PRAGMA query_only=1", "delete from People", db::ErrReadOnly},
+                      FailingStatement{"DiskFull", "PRAGMA max_page_count=8",
+                                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) "
+                                       "INSERT INTO People (Name) SELECT 'row number ' || i FROM n",
+                                       db::ErrDiskFull},
+                      FailingStatement{"Constraint", "", "insert into People (id, Name) values (1, 'again')",
+                                       db::ErrGeneric}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(DbEngineTest, TransactionRollsBackUnlessCommitted)

@@ -1,9 +1,9 @@
+#include "db/JetDialect.h"
 #include "DataStore.h"
 #include "TestProgramFolder.h"
 #include "db/Clock.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/JetDialect.h"
 #include "db/Recordset.h"
 
 #include <gtest/gtest.h>
@@ -35,17 +35,20 @@ INSTANTIATE_TEST_SUITE_P(
         Translation{"delete from [DraftBox] where IsRepeat = true", R"(delete from "DraftBox" where IsRepeat = 1)"},
         Translation{"update [User] set remember=false,LastLogin=FALSE where username<>'true'",
                     R"(update "User" set remember=0,LastLogin=0 where username<>'true')"},
-        Translation{"select [true], trueish, True_ from t where x=True", R"(select "true", trueish, True_ from t where x=1)"},
+        Translation{"select [true], trueish, True_ from t where x=True",
+                    R"(select "true", trueish, True_ from t where x=1)"},
         // date literals in each written form
         Translation{"where d = #2027-01-05#", "where d = '2027-01-05 00:00:00'"},
         Translation{"where d = #2027-1-5 8:05:09#", "where d = '2027-01-05 08:05:09'"},
         Translation{"where d = #2027/12/31#", "where d = '2027-12-31 00:00:00'"},
         Translation{"where d = #1/5/2027#", "where d = '2027-01-05 00:00:00'"},
         Translation{"where d = #12/31/2027 23:59#", "where d = '2027-12-31 23:59:00'"},
-        Translation{"select * from [Messages] where SubmitTime between #2027-01-01 00:00:00# and #2027-01-31 23:59:59# ",
-                    R"(select * from "Messages" where SubmitTime between '2027-01-01 00:00:00' and '2027-01-31 23:59:59' )"},
+        Translation{
+            "select * from [Messages] where SubmitTime between #2027-01-01 00:00:00# and #2027-01-31 23:59:59# ",
+            R"(select * from "Messages" where SubmitTime between '2027-01-01 00:00:00' and '2027-01-31 23:59:59' )"},
         // "+" beside a text literal joins texts; between numbers it adds
-        Translation{"Rtrim(year(date()))+'-'+Rtrim(month(Birthday))", "Rtrim(year(date()))||'-'||Rtrim(month(Birthday))"},
+        Translation{"Rtrim(year(date()))+'-'+Rtrim(month(Birthday))",
+                    "Rtrim(year(date()))||'-'||Rtrim(month(Birthday))"},
         Translation{"Rtrim(year(date())+1)+'-'", "Rtrim(year(date())+1)||'-'"},
         Translation{"select Name + ' ' + Sex, a + b, 1+2 from t", "select Name || ' ' || Sex, a + b, 1+2 from t"},
         Translation{"select a & b from t", "select a || b from t"},
@@ -76,16 +79,14 @@ class JetFunctionsFixture
 protected:
     JetFunctionsFixture()
     {
-        m_conn = db::Connection::open(m_folder.createDatabase(QStringLiteral("f.mdb"), QStringLiteral("CREATE TABLE x (a)")),
-                                      QByteArray(kDatabasePassword));
+        m_conn =
+            db::Connection::open(m_folder.createDatabase(QStringLiteral("f.mdb"), QStringLiteral("CREATE TABLE x (a)")),
+                                 QByteArray(kDatabasePassword));
         pin(QDate(2027, 12, 30), QTime(10, 20, 30));
     }
     ~JetFunctionsFixture() { db::Clock::reset(); }
 
-    static void pin(const QDate& date, const QTime& time = QTime(9, 0))
-    {
-        db::Clock::setFixed(QDateTime(date, time));
-    }
+    static void pin(const QDate& date, const QTime& time = QTime(9, 0)) { db::Clock::setFixed(QDateTime(date, time)); }
 
     TestProgramFolder m_folder;
     std::unique_ptr<db::Connection> m_conn;
@@ -163,8 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
         Evaluation{"datediff('s','2027-1-1 10:00:59','2027-1-1 10:01:00')", number(1)},
         Evaluation{"datediff('d',date(),'2027-2-29')", number(-305)},
         Evaluation{"datediff('d','2027-02-29','2027-03-01')", number(1)},
-        Evaluation{"datediff('d',date(),'2027-2-30')", QVariant()},
-        Evaluation{"datediff('d',null,date())", QVariant()}, Evaluation{"datediff('d',date(),null)", QVariant()},
+        Evaluation{"datediff('d',date(),'2027-2-30')", QVariant()}, Evaluation{"datediff('d',null,date())", QVariant()},
+        Evaluation{"datediff('d',date(),null)", QVariant()},
         // Format
         Evaluation{"Format('2027-01-05 08:09:10','yyyy-mm-dd')", text("2027-01-05")},
         Evaluation{"Format('2027-1-5 8:09:10','yyyy-mm-dd hh:nn:ss')", text("2027-01-05 08:09:10")},
@@ -172,10 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         Evaluation{"Format('2027-01-05 08:09:10','hh:mm')", text("08:09")},
         Evaluation{"Format('2027-01-05','yyyy年m月d日')", text("2027年1月5日")},
         Evaluation{"Format('2027-2-29','yyyy-mm-dd')", text("2027-02-28")},
-        Evaluation{"Format(null,'yyyy-mm-dd')", QVariant()},
-        Evaluation{"Format('abc','yyyy-mm-dd')", text("abc")},
-        Evaluation{"Format(3.14159,'0.00')", text("3.14")},
-        Evaluation{"Format(1234567,'#,##0')", text("1,234,567")}));
+        Evaluation{"Format(null,'yyyy-mm-dd')", QVariant()}, Evaluation{"Format('abc','yyyy-mm-dd')", text("abc")},
+        Evaluation{"Format(3.14159,'0.00')", text("3.14")}, Evaluation{"Format(1234567,'#,##0')", text("1,234,567")}));
 
 class JetFunctionsErrorTest : public JetFunctionsFixture, public ::testing::Test
 {
@@ -194,9 +193,10 @@ QString birthdayCount(int days)
     return QStringLiteral("SELECT count(*) as num FROM [ContactList] WHERE ( datediff('d',date() "
                           ",Rtrim(year(date()))+'-'+Rtrim(month(Birthday))+'-'+Rtrim(day(Birthday)))<=") +
            n +
-           QStringLiteral(" and datediff('d',date(),Rtrim(year(date()))+'-'+Rtrim(month(Birthday))+'-'+Rtrim(day("
-                          "Birthday)))>=0 )Or( datediff('d',date(),Rtrim(year(date())+1)+'-'+Rtrim(month(Birthday))+'-'+"
-                          "Rtrim(day(Birthday)))<=") +
+           QStringLiteral(
+               " and datediff('d',date(),Rtrim(year(date()))+'-'+Rtrim(month(Birthday))+'-'+Rtrim(day("
+               "Birthday)))>=0 )Or( datediff('d',date(),Rtrim(year(date())+1)+'-'+Rtrim(month(Birthday))+'-'+"
+               "Rtrim(day(Birthday)))<=") +
            n +
            QStringLiteral("   and datediff('d',date(),Rtrim(year(date())+1)+'-'+Rtrim(month(Birthday))+'-'+Rtrim(day("
                           "Birthday)))>=0)");

@@ -95,9 +95,9 @@ int SandboxServer::start(int port, const QString& host)
     if (!isLoopback(host))
         return 0;
     auto server = std::make_unique<httplib::Server>();
-    const auto serve = [this](const httplib::Request& req, httplib::Response& res) {
+    const auto serveBody = [this](const httplib::Request& req, httplib::Response& res, const std::string& bodyText) {
         const Reply reply = handle(QByteArray::fromStdString(req.method), QByteArray::fromStdString(req.target),
-                                   QByteArray::fromStdString(req.body),
+                                   QByteArray::fromStdString(bodyText),
                                    QByteArray::fromStdString(req.get_header_value("Content-Type")),
                                    QByteArray::fromStdString(req.get_header_value("Content-Length")));
         res.status = reply.status;
@@ -121,8 +121,20 @@ int SandboxServer::start(int port, const QString& host)
             res.set_content(*body, type);
         }
     };
-    server->Get(".*", serve);
-    server->Post(".*", serve);
+    server->Get(".*", [serveBody](const httplib::Request& req, httplib::Response& res) {
+        serveBody(req, res, req.body);
+    });
+    // The library refuses form bodies over 8 KiB unless the handler reads the body itself, and a
+    // send of 1000 numbers is about 14 KiB.
+    server->Post(".*", [serveBody](const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& reader) {
+        std::string bodyText;
+        reader([&bodyText](const char* data, size_t length) {
+            bodyText.append(data, length);
+            return true;
+        });
+        serveBody(req, res, bodyText);
+    });
     server->set_keep_alive_max_count(1);
 
     const std::string hostText = host.toStdString();

@@ -3,8 +3,8 @@
 #include "db/JetDialect.h"
 #include "db/SqliteValues.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <atomic>
 
@@ -29,9 +29,9 @@ QString fileText(const QString& path)
 
 bool looksLikeSyntaxFault(const QString& message)
 {
-    static const char* const hints[] = {"syntax error", "unrecognized token", "incomplete input", "no such column",
-                                        "no such table", "no such function", "wrong number of arguments",
-                                        "ambiguous column"};
+    static const char* const hints[] = {
+        "syntax error",  "unrecognized token", "incomplete input",          "no such column",
+        "no such table", "no such function",   "wrong number of arguments", "ambiguous column"};
     for (const char* hint : hints) {
         if (message.contains(QLatin1String(hint), Qt::CaseInsensitive))
             return true;
@@ -50,7 +50,8 @@ DbError foreignFileError(const QString& path, bool keyed)
     if (head.startsWith(QByteArrayLiteral("SQLite format 3")))
         return DbError(ErrCannotOpen, QStringLiteral("文件 %1 不是受密码保护的数据库。").arg(fileText(path)));
     if (head.mid(4).startsWith("Standard Jet DB") || head.mid(4).startsWith("Standard ACE DB"))
-        return DbError(ErrCannotOpen, QStringLiteral("文件 %1 是 Access 数据库，不能用此引擎打开。").arg(fileText(path)));
+        return DbError(ErrCannotOpen,
+                       QStringLiteral("文件 %1 是 Access 数据库，不能用此引擎打开。").arg(fileText(path)));
     // An encrypted file is whole pages of noise; anything else is no database at all.
     if (keyed && size >= 1024 && size % 1024 == 0)
         return DbError(ErrNotValidPassword, QStringLiteral("不是有效的密码。"));

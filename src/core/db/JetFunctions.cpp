@@ -70,7 +70,15 @@ void nowFunction(sqlite3_context* ctx, int, sqlite3_value**)
     resultText(ctx, JetDate::toText(nowWallClock()));
 }
 
-enum class DatePart { Year, Month, Day, Hour, Minute, Second };
+enum class DatePart
+{
+    Year,
+    Month,
+    Day,
+    Hour,
+    Minute,
+    Second
+};
 
 void datePartFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
@@ -83,12 +91,24 @@ void datePartFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     const QTime t = moment->time();
     int result = 0;
     switch (*static_cast<const DatePart*>(sqlite3_user_data(ctx))) {
-    case DatePart::Year: result = d.year(); break;
-    case DatePart::Month: result = d.month(); break;
-    case DatePart::Day: result = d.day(); break;
-    case DatePart::Hour: result = t.hour(); break;
-    case DatePart::Minute: result = t.minute(); break;
-    case DatePart::Second: result = t.second(); break;
+    case DatePart::Year:
+        result = d.year();
+        break;
+    case DatePart::Month:
+        result = d.month();
+        break;
+    case DatePart::Day:
+        result = d.day();
+        break;
+    case DatePart::Hour:
+        result = t.hour();
+        break;
+    case DatePart::Minute:
+        result = t.minute();
+        break;
+    case DatePart::Second:
+        result = t.second();
+        break;
     }
     sqlite3_result_int(ctx, result);
 }
@@ -273,10 +293,18 @@ QString formatDate(const QDateTime& moment, const QString& pattern)
                    : n == 3 ? locale.dayName(d.dayOfWeek(), QLocale::ShortFormat)
                             : padded(d.day(), n);
             break;
-        case u'h': out += padded(t.hour(), qMin(n, 2)); break;
-        case u'n': out += padded(t.minute(), qMin(n, 2)); break;
-        case u's': out += padded(t.second(), qMin(n, 2)); break;
-        default: out += piece.literal; break;
+        case u'h':
+            out += padded(t.hour(), qMin(n, 2));
+            break;
+        case u'n':
+            out += padded(t.minute(), qMin(n, 2));
+            break;
+        case u's':
+            out += padded(t.second(), qMin(n, 2));
+            break;
+        default:
+            out += piece.literal;
+            break;
         }
     }
     return out;
@@ -324,9 +352,12 @@ QString formatNumber(double value, const QString& pattern)
 QString plainText(sqlite3_value* value)
 {
     switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER: return QString::number(sqlite3_value_int64(value));
-    case SQLITE_FLOAT: return numberText(sqlite3_value_double(value));
-    default: return textOf(value);
+    case SQLITE_INTEGER:
+        return QString::number(sqlite3_value_int64(value));
+    case SQLITE_FLOAT:
+        return numberText(sqlite3_value_double(value));
+    default:
+        return textOf(value);
     }
 }
 
@@ -364,8 +395,7 @@ void add(sqlite3* db, const char* name, int argc, Function function, bool determ
          const DatePart* part = nullptr)
 {
     const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
-    sqlite3_create_function_v2(db, name, argc, flags, const_cast<DatePart*>(part), function, nullptr, nullptr,
-                               nullptr);
+    sqlite3_create_function_v2(db, name, argc, flags, const_cast<DatePart*>(part), function, nullptr, nullptr, nullptr);
 }
 
 } // namespace

@@ -19,9 +19,8 @@ struct SingleTableSource
 
 bool isClauseWord(const SqlToken& token)
 {
-    static const char* const words[] = {"where", "order", "limit", "group", "having", "union",   "join",
-                                        "inner", "left",  "right", "outer", "cross",  "natural", "on",
-                                        "intersect", "except"};
+    static const char* const words[] = {"where", "order", "limit", "group", "having",  "union", "join",      "inner",
+                                        "left",  "right", "outer", "cross", "natural", "on",    "intersect", "except"};
     for (const char* word : words) {
         if (token.isWord(word))
             return true;
@@ -84,9 +83,9 @@ std::optional<SingleTableSource> singleTableSource(const QString& sql)
             ++depth;
         else if (tokens[i].isSymbol(u')'))
             --depth;
-        else if (depth == 0 && (tokens[i].isWord("group") || tokens[i].isWord("having") ||
-                                tokens[i].isWord("union") || tokens[i].isWord("intersect") ||
-                                tokens[i].isWord("except") || tokens[i].isSymbol(u';')))
+        else if (depth == 0 &&
+                 (tokens[i].isWord("group") || tokens[i].isWord("having") || tokens[i].isWord("union") ||
+                  tokens[i].isWord("intersect") || tokens[i].isWord("except") || tokens[i].isSymbol(u';')))
             return std::nullopt;
     }
 
@@ -438,9 +437,10 @@ void Recordset::insertRow()
         values << m_edit[i];
     }
     const QString table = quoteName(m_table);
-    const QString sql = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    const QString sql = columns.isEmpty()
+                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                  .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     auto stmt = m_conn->prepare(sql);
     stmt->bindAll(values);
     stmt->execute();

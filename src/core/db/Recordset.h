@@ -9,7 +9,11 @@
 
 namespace db {
 
-enum class LockType { ReadOnly, Optimistic };
+enum class LockType
+{
+    ReadOnly,
+    Optimistic
+};
 
 // Client-side recordset, as ADO's with a client cursor: every row is fetched at open, so
 // RecordCount() is exact before any move. On a recordset over a single table opened with
@@ -68,17 +72,17 @@ private:
     bool m_open = false;
     Connection* m_conn = nullptr;
     LockType m_lock = LockType::ReadOnly;
-    QString m_table;             // the single table behind the set, empty when not updatable
+    QString m_table; // the single table behind the set, empty when not updatable
     QStringList m_fields;
     QHash<QString, int> m_index; // lower-cased name -> column
     QVector<QVariantList> m_rows;
-    QVector<qint64> m_rowIds;    // rowid of each row when updatable
+    QVector<qint64> m_rowIds; // rowid of each row when updatable
     int m_pos = 0;
     bool m_adding = false;
-    QVariantList m_edit;         // values being edited
+    QVariantList m_edit; // values being edited
     QVector<bool> m_dirty;
-    QStringList m_columns;       // table column behind each field, empty for computed fields
-    QString m_selectList;        // the statement's select list and source, to re-read a written row
+    QStringList m_columns; // table column behind each field, empty for computed fields
+    QString m_selectList;  // the statement's select list and source, to re-read a written row
     QString m_source;
     bool m_deletedCurrent = false;
 };

@@ -9,7 +9,8 @@ namespace db {
 // tokens of a statement gives the statement back unchanged.
 struct SqlToken
 {
-    enum Kind {
+    enum Kind
+    {
         Space,     // blanks, line breaks and comments
         String,    // 'text' with '' escapes
         Quoted,    // "name"
@@ -17,15 +18,15 @@ struct SqlToken
         Date,      // #date#
         Word,      // names and keywords
         Number,
-        Symbol,    // operators, parentheses, commas, ...
+        Symbol, // operators, parentheses, commas, ...
     };
     Kind kind;
     QString text;
     int start;
 
-    bool isWord(const char* word) const;      // a Word equal to word, ignoring case
+    bool isWord(const char* word) const; // a Word equal to word, ignoring case
     bool isSymbol(QChar symbol) const;
-    QString inner() const;                    // text without the enclosing quotes/brackets/#
+    QString inner() const; // text without the enclosing quotes/brackets/#
 };
 
 // Splits Jet SQL into tokens. An unterminated literal runs to the end of the text, so

@@ -68,7 +68,8 @@ int SqliteValues::bind(sqlite3_stmt* stmt, int index, const QVariant& value)
     case QMetaType::QDateTime:
         return bindText(stmt, index, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     case QMetaType::QDate:
-        return bindText(stmt, index, value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
+        return bindText(stmt, index,
+                        value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
     default:
         return bindText(stmt, index, value.toString());
     }

@@ -1,0 +1,71 @@
+#include "SendAction.h"
+
+#include "Desktop.h"
+#include "GlobalState.h"
+#include "ListView.h"
+#include "ListViewModel.h"
+#include "NumberListModel.h"
+#include "PublicFunction.h"
+#include "SendChecks.h"
+#include "SendMsg.h"
+#include "SendPage.h"
+#include "SmsCtrl.h"
+#include "db/Clock.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QMutexLocker>
+#include <QPlainTextEdit>
+#include <QTimeEdit>
+
+namespace {
+
+int recipientCount(SendPage& page)
+{
+    return g_SendMode == 1 ? page.numberList()->count() : page.ListView1()->listModel()->rowCount();
+}
+
+} // namespace
+
+bool RunSendButton(SendPage& page, SmsCtrl* mainClient, QWidget* mainWindow)
+{
+    const bool timed = page.AeroCheckBox1()->isChecked();
+    const QDateTime scheduled = ScheduledMoment(page.DTPicker1()->date(), page.DTPicker2()->time());
+
+    SendCheckInput check;
+    check.timed = timed;
+    check.scheduled = scheduled;
+    check.now = db::Clock::now();
+    check.text = page.Text1()->toPlainText();
+    check.recipients = recipientCount(page);
+    check.parts = page.smsnumber();
+    if (mainClient) {
+        QMutexLocker lock(&mainClient->mutex());
+        check.balance = mainClient->Balance;
+    }
+    check.sensitiveWords = g_SensitiveWords.get();
+
+    if (const auto failure = CheckSend(check)) {
+        MsgBox(failure->message, failure->title, Desktop::Icon::Information, Desktop::Buttons::Ok, mainWindow);
+        if (failure->focusEditor)
+            page.Text1()->setFocus();
+        return false;
+    }
+
+    SendMsg::Request request;
+    request.input.sendMode = g_SendMode;
+    request.input.text = check.text;
+    if (g_SendMode == 1)
+        request.input.listNumbers = page.numberList()->texts();
+    request.input.sendTime = timed ? QString::number(ToUnixTime(scheduled)) : QStringLiteral("0");
+    request.recipients = check.recipients;
+    request.parts = check.parts;
+
+    SendMsg dialog(request, mainWindow);
+    QObject::connect(&dialog, &SendMsg::listRunCompleted, &page, [&page] {
+        page.numberList()->clear();
+        page.CountList();
+    });
+    dialog.exec();
+    return true;
+}
