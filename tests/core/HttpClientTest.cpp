@@ -1,4 +1,5 @@
 #include "HttpClient.h"
+#include "QtPrinters.h"
 #include "SandboxFixture.h"
 #include "ScopedEnv.h"
 

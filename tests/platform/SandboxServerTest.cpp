@@ -1,6 +1,7 @@
 #include "CodePage.h"
 #include "GlobalState.h"
 #include "HttpClient.h"
+#include "QtPrinters.h"
 #include "SandboxFixture.h"
 #include "ScopedEnv.h"
 #include "SmsCtrl.h"

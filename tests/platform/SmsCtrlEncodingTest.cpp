@@ -1,3 +1,4 @@
+#include "QtPrinters.h"
 #include "SmsCtrl.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,11 @@ struct EncodeCase
     QString encoded;
     QString trimmed; // what the caller's variable holds afterwards
 };
+
+void PrintTo(const EncodeCase& c, std::ostream* os)
+{
+    PrintTo(c.input, os);
+}
 
 class UrlEncodeUtf8Test : public ::testing::TestWithParam<EncodeCase>
 {
@@ -39,9 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{QStringLiteral(" \t x \n "), QStringLiteral("%09%20x%20%0A"), QStringLiteral("\t x \n")},
         EncodeCase{QStringLiteral("   "), QString(), QString()},
         EncodeCase{QStringLiteral("AZaz09"), QStringLiteral("AZaz09"), QStringLiteral("AZaz09")},
-        EncodeCase{QStringLiteral("-_.~;+&="), QStringLiteral("%2D%5F%2E%7E%3B%2B%26%3D"),
-                   QStringLiteral("-_.~;+&=")},
-        EncodeCase{QStringLiteral("\u007F\u0080\u07FF\u0800\uFFFF"), QStringLiteral("%7F%C2%80%DF%BF%E0%A0%80%EF%BF%BF"),
+        EncodeCase{QStringLiteral("-_.~;+&="), QStringLiteral("%2D%5F%2E%7E%3B%2B%26%3D"), QStringLiteral("-_.~;+&=")},
+        EncodeCase{QStringLiteral("\u007F\u0080\u07FF\u0800\uFFFF"),
+                   QStringLiteral("%7F%C2%80%DF%BF%E0%A0%80%EF%BF%BF"),
                    QStringLiteral("\u007F\u0080\u07FF\u0800\uFFFF")},
         // Beyond U+FFFF: the pair becomes one four-byte character; a lone half the replacement character.
         EncodeCase{QString::fromUcs4(U"\U0001F600"), QStringLiteral("%F0%9F%98%80"), QString::fromUcs4(U"\U0001F600")},
@@ -53,6 +59,11 @@ struct CodeCase
     QString code;
     QString text;
 };
+
+void PrintTo(const CodeCase& c, std::ostream* os)
+{
+    PrintTo(c.code, os);
+}
 
 class ResultCodeTextTest : public ::testing::TestWithParam<CodeCase>
 {
@@ -66,18 +77,17 @@ TEST_P(ResultCodeTextTest, MapsTheReplyCode)
 const QString kOk = QStringLiteral("操作成功");
 const QString kUnknown = QStringLiteral("未知错误");
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ResultCodeTextTest,
-    ::testing::Values(CodeCase{QStringLiteral("-1"), QStringLiteral("用户名或密码为空")},
-                      CodeCase{QStringLiteral("-2"), QStringLiteral("用户名或者密码错误")},
-                      CodeCase{QStringLiteral("-3"), QStringLiteral("用户名已经被锁定")},
-                      CodeCase{QStringLiteral("-7"), QStringLiteral("发送内容为空")},
-                      CodeCase{QStringLiteral("-8"), QStringLiteral("余额不足")},
-                      CodeCase{QStringLiteral("-9"), QStringLiteral("没有正确的号码")},
-                      CodeCase{QStringLiteral("-10"), QStringLiteral("LogId错误！")},
-                      CodeCase{QStringLiteral("-11"), QStringLiteral("内容里有关键字")},
-                      CodeCase{QStringLiteral("-12"), QStringLiteral("一次提交的手机号码过多！")},
-                      CodeCase{QStringLiteral("-100"), QStringLiteral("系统错误")}));
+INSTANTIATE_TEST_SUITE_P(Table, ResultCodeTextTest,
+                         ::testing::Values(CodeCase{QStringLiteral("-1"), QStringLiteral("用户名或密码为空")},
+                                           CodeCase{QStringLiteral("-2"), QStringLiteral("用户名或者密码错误")},
+                                           CodeCase{QStringLiteral("-3"), QStringLiteral("用户名已经被锁定")},
+                                           CodeCase{QStringLiteral("-7"), QStringLiteral("发送内容为空")},
+                                           CodeCase{QStringLiteral("-8"), QStringLiteral("余额不足")},
+                                           CodeCase{QStringLiteral("-9"), QStringLiteral("没有正确的号码")},
+                                           CodeCase{QStringLiteral("-10"), QStringLiteral("LogId错误！")},
+                                           CodeCase{QStringLiteral("-11"), QStringLiteral("内容里有关键字")},
+                                           CodeCase{QStringLiteral("-12"), QStringLiteral("一次提交的手机号码过多！")},
+                                           CodeCase{QStringLiteral("-100"), QStringLiteral("系统错误")}));
 
 // A code counts as success when, as text, it is not smaller than "0".
 INSTANTIATE_TEST_SUITE_P(

@@ -1,7 +1,8 @@
+#include "SmsCtrl.h"
 #include "GlobalState.h"
 #include "HttpClient.h"
+#include "QtPrinters.h"
 #include "SandboxFixture.h"
-#include "SmsCtrl.h"
 
 #include <QDomDocument>
 #include <functional>
@@ -111,7 +112,8 @@ TEST_P(SmsCtrlLoginFailureTest, ReportsTheFailure)
         sandbox().scriptReply(QStringLiteral("login"), c.reply);
     client.Balance = 7;
 
-    EXPECT_FALSE(login(QStringLiteral("demo"), c.reply.isEmpty() ? QStringLiteral("wrong") : QStringLiteral("demo123")));
+    EXPECT_FALSE(
+        login(QStringLiteral("demo"), c.reply.isEmpty() ? QStringLiteral("wrong") : QStringLiteral("demo123")));
 
     EXPECT_TRUE(client.ErrMsg.startsWith(c.errMsgPrefix)) << client.ErrMsg.toStdString();
     EXPECT_EQ(client.Balance, c.balanceSet ? 55 : 7);
@@ -275,16 +277,15 @@ TEST_P(SmsCtrlSendReplyTest, ReadsTheReply)
     EXPECT_EQ(client.ReturnSmsID, QStringLiteral("old"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scripted, SmsCtrlSendReplyTest,
-    ::testing::Values(ScriptedSend{"NoXml", "-8", QString()}, ScriptedSend{"Empty", "", QString()},
-                      ScriptedSend{"BalanceCode", sendXml("-8"), QStringLiteral("余额不足")},
-                      ScriptedSend{"SystemError", sendXml("-100"), QStringLiteral("系统错误")},
-                      ScriptedSend{"UnknownCode", sendXml("-4"), QStringLiteral("未知错误")},
-                      ScriptedSend{"TextCode", sendXml("ok"), QStringLiteral("操作成功")},
-                      ScriptedSend{"NoErrorCode", "<sendresult/>", kFail},
-                      ScriptedSend{"AcceptedWithoutSmsId", sendXml("1"), kFail}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scripted, SmsCtrlSendReplyTest,
+                         ::testing::Values(ScriptedSend{"NoXml", "-8", QString()}, ScriptedSend{"Empty", "", QString()},
+                                           ScriptedSend{"BalanceCode", sendXml("-8"), QStringLiteral("余额不足")},
+                                           ScriptedSend{"SystemError", sendXml("-100"), QStringLiteral("系统错误")},
+                                           ScriptedSend{"UnknownCode", sendXml("-4"), QStringLiteral("未知错误")},
+                                           ScriptedSend{"TextCode", sendXml("ok"), QStringLiteral("操作成功")},
+                                           ScriptedSend{"NoErrorCode", "<sendresult/>", kFail},
+                                           ScriptedSend{"AcceptedWithoutSmsId", sendXml("1"), kFail}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct BalanceCase
 {
@@ -313,16 +314,12 @@ TEST_P(SmsCtrlBalanceTest, ReadsTheNumber)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SmsCtrlBalanceTest,
-    ::testing::Values(BalanceCase{"Number", "120", true, 120, kKept},
-                      BalanceCase{"Zero", "0", true, 0, kKept},
-                      BalanceCase{"Blanks", " 7\r\n", true, 7, kKept},
-                      BalanceCase{"HalfDown", "2.5", true, 2, kKept},
-                      BalanceCase{"HalfUp", "3.5", true, 4, kKept},
-                      BalanceCase{"Fraction", "3.6", true, 4, kKept},
+    ::testing::Values(BalanceCase{"Number", "120", true, 120, kKept}, BalanceCase{"Zero", "0", true, 0, kKept},
+                      BalanceCase{"Blanks", " 7\r\n", true, 7, kKept}, BalanceCase{"HalfDown", "2.5", true, 2, kKept},
+                      BalanceCase{"HalfUp", "3.5", true, 4, kKept}, BalanceCase{"Fraction", "3.6", true, 4, kKept},
                       BalanceCase{"WrongPassword", "-2", false, 0, QStringLiteral("用户名或者密码错误")},
                       BalanceCase{"UnknownNegative", "-4", false, 0, QStringLiteral("未知错误")},
-                      BalanceCase{"NoNumber", "abc", false, 42, kFail},
-                      BalanceCase{"Empty", "", false, 42, kFail},
+                      BalanceCase{"NoNumber", "abc", false, 42, kFail}, BalanceCase{"Empty", "", false, 42, kFail},
                       BalanceCase{"TooLarge", "99999999999", false, 42, kFail}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -409,11 +406,23 @@ TEST_F(SmsCtrlTest, AddWhiteUploadsTheNumberUnencoded)
 }
 
 // Every operation against a platform that fails at the transport level.
-enum class Operation { Send, Balance, ChangePassword, Login, AddWhite };
-enum class Transport { Status500, Dropped, TimedOut, Unreachable };
+enum class Operation
+{
+    Send,
+    Balance,
+    ChangePassword,
+    Login,
+    AddWhite
+};
+enum class Transport
+{
+    Status500,
+    Dropped,
+    TimedOut,
+    Unreachable
+};
 
-class SmsCtrlTransportTest : public SmsCtrlTest,
-                             public ::testing::WithParamInterface<std::tuple<Operation, Transport>>
+class SmsCtrlTransportTest : public SmsCtrlTest, public ::testing::WithParamInterface<std::tuple<Operation, Transport>>
 {
 protected:
     bool run(Operation op)
@@ -474,12 +483,12 @@ TEST_P(SmsCtrlTransportTest, FailsWithTheConnectionText)
     EXPECT_EQ(g_CharsPerSms.load(), 70);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, SmsCtrlTransportTest,
-    ::testing::Combine(::testing::Values(Operation::Send, Operation::Balance, Operation::ChangePassword,
-                                         Operation::Login, Operation::AddWhite),
-                       ::testing::Values(Transport::Status500, Transport::Dropped, Transport::TimedOut,
-                                         Transport::Unreachable)));
+INSTANTIATE_TEST_SUITE_P(All, SmsCtrlTransportTest,
+                         ::testing::Combine(::testing::Values(Operation::Send, Operation::Balance,
+                                                              Operation::ChangePassword, Operation::Login,
+                                                              Operation::AddWhite),
+                                            ::testing::Values(Transport::Status500, Transport::Dropped,
+                                                              Transport::TimedOut, Transport::Unreachable)));
 
 TEST_F(SmsCtrlTest, UnreachableHostLoginNamesTheCause)
 {

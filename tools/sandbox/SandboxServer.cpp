@@ -96,21 +96,20 @@ int SandboxServer::start(int port, const QString& host)
         return 0;
     auto server = std::make_unique<httplib::Server>();
     const auto serveBody = [this](const httplib::Request& req, httplib::Response& res, const std::string& bodyText) {
-        const Reply reply = handle(QByteArray::fromStdString(req.method), QByteArray::fromStdString(req.target),
-                                   QByteArray::fromStdString(bodyText),
-                                   QByteArray::fromStdString(req.get_header_value("Content-Type")),
-                                   QByteArray::fromStdString(req.get_header_value("Content-Length")));
+        const Reply reply =
+            handle(QByteArray::fromStdString(req.method), QByteArray::fromStdString(req.target),
+                   QByteArray::fromStdString(bodyText), QByteArray::fromStdString(req.get_header_value("Content-Type")),
+                   QByteArray::fromStdString(req.get_header_value("Content-Length")));
         res.status = reply.status;
         const std::string type = reply.contentType.toStdString();
         auto body = std::make_shared<std::string>(reply.body.toStdString());
         if (reply.drop) {
             // Announce the whole body, send half of it, then hang up.
-            res.set_content_provider(body->size() + 16, type,
-                                     [body](size_t offset, size_t, httplib::DataSink& sink) {
-                                         if (offset == 0 && !body->empty())
-                                             sink.write(body->data(), body->size() / 2);
-                                         return false;
-                                     });
+            res.set_content_provider(body->size() + 16, type, [body](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset == 0 && !body->empty())
+                    sink.write(body->data(), body->size() / 2);
+                return false;
+            });
         } else if (reply.chunked) {
             res.set_chunked_content_provider(type, [body](size_t, httplib::DataSink& sink) {
                 sink.write(body->data(), body->size());
@@ -121,20 +120,19 @@ int SandboxServer::start(int port, const QString& host)
             res.set_content(*body, type);
         }
     };
-    server->Get(".*", [serveBody](const httplib::Request& req, httplib::Response& res) {
-        serveBody(req, res, req.body);
-    });
+    server->Get(".*",
+                [serveBody](const httplib::Request& req, httplib::Response& res) { serveBody(req, res, req.body); });
     // The library refuses form bodies over 8 KiB unless the handler reads the body itself, and a
     // send of 1000 numbers is about 14 KiB.
-    server->Post(".*", [serveBody](const httplib::Request& req, httplib::Response& res,
-                                   const httplib::ContentReader& reader) {
-        std::string bodyText;
-        reader([&bodyText](const char* data, size_t length) {
-            bodyText.append(data, length);
-            return true;
+    server->Post(
+        ".*", [serveBody](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+            std::string bodyText;
+            reader([&bodyText](const char* data, size_t length) {
+                bodyText.append(data, length);
+                return true;
+            });
+            serveBody(req, res, bodyText);
         });
-        serveBody(req, res, bodyText);
-    });
     server->set_keep_alive_max_count(1);
 
     const std::string hostText = host.toStdString();
@@ -477,11 +475,10 @@ SandboxServer::Reply SandboxServer::supportReply(const QString& op, const QByteA
         if (m_updateReply) {
             reply.body = *m_updateReply;
         } else {
-            const QString url = m_packageUrl.isEmpty() ? QStringLiteral("http://%1:%2/update/%3.pag")
-                                                             .arg(m_host)
-                                                             .arg(m_port)
-                                                             .arg(m_latestVersion)
-                                                       : m_packageUrl;
+            const QString url =
+                m_packageUrl.isEmpty()
+                    ? QStringLiteral("http://%1:%2/update/%3.pag").arg(m_host).arg(m_port).arg(m_latestVersion)
+                    : m_packageUrl;
             reply.body = codepage::encode(m_latestVersion + QStringLiteral("\r\n") + url);
         }
     } else if (path == "/keyword/2011.txt") {

@@ -80,7 +80,8 @@ public:
     void setBalance(const QString& name, qint64 balance);
 
     // Support host content.
-    void setLatestVersion(const QString& version, const QString& packageUrl = QString()); // "": /update/<version>.pag here
+    void setLatestVersion(const QString& version,
+                          const QString& packageUrl = QString()); // "": /update/<version>.pag here
     QString latestVersion() const;
     void setUpdateReply(const QByteArray& raw); // replaces the two-line reply altogether
     void setKeywords(const QStringList& words);
