@@ -4,6 +4,7 @@
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HistoryPage.h"
 #include "HttpClient.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
@@ -164,6 +165,10 @@ void Form1::buildPages()
 {
     m_sendPage = new SendPage(ui->FrameMain1);
     ui->FrameMain1->layout()->addWidget(m_sendPage);
+    m_historyPage = new HistoryPage(ui->FrameMain2);
+    ui->FrameMain2->layout()->addWidget(m_historyPage);
+    m_historyPage->setSendPage(m_sendPage);
+    connect(m_historyPage, &HistoryPage::pageRequested, this, &Form1::toobarImg_Click);
     m_settingsPage = new SettingsPage(ui->FrameMain5);
     ui->FrameMain5->layout()->addWidget(m_settingsPage);
 }
@@ -226,6 +231,7 @@ void Form1::load()
     g_Conn->execute(QStringLiteral("DELETE FROM Preference"));
 
     m_sendPage->prepareForLoad();
+    m_historyPage->prepareForLoad();
     toobarImg_Click(1);
     m_sendPage->setLengthRule(g_CharsPerSms.load());
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QLabel;
+class HistoryPage;
 class QTimer;
 class SendPage;
 class SettingsPage;
@@ -42,6 +43,7 @@ public:
 
     SendPage* sendPage() const { return m_sendPage; }
     SettingsPage* settingsPage() const { return m_settingsPage; }
+    HistoryPage* historyPage() const { return m_historyPage; }
     QTimer* Timer1 = nullptr; // birthday reminder, once, 5000 ms after the load
     QTimer* Timer3 = nullptr; // start-up sequence, once, 500 ms after the load
 
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<SmsCtrl> m_client;
     SendPage* m_sendPage = nullptr;
     SettingsPage* m_settingsPage = nullptr;
+    HistoryPage* m_historyPage = nullptr;
     QVector<ToolbarImage*> m_toolbar;
     QVector<QLabel*> m_panels;
     QVector<QPixmap> m_imageList1;

@@ -1,0 +1,139 @@
+#include "FinishList.h"
+
+#include "ListView.h"
+#include "ListViewExt.h"
+#include "NumberListModel.h"
+#include "PublicFunction.h"
+#include "SendPage.h"
+#include "SendingDb.h"
+#include "db/Recordset.h"
+#include "ui_FinishList.h"
+
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QStringList>
+
+FinishList::FinishList(const QString& rowKey, const QString& message, SendPage* sendPage, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::FinishList>()), m_rs(std::make_unique<db::Recordset>()),
+      m_sendPage(sendPage)
+{
+    ui->setupUi(this);
+    // The rows carry check boxes like every list of the program, but nothing here uses them:
+    // their column is kept at zero width, which the header allows only below its usual minimum.
+    ui->ListView1->header()->setMinimumSectionSize(0);
+    ui->ListView1->setColumns({{QString(), QString(), 0},
+                               {QStringLiteral("ID"), QStringLiteral("ID"), 70},
+                               {QStringLiteral("手机号码"), QStringLiteral("PhoneNumber"), 130},
+                               {QStringLiteral("状态"), QStringLiteral("State"), 150}});
+    ui->ListView1->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    connect(ui->AeroButton1, &QPushButton::clicked, this, &FinishList::AeroButton1_Click);
+    connect(ui->AeroButton2, &QPushButton::clicked, this, &FinishList::AeroButton2_Click);
+    Form_Load(rowKey, message);
+}
+
+FinishList::~FinishList() = default;
+
+void FinishList::Form_Load(const QString& rowKey, const QString& message)
+{
+    m_id = rowKey.mid(4);
+    ui->Text1->setPlainText(message);
+    sending::RunReported(this, [this] {
+        m_rs->Open(QStringLiteral("select count(*) as num from [Finish] where state<>'已发送' and MsgId=") + m_id,
+                   sending::SharedConnection(), db::LockType::ReadOnly);
+        ui->Label4->setText(NullToEmpty(m_rs->Field(QStringLiteral("num"))));
+        m_rs->Close();
+
+        m_rs->Open(QStringLiteral("select * from [Finish] where MsgId=") + m_id, sending::SharedConnection(),
+                   db::LockType::ReadOnly);
+        ui->Label2->setText(QString::number(m_rs->RecordCount()));
+        LoadListView(*ui->ListView1, *m_rs);
+        m_rs->Close();
+    });
+    if (m_rs->IsOpen())
+        m_rs->Close();
+    ui->AeroButton2->setEnabled(ui->Label4->text() != QLatin1String("0"));
+}
+
+void FinishList::AeroButton1_Click()
+{
+    resend(QStringLiteral("select PhoneNumber from [Finish] where MsgId=") + m_id);
+}
+
+void FinishList::AeroButton2_Click()
+{
+    resend(QStringLiteral("select PhoneNumber from [Finish] where state<>'已发送' and MsgId=") + m_id);
+}
+
+void FinishList::resend(const QString& sql)
+{
+    if (!m_sendPage)
+        return;
+    // The numbers are read before anything changes, so a failing query leaves the editor and
+    // the list of the send page as they were.
+    QStringList numbers;
+    const bool read = sending::RunReported(this, [this, &sql, &numbers] {
+        m_rs->Open(sql, sending::SharedConnection(), db::LockType::ReadOnly);
+        numbers.reserve(m_rs->RecordCount());
+        for (; !m_rs->IsEOF(); m_rs->MoveNext()) {
+            // A Null has no number to send; any stored text goes back as it is.
+            const QVariant number = m_rs->Field(0);
+            if (!number.isNull())
+                numbers.append(number.toString());
+        }
+        m_rs->Close();
+    });
+    if (!read) {
+        if (m_rs->IsOpen())
+            m_rs->Close();
+        return;
+    }
+
+    m_sendPage->Text1()->setPlainText(ui->Text1->toPlainText());
+    NumberListModel& list = *m_sendPage->numberList();
+    list.clear();
+    for (const QString& number : numbers)
+        list.add(number);
+    m_sendPage->CountList();
+    Q_EMIT pageRequested(1);
+    accept();
+}
+
+QPlainTextEdit* FinishList::Text1() const
+{
+    return ui->Text1;
+}
+
+QLabel* FinishList::Label1() const
+{
+    return ui->Label1;
+}
+
+QLabel* FinishList::Label2() const
+{
+    return ui->Label2;
+}
+
+QLabel* FinishList::Label3() const
+{
+    return ui->Label3;
+}
+
+QLabel* FinishList::Label4() const
+{
+    return ui->Label4;
+}
+
+ListView* FinishList::ListView1() const
+{
+    return ui->ListView1;
+}
+
+QPushButton* FinishList::AeroButton1() const
+{
+    return ui->AeroButton1;
+}
+
+QPushButton* FinishList::AeroButton2() const
+{
+    return ui->AeroButton2;
+}
