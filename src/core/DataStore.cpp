@@ -62,3 +62,10 @@ void CloseDatabase()
     g_Rs.reset();
     g_Conn.reset();
 }
+
+db::Connection& SharedConnection()
+{
+    if (!g_Conn)
+        throw db::DbError(db::ErrObjectClosed, QStringLiteral("对象关闭时，不允许操作。"));
+    return *g_Conn;
+}

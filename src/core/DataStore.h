@@ -29,5 +29,8 @@ void OpenDatabaseOrThrow(const QString& fileName);
 // Opens a second connection to a file of the program folder, for a worker thread.
 std::unique_ptr<db::Connection> OpenWorkerConnection(const QString& fileName);
 
+// g_Conn for the windows' database steps; throws db::DbError while no database is open.
+db::Connection& SharedConnection();
+
 // Closes g_Conn and g_Rs.
 void CloseDatabase();

@@ -1,11 +1,12 @@
 #include "FinishList.h"
 
+#include "DataStore.h"
+#include "ErrorBoxes.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "NumberListModel.h"
 #include "PublicFunction.h"
 #include "SendPage.h"
-#include "SendingDb.h"
 #include "db/Recordset.h"
 #include "ui_FinishList.h"
 
@@ -37,13 +38,13 @@ void FinishList::Form_Load(const QString& rowKey, const QString& message)
 {
     m_id = rowKey.mid(4);
     ui->Text1->setPlainText(message);
-    sending::RunReported(this, [this] {
+    RunReported(this, [this] {
         m_rs->Open(QStringLiteral("select count(*) as num from [Finish] where state<>'已发送' and MsgId=") + m_id,
-                   sending::SharedConnection(), db::LockType::ReadOnly);
+                   SharedConnection(), db::LockType::ReadOnly);
         ui->Label4->setText(NullToEmpty(m_rs->Field(QStringLiteral("num"))));
         m_rs->Close();
 
-        m_rs->Open(QStringLiteral("select * from [Finish] where MsgId=") + m_id, sending::SharedConnection(),
+        m_rs->Open(QStringLiteral("select * from [Finish] where MsgId=") + m_id, SharedConnection(),
                    db::LockType::ReadOnly);
         ui->Label2->setText(QString::number(m_rs->RecordCount()));
         LoadListView(*ui->ListView1, *m_rs);
@@ -71,8 +72,8 @@ void FinishList::resend(const QString& sql)
     // The numbers are read before anything changes, so a failing query leaves the editor and
     // the list of the send page as they were.
     QStringList numbers;
-    const bool read = sending::RunReported(this, [this, &sql, &numbers] {
-        m_rs->Open(sql, sending::SharedConnection(), db::LockType::ReadOnly);
+    const bool read = RunReported(this, [this, &sql, &numbers] {
+        m_rs->Open(sql, SharedConnection(), db::LockType::ReadOnly);
         numbers.reserve(m_rs->RecordCount());
         for (; !m_rs->IsEOF(); m_rs->MoveNext()) {
             // A Null has no number to send; any stored text goes back as it is.

@@ -1,11 +1,12 @@
 #include "HistoryPage.h"
 
+#include "DataStore.h"
 #include "Desktop.h"
+#include "ErrorBoxes.h"
 #include "FinishList.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "SendPage.h"
-#include "SendingDb.h"
 #include "db/Recordset.h"
 #include "ui_HistoryPage.h"
 
@@ -52,7 +53,7 @@ void HistoryPage::prepareForLoad()
 
 void HistoryPage::AeroButton15_Click()
 {
-    if (!sending::RunReported(this, [this] { runQuery(); })) {
+    if (!RunReported(this, [this] { runQuery(); })) {
         // Rows of an earlier query must not pass for the answer to this one.
         if (m_historyRs->IsOpen())
             m_historyRs->Close();
@@ -69,7 +70,7 @@ void HistoryPage::runQuery()
     m_historyQuery = QStringLiteral("select * from [Messages] where SubmitTime between #") + d1 +
                      QStringLiteral("# and #") + d2 + QStringLiteral("# ");
     m_historyRs = std::make_unique<db::Recordset>();
-    m_historyRs->Open(m_historyQuery, sending::SharedConnection(), db::LockType::Optimistic);
+    m_historyRs->Open(m_historyQuery, SharedConnection(), db::LockType::Optimistic);
     setRecordButtonsEnabled(m_historyRs->RecordCount() >= 1);
     LoadListView(*ui->ListView3, *m_historyRs);
     m_historyRs->Close();
@@ -92,8 +93,8 @@ void HistoryPage::AeroButton40_Click()
                Desktop::Buttons::Ok, this);
         return;
     }
-    sending::RunReported(this, [&ids] {
-        sending::SharedConnection().execute(QStringLiteral("delete from [Messages] where id in (") + ids +
+    RunReported(this, [&ids] {
+        SharedConnection().execute(QStringLiteral("delete from [Messages] where id in (") + ids +
                                             QStringLiteral(")"));
     });
     AeroButton15_Click();

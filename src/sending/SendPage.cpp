@@ -61,19 +61,6 @@ db::Connection& sharedConnection()
 }
 
 // Runs a database step; a failure is shown in the generic error box. False when it failed.
-bool runReporting(QWidget* parent, const std::function<void()>& step)
-{
-    try {
-        step();
-        return true;
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, parent);
-    } catch (const HelperError& error) {
-        ShowProgramError(error, parent);
-    }
-    return false;
-}
-
 void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
 {
     QPalette palette = widget->palette();
@@ -179,7 +166,7 @@ int SendPage::AddNumberLines(const QString& text)
             m_numbers->add(number);
             ++added;
             if (queue)
-                queue = runReporting(this, [&number] { AddPreference(number); });
+                queue = RunReported(this, [&number] { AddPreference(number); });
         }
         // Keep the window painting during a long paste; each addition above is one whole step.
         QCoreApplication::processEvents();
@@ -219,7 +206,7 @@ void SendPage::AeroButton48_Click()
         m_numbers->add(text);
         DelRepeat();
         if (g_Online)
-            runReporting(this, [&text] { AddPreference(text); });
+            RunReported(this, [&text] { AddPreference(text); });
         ui->Text10->clear();
     } else {
         AddNumberLines(text);
@@ -324,7 +311,7 @@ void SendPage::closePopup()
 
 void SendPage::BuildNumGrid()
 {
-    runReporting(this, [this] {
+    RunReported(this, [this] {
         m_gridRs = std::make_unique<db::Recordset>();
         m_gridRs->Open(QStringLiteral("select id,IsSelect,MobilePhone,A,B,C,D,E from [DraftBox] order by id"),
                        sharedConnection(), db::LockType::Optimistic);
@@ -354,7 +341,7 @@ void SendPage::AeroButton1_Click()
         refuse(QStringLiteral("您输入的号码不是有效的手机号码！"));
         return;
     }
-    const bool inserted = runReporting(this, [&text] {
+    const bool inserted = RunReported(this, [&text] {
         const bool repeat = IsInDraftBox(text);
         sharedConnection().execute(QStringLiteral("insert into [DraftBox] (MobilePhone,IsRepeat)values('") +
                                    SqlQuote(text) + QStringLiteral("',") +
@@ -364,7 +351,7 @@ void SendPage::AeroButton1_Click()
         return;
     BuildNumGrid();
     if (g_Online)
-        runReporting(this, [&text] { AddPreference(text); });
+        RunReported(this, [&text] { AddPreference(text); });
     ui->Text2->clear();
     ui->Text2->setFocus();
 }
@@ -398,7 +385,7 @@ void SendPage::AeroButton11_Click()
 
 void SendPage::runGridStatement(const QString& sql)
 {
-    runReporting(this, [&sql] { sharedConnection().execute(sql); });
+    RunReported(this, [&sql] { sharedConnection().execute(sql); });
     BuildNumGrid();
 }
 

@@ -37,3 +37,16 @@ void OpenDatabase(const QString& fileName)
         Desktop::instance().exitNow(1);
     }
 }
+
+bool RunReported(QWidget* parent, const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, parent);
+    } catch (const HelperError& error) {
+        ShowProgramError(error, parent);
+    }
+    return false;
+}

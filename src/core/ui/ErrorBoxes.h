@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class HelperError;
 class QWidget;
@@ -14,6 +15,10 @@ class DbError;
 void ShowProgramError(int number, const QString& description, QWidget* parent = nullptr);
 void ShowProgramError(const db::DbError& error, QWidget* parent = nullptr);
 void ShowProgramError(const HelperError& error, QWidget* parent = nullptr);
+
+// Runs a database step of a window's handler; a failure of the engine or of a helper is shown
+// in the "程序出错" box instead of leaving the handler. False when the step failed.
+bool RunReported(QWidget* parent, const std::function<void()>& step);
 
 // "错误号：" + number + CR LF + "错误描述：" + description.
 QString ErrorBoxText(int number, const QString& description);
