@@ -4,7 +4,10 @@
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "BirthdayReminder.h"
+#include "ContactsPage.h"
 #include "HistoryPage.h"
+#include "PhrasePage.h"
 #include "HttpClient.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
@@ -29,6 +32,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -169,6 +173,18 @@ void Form1::buildPages()
     ui->FrameMain2->layout()->addWidget(m_historyPage);
     m_historyPage->setSendPage(m_sendPage);
     connect(m_historyPage, &HistoryPage::pageRequested, this, &Form1::toobarImg_Click);
+    m_contactsPage = new ContactsPage(ui->FrameMain3);
+    ui->FrameMain3->layout()->addWidget(m_contactsPage);
+    connect(m_contactsPage, &ContactsPage::contactsAddedToGrid, this, [this] {
+        toobarImg_Click(8);
+        m_sendPage->BuildNumGrid();
+    });
+    m_phrasePage = new PhrasePage(ui->FrameMain4);
+    ui->FrameMain4->layout()->addWidget(m_phrasePage);
+    connect(m_phrasePage, &PhrasePage::insertPhrase, this, [this](const QString& text) {
+        m_sendPage->Text1()->setPlainText(text);
+    });
+    connect(m_phrasePage, &PhrasePage::pageRequested, this, &Form1::toobarImg_Click);
     m_settingsPage = new SettingsPage(ui->FrameMain5);
     ui->FrameMain5->layout()->addWidget(m_settingsPage);
 }
@@ -232,6 +248,7 @@ void Form1::load()
 
     m_sendPage->prepareForLoad();
     m_historyPage->prepareForLoad();
+    m_contactsPage->prepareForLoad();
     toobarImg_Click(1);
     m_sendPage->setLengthRule(g_CharsPerSms.load());
 
@@ -246,9 +263,12 @@ void Form1::Timer3_Timer()
     setStatusPanel(8, QStringLiteral("正在初始化程序……"));
     startupStep([this] { m_settingsPage->LoadConfig(); });
     startupStep([this] { m_sendPage->BuildNumGrid(); });
-    // The address book and the phrase library load here once their pages exist.
     setStatusPanel(8, QStringLiteral("正在初始化通讯录"));
+    startupStep([this] { m_contactsPage->LoadContactTree(); });
+    startupStep([this] { m_contactsPage->LoadAllContacts(); });
     setStatusPanel(8, QStringLiteral("正在初始化常用短语"));
+    startupStep([this] { m_phrasePage->LoadPhraseTree(); });
+    startupStep([this] { m_phrasePage->LoadNodePhrases(); });
 
     m_client = std::make_unique<SmsCtrl>();
     m_client->username = g_UserName;
@@ -268,7 +288,7 @@ void Form1::Timer3_Timer()
 void Form1::Timer1_Timer()
 {
     Timer1->stop();
-    // The birthday reminder of the address book runs from here.
+    ShowBirthdayReminder();
 }
 
 void Form1::startupStep(const std::function<void()>& step)

@@ -8,7 +8,9 @@
 #include <memory>
 
 class QLabel;
+class ContactsPage;
 class HistoryPage;
+class PhrasePage;
 class QTimer;
 class SendPage;
 class SettingsPage;
@@ -44,6 +46,8 @@ public:
     SendPage* sendPage() const { return m_sendPage; }
     SettingsPage* settingsPage() const { return m_settingsPage; }
     HistoryPage* historyPage() const { return m_historyPage; }
+    ContactsPage* contactsPage() const { return m_contactsPage; }
+    PhrasePage* phrasePage() const { return m_phrasePage; }
     QTimer* Timer1 = nullptr; // birthday reminder, once, 5000 ms after the load
     QTimer* Timer3 = nullptr; // start-up sequence, once, 500 ms after the load
 
@@ -83,7 +87,7 @@ private:
     void buildStatusBar();
     void loadToolbarPictures();
     void Timer3_Timer();
-    // Reserved for the birthday reminder, which arrives with the address book.
+    // The birthday reminder, once.
     void Timer1_Timer();
     // Runs one loader of the start-up sequence; a failing loader is reported and the sequence
     // goes on with the next one.
@@ -106,6 +110,8 @@ private:
     SendPage* m_sendPage = nullptr;
     SettingsPage* m_settingsPage = nullptr;
     HistoryPage* m_historyPage = nullptr;
+    ContactsPage* m_contactsPage = nullptr;
+    PhrasePage* m_phrasePage = nullptr;
     QVector<ToolbarImage*> m_toolbar;
     QVector<QLabel*> m_panels;
     QVector<QPixmap> m_imageList1;

@@ -6,6 +6,10 @@
 #include "MyTrayIcon.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
+#include "ContactsPage.h"
+#include "ListView.h"
+#include "ListViewModel.h"
+#include "PhrasePage.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
@@ -19,6 +23,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -525,6 +531,74 @@ TEST_F(Form1Test, TheBackgroundStripIsRepeatedAcrossTheWholeTop)
     // Row 4 lies above the toolbar pictures; the last columns are covered by a partial strip.
     for (int x : {0, 7, 8, 500, 999, 1002})
         EXPECT_EQ(shot.pixelColor(x, 4), strip.pixelColor(x % strip.width(), 4)) << "x " << x;
+}
+
+} // namespace
+
+namespace {
+
+// The pages of other modules, wired into the main window.
+class Form1PagesTest : public Form1Test
+{
+};
+
+TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfTheMode)
+{
+    folder.makeUserDatabase(kUser);
+    OpenDatabaseOrThrow(kUser + QStringLiteral(".mdb"));
+    g_Conn->execute(QStringLiteral("insert into [MsgCategory](CategoryName,ParentId) values('节日',0)"));
+    g_Conn->execute(QStringLiteral("insert into [DestineMsg](CatID,Message) values(1,'新年快乐')"));
+    CloseDatabase();
+    Form1& f = openAndStart();
+    f.sendPage()->Text1()->setPlainText(QStringLiteral("旧的内容"));
+
+    f.toobarImg_Click(8);
+    f.toobarImg_Click(4);
+    QListWidget* list = f.phrasePage()->List1();
+    ASSERT_EQ(list->count(), 1);
+    list->setCurrentRow(0);
+    f.phrasePage()->AeroButton23_Click();
+
+    EXPECT_EQ(f.sendPage()->Text1()->toPlainText(), QStringLiteral("新年快乐"));
+    EXPECT_EQ(f.currentPage(), 1);
+    EXPECT_EQ(g_SendMode, 2) << "back to the grid, the mode it came from";
+    EXPECT_TRUE(f.sendPage()->SendListBox2()->isVisibleTo(&f));
+}
+
+TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
+{
+    folder.makeUserDatabase(kUser);
+    OpenDatabaseOrThrow(kUser + QStringLiteral(".mdb"));
+    g_Conn->execute(QStringLiteral("insert into [ContactList](Name,MobilePhone,Sex,CatID) values('张三','13800138000','男',0)"));
+    CloseDatabase();
+    Form1& f = openAndStart();
+    f.toobarImg_Click(3);
+    ListView* contacts = f.contactsPage()->ListView2();
+    ASSERT_EQ(contacts->listModel()->rowCount(), 1);
+    contacts->listModel()->setData(contacts->listModel()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    f.contactsPage()->AeroButton18_Click();
+
+    EXPECT_EQ(f.currentPage(), 1);
+    EXPECT_EQ(g_SendMode, 2);
+    ASSERT_EQ(f.sendPage()->ListView1()->listModel()->rowCount(), 1) << "the grid was rebuilt";
+    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select B from [DraftBox]")).toString(), QStringLiteral("先生"));
+}
+
+TEST_F(Form1PagesTest, TheReminderTickShowsTheBirthdayBalloonOnce)
+{
+    folder.makeUserDatabase(kUser);
+    OpenDatabaseOrThrow(kUser + QStringLiteral(".mdb"));
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    g_Conn->execute("insert into [ContactList](Name,MobilePhone,Birthday,CatID) values('李四','13900139000',#" +
+                    today + "#,0)");
+    CloseDatabase();
+    Form1& f = openAndStart();
+    tray.balloons.clear();
+    f.Timer1->setInterval(0);
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return !f.Timer1->isActive(); }, 5000));
+    ASSERT_EQ(tray.balloons.size(), 1);
+    EXPECT_EQ(tray.balloons[0].title, QStringLiteral("Quorvel提醒您"));
+    EXPECT_EQ(tray.balloons[0].text, QStringLiteral("最近7天内您的联系人名单中有1位联系人最近过生日"));
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+#include "AddressBookBoxes.h"
+
+#include "Desktop.h"
+
+#include <QLineEdit>
+#include <QWidget>
+
+void ShowHint(const QString& text, QWidget* parent, QWidget* focus)
+{
+    MsgBox(text, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, parent);
+    if (focus)
+        focus->setFocus();
+}
+
+QString TakeCategoryName(QLineEdit& box, QWidget* parent)
+{
+    const QString name = box.text().trimmed();
+    if (name.isEmpty())
+        ShowHint(QStringLiteral("请输入分类名称"), parent, &box);
+    return name;
+}
+
+void ReportDuplicateCategory(QLineEdit& box, QWidget* parent)
+{
+    ShowHint(QStringLiteral("已经存在相同的分类名称"), parent, &box);
+}

@@ -1,0 +1,68 @@
+#include "ContactAdd.h"
+#include "ui_ContactAdd.h"
+
+#include "AddressBookBoxes.h"
+#include "ContactForm.h"
+#include "DataStore.h"
+#include "Desktop.h"
+#include "ErrorBoxes.h"
+#include "PublicFunction.h"
+
+#include <QLineEdit>
+
+ContactAdd::ContactAdd(const QString& selectedCategory, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ContactAdd>())
+{
+    ui->setupUi(this);
+    connect(ui->AeroButton1, &QPushButton::clicked, this, &ContactAdd::AeroButton1_Click);
+    connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
+    try {
+        ui->contactForm->loadCategories(selectedCategory);
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+    }
+}
+
+ContactAdd::~ContactAdd() = default;
+
+void ContactAdd::AeroButton1_Click()
+{
+    ContactForm& form = *ui->contactForm;
+    if (!form.validate())
+        return;
+    const QString number = form.Text2()->text();
+    try {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("select * from [ContactList] where MobilePhone='") + SqlQuote(number) +
+                    QStringLiteral("'"),
+                *g_Conn, db::LockType::Optimistic);
+        if (rs.RecordCount() > 0) {
+            rs.Close();
+            MsgBox(QStringLiteral("手机号") + number + QStringLiteral("已经存在"), QStringLiteral("手机号码重复"),
+                   Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+            form.Text2()->setFocus();
+            return;
+        }
+        rs.AddNew();
+        form.writeTo(rs);
+        rs.Update();
+        rs.Close();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+        return;
+    }
+    accept();
+}
+
+ContactForm* ContactAdd::form() const
+{
+    return ui->contactForm;
+}
+QPushButton* ContactAdd::AeroButton1() const
+{
+    return ui->AeroButton1;
+}
+QPushButton* ContactAdd::AeroButton2() const
+{
+    return ui->AeroButton2;
+}

@@ -1,0 +1,56 @@
+#include "ContactCategoryAdd.h"
+#include "ui_ContactCategoryAdd.h"
+
+#include "AddressBookBoxes.h"
+#include "DataStore.h"
+#include "ErrorBoxes.h"
+#include "PublicFunction.h"
+
+ContactCategoryAdd::ContactCategoryAdd(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ContactCategoryAdd>())
+{
+    ui->setupUi(this);
+    connect(ui->AeroButton2, &QPushButton::clicked, this, &ContactCategoryAdd::AeroButton2_Click);
+    connect(ui->AeroButton1, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+ContactCategoryAdd::~ContactCategoryAdd() = default;
+
+void ContactCategoryAdd::AeroButton2_Click()
+{
+    const QString name = TakeCategoryName(*ui->Text1, this);
+    if (name.isEmpty())
+        return;
+    try {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("select * from [ContactCategory] where CategoryName='") + SqlQuote(name) +
+                    QStringLiteral("'"),
+                *g_Conn, db::LockType::Optimistic);
+        if (rs.RecordCount() > 0) {
+            rs.Close();
+            ReportDuplicateCategory(*ui->Text1, this);
+            return;
+        }
+        rs.AddNew();
+        rs.SetField(QStringLiteral("CategoryName"), name);
+        rs.SetField(QStringLiteral("ParentId"), qint16(0));
+        rs.Update();
+        rs.Close();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+        return;
+    }
+    accept();
+}
+
+QLineEdit* ContactCategoryAdd::Text1() const
+{
+    return ui->Text1;
+}
+QPushButton* ContactCategoryAdd::AeroButton1() const
+{
+    return ui->AeroButton1;
+}
+QPushButton* ContactCategoryAdd::AeroButton2() const
+{
+    return ui->AeroButton2;
+}

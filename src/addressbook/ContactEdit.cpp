@@ -1,0 +1,90 @@
+#include "ContactEdit.h"
+#include "ui_ContactEdit.h"
+
+#include "ContactForm.h"
+#include "DataStore.h"
+#include "Desktop.h"
+#include "ErrorBoxes.h"
+
+ContactEdit::ContactEdit(qint32 contactId, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ContactEdit>()), m_contactId(contactId)
+{
+    ui->setupUi(this);
+    connect(ui->AeroButton1, &QPushButton::clicked, this, &ContactEdit::AeroButton1_Click);
+    connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
+    try {
+        load();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+        m_loaded = false;
+    }
+}
+
+ContactEdit::~ContactEdit() = default;
+
+QString ContactEdit::rowSql() const
+{
+    return QStringLiteral("select * from [ContactList] where id=") + QString::number(m_contactId);
+}
+
+void ContactEdit::reportMissing()
+{
+    MsgBox(QStringLiteral("读取数据出错！"), QStringLiteral("系统出错"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok,
+           this);
+}
+
+void ContactEdit::load()
+{
+    ContactForm& form = *ui->contactForm;
+    form.loadCategories();
+    db::Recordset rs;
+    rs.Open(rowSql(), *g_Conn, db::LockType::ReadOnly);
+    if (rs.RecordCount() < 1) {
+        rs.Close();
+        reportMissing();
+        return;
+    }
+    form.readFrom(rs);
+    // Chosen by id, so a category sharing its name with another keeps its own contacts.
+    form.selectCategory(rs.Field(QStringLiteral("CatID")).toLongLong());
+    rs.Close();
+    m_loaded = true;
+}
+
+void ContactEdit::AeroButton1_Click()
+{
+    ContactForm& form = *ui->contactForm;
+    if (!form.validate())
+        return;
+    try {
+        db::Recordset rs;
+        rs.Open(rowSql(), *g_Conn, db::LockType::Optimistic);
+        if (rs.RecordCount() < 1) {
+            // Deleted elsewhere while the dialog was open: nothing is left to overwrite.
+            rs.Close();
+            reportMissing();
+            reject();
+            return;
+        }
+        form.writeTo(rs);
+        rs.Update();
+        rs.Close();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+        return;
+    }
+    accept();
+}
+
+ContactForm* ContactEdit::form() const
+{
+    return ui->contactForm;
+}
+QPushButton* ContactEdit::AeroButton1() const
+{
+    return ui->AeroButton1;
+}
+QPushButton* ContactEdit::AeroButton2() const
+{
+    return ui->AeroButton2;
+}

@@ -1,0 +1,454 @@
+#include "ContactsPage.h"
+#include "ui_ContactsPage.h"
+
+#include "AddressBookBoxes.h"
+#include "BirthdayReminder.h"
+#include "ContactAdd.h"
+#include "ContactCategoryAdd.h"
+#include "ContactCategoryEdit.h"
+#include "ContactEdit.h"
+#include "ContactTransfer.h"
+#include "DataStore.h"
+#include "Desktop.h"
+#include "ErrorBoxes.h"
+#include "GlobalState.h"
+#include "ListView.h"
+#include "ListViewExt.h"
+#include "PublicFunction.h"
+#include "db/JetDate.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QTreeWidget>
+#include <exception>
+
+namespace {
+
+const QString kAll = QStringLiteral("all");
+const QString kBirthday = QStringLiteral("birthday");
+constexpr int kStoredLabelRole = Qt::UserRole + 1;
+constexpr int kBirthdayColumn = 4;
+
+enum Ticks
+{
+    TickNone,
+    TickAll,
+    TickInvert
+};
+
+bool isCategoryKey(const QString& key)
+{
+    return key.startsWith(QLatin1Char('C'));
+}
+
+// The tree's two pictures: 1 for the roots (a card), 2 for the categories (a folder).
+QIcon treeImage(int image)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (image == 1) {
+        p.setPen(QColor(0x2f, 0x5f, 0xa8));
+        p.setBrush(QColor(0x6f, 0xa0, 0xe0));
+        p.drawRoundedRect(QRectF(1.5, 2.5, 13, 11), 2, 2);
+        p.setBrush(Qt::white);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QRectF(3.5, 4.5, 4, 4));
+        p.drawRect(QRectF(9, 5, 4, 1.5));
+        p.drawRect(QRectF(9, 8, 4, 1.5));
+        p.drawRect(QRectF(3.5, 10, 9.5, 1.5));
+    } else {
+        p.setPen(QColor(0xb0, 0x80, 0x20));
+        p.setBrush(QColor(0xf5, 0xc8, 0x5a));
+        p.drawRect(QRectF(1.5, 4.5, 13, 9));
+        p.drawRect(QRectF(1.5, 2.5, 6, 2));
+    }
+    return QIcon(pixmap);
+}
+
+// The search field for each entry of Combo2, in the list's order.
+QString searchHead(const QString& field)
+{
+    static const QVector<QPair<QString, QString>> heads{
+        {QStringLiteral("姓名"), QStringLiteral("Name")},       {QStringLiteral("手机号码"), QStringLiteral("MobilePhone")},
+        {QStringLiteral("电子邮件"), QStringLiteral("EMail")},  {QStringLiteral("通讯地址"), QStringLiteral("Address")},
+        {QStringLiteral("自定义1"), QStringLiteral("IdCardNum")}, {QStringLiteral("职位"), QStringLiteral("Job")}};
+    QString column = heads.first().second;
+    for (const auto& [text, name] : heads) {
+        if (text == field)
+            column = name;
+    }
+    return QStringLiteral("select * from [ContactList] where ") + column + QStringLiteral(" like '%");
+}
+
+QString describe(const std::exception& error)
+{
+    if (const auto* dbError = dynamic_cast<const db::DbError*>(&error))
+        return dbError->description();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ContactsPage>())
+{
+    ui->setupUi(this);
+    ui->ListView2->setColumns({{QString(), QString(), 28},
+                               {QStringLiteral("姓名"), QStringLiteral("Name"), 90},
+                               {QStringLiteral("手机号码"), QStringLiteral("MobilePhone"), 110},
+                               {QStringLiteral("性别"), QStringLiteral("Sex"), 50},
+                               {QStringLiteral("生日"), QStringLiteral("Birthday"), 90},
+                               {QStringLiteral("地址"), QStringLiteral("Address"), 200}});
+
+    connect(ui->TreeView1, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item, int) { TreeView1_NodeClick(item); });
+    connect(ui->TreeView1, &QTreeWidget::itemChanged, this, &ContactsPage::labelChanged);
+    connect(ui->ListView2, &QAbstractItemView::doubleClicked, this, &ContactsPage::ListView2_DblClick);
+
+    const QVector<QPair<QPushButton*, void (ContactsPage::*)()>> handlers{
+        {ui->AeroButton17, &ContactsPage::AeroButton17_Click}, {ui->AeroButton33, &ContactsPage::AeroButton33_Click},
+        {ui->AeroButton19, &ContactsPage::AeroButton19_Click}, {ui->AeroButton16, &ContactsPage::AeroButton16_Click},
+        {ui->AeroButton34, &ContactsPage::AeroButton34_Click}, {ui->AeroButton35, &ContactsPage::AeroButton35_Click},
+        {ui->AeroButton39, &ContactsPage::AeroButton39_Click}, {ui->AeroButton31, &ContactsPage::AeroButton31_Click},
+        {ui->AeroButton32, &ContactsPage::AeroButton32_Click}, {ui->AeroButton18, &ContactsPage::AeroButton18_Click},
+        {ui->AeroButton37, &ContactsPage::AeroButton37_Click}, {ui->AeroButton38, &ContactsPage::AeroButton38_Click}};
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, handler);
+    connect(ui->Text5, &QLineEdit::returnPressed, this, &ContactsPage::AeroButton16_Click);
+}
+
+ContactsPage::~ContactsPage() = default;
+
+void ContactsPage::prepareForLoad()
+{
+    ui->Combo2->setCurrentText(QStringLiteral("姓名"));
+}
+
+// --- tree ------------------------------------------------------------------------------------
+
+QString ContactsPage::nodeKey(const QTreeWidgetItem* node)
+{
+    return node ? node->data(0, kKeyRole).toString() : QString();
+}
+
+QTreeWidgetItem* ContactsPage::nodeByKey(const QString& key) const
+{
+    for (QTreeWidgetItemIterator it(ui->TreeView1); *it; ++it) {
+        if (nodeKey(*it) == key)
+            return *it;
+    }
+    return nullptr;
+}
+
+QString ContactsPage::selectedKey() const
+{
+    return nodeKey(ui->TreeView1->currentItem());
+}
+
+QTreeWidgetItem* ContactsPage::addNode(QTreeWidgetItem* parent, const QString& key, const QString& text, int image)
+{
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ui->TreeView1);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    item->setData(0, kKeyRole, key);
+    item->setIcon(0, treeImage(image));
+    setLabel(item, text);
+    return item;
+}
+
+void ContactsPage::setLabel(QTreeWidgetItem* item, const QString& text)
+{
+    const bool building = m_building;
+    m_building = true;
+    item->setText(0, text);
+    item->setData(0, kStoredLabelRole, text);
+    m_building = building;
+}
+
+void ContactsPage::LoadContactTree()
+{
+    m_building = true;
+    ui->TreeView1->clear();
+    m_building = false;
+    QTreeWidgetItem* all = addNode(nullptr, kAll, QStringLiteral("所有联系人"), 1);
+
+    db::Recordset rs;
+    rs.Open(QStringLiteral("select * from [ContactCategory] where ParentId=0"), *g_Conn, db::LockType::ReadOnly);
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        addNode(all, QStringLiteral("C") + NullToEmpty(rs.Field(QStringLiteral("id"))),
+                NullToEmpty(rs.Field(QStringLiteral("CategoryName"))), 2);
+    }
+    rs.Close();
+
+    addNode(nullptr, kBirthday, QStringLiteral("最近生日联系人"), 1);
+    all->setExpanded(true);
+    ui->TreeView1->setCurrentItem(all);
+}
+
+void ContactsPage::TreeView1_NodeClick(QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    ui->AeroButton33->setEnabled(true);
+    ui->AeroButton19->setEnabled(true);
+    LoadNodeContacts();
+}
+
+void ContactsPage::labelChanged(QTreeWidgetItem* item, int column)
+{
+    if (m_building || column != 0)
+        return;
+    const QString stored = item->data(0, kStoredLabelRole).toString();
+    const QString edited = item->text(0);
+    if (edited == stored)
+        return;
+    bool cancel = false;
+    if (item == ui->TreeView1->currentItem())
+        TreeView1_AfterLabelEdit(cancel, edited);
+    else
+        cancel = true;
+    setLabel(item, cancel ? stored : edited);
+}
+
+void ContactsPage::TreeView1_AfterLabelEdit(bool& cancel, const QString& newString)
+{
+    const QString key = selectedKey();
+    if (key == kAll || key == kBirthday || !isCategoryKey(key)) {
+        cancel = true;
+        return;
+    }
+    // Stored as typed: an in-place rename is neither trimmed nor tested (the dialog does both).
+    try {
+        g_Conn->execute(QStringLiteral("update [ContactCategory] set CategoryName='") + SqlQuote(newString) +
+                        QStringLiteral("' where id=") + key.mid(1));
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+        cancel = true;
+    }
+}
+
+qint64 ContactsPage::selectedCategory(const QString& refusal)
+{
+    const QString key = selectedKey();
+    if (!isCategoryKey(key)) {
+        ShowHint(refusal, this);
+        return -1;
+    }
+    return key.mid(1).toLongLong();
+}
+
+void ContactsPage::AeroButton17_Click()
+{
+    ContactCategoryAdd dialog(this);
+    dialog.exec();
+    try {
+        LoadContactTree();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+    }
+}
+
+void ContactsPage::AeroButton33_Click()
+{
+    const qint64 id = selectedCategory(QStringLiteral("请先选择一个要修改的类别！"));
+    if (id < 0)
+        return;
+    {
+        ContactCategoryEdit dialog(id, this);
+        dialog.exec();
+    }
+    try {
+        LoadContactTree();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+    }
+}
+
+void ContactsPage::AeroButton19_Click()
+{
+    const qint64 id = selectedCategory(QStringLiteral("请先选择一个要删除的类别！"));
+    if (id < 0)
+        return;
+    if (MsgBox(QStringLiteral("确定要删除该分类吗？该分类下的所有联系人都将会被同时删除！"), QStringLiteral("删除确认"),
+               Desktop::Icon::Question, Desktop::Buttons::YesNo, this) != Desktop::Answer::Yes)
+        return;
+    try {
+        // Both or neither: a category must not vanish while its contacts stay behind.
+        db::Transaction transaction(*g_Conn);
+        g_Conn->execute(QStringLiteral("delete from [ContactList] where CatID=") + QString::number(id));
+        g_Conn->execute(QStringLiteral("delete from [ContactCategory] where ID=") + QString::number(id));
+        transaction.commit();
+        LoadContactTree();
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+    }
+}
+
+// --- contact list ----------------------------------------------------------------------------
+
+void ContactsPage::loadList(const QString& sql, bool formatBirthdays)
+{
+    db::Recordset rs;
+    rs.Open(sql, *g_Conn, db::LockType::ReadOnly);
+    LoadListView(*ui->ListView2, rs);
+    rs.Close();
+    if (!formatBirthdays)
+        return;
+    // Stored birthdays carry a time of midnight; the list shows the day alone.
+    ListViewModel& model = *ui->ListView2->listModel();
+    QVector<ListViewModel::Row> rows;
+    rows.reserve(model.count());
+    for (int r = 0; r < model.count(); ++r) {
+        ListViewModel::Row row = model.row(r);
+        if (const auto day = db::JetDate::parse(row.cells.value(kBirthdayColumn)))
+            row.cells[kBirthdayColumn] = day->date().toString(QStringLiteral("yyyy-MM-dd"));
+        rows.append(std::move(row));
+    }
+    model.setRows(std::move(rows));
+}
+
+void ContactsPage::LoadAllContacts()
+{
+    loadList(QStringLiteral("select * from [ContactList]"), true);
+}
+
+void ContactsPage::LoadNodeContacts()
+{
+    static const QString head =
+        QStringLiteral("select id,Selected,Name,MobilePhone,Sex,Birthday,Address from [ContactList]");
+    const QString key = selectedKey();
+    try {
+        if (key == kBirthday)
+            loadList(BirthdayListSql(g_BirthdayDays), false);
+        else if (isCategoryKey(key))
+            loadList(head + QStringLiteral(" where CatID=") + key.mid(1), true);
+        else
+            loadList(head, true);
+    } catch (const std::exception& error) {
+        MsgBox(describe(error), QString(), Desktop::Icon::None, Desktop::Buttons::Ok, this);
+    }
+}
+
+void ContactsPage::AeroButton16_Click()
+{
+    if (ui->Text5->text().trimmed().isEmpty()) {
+        ShowHint(QStringLiteral("请输入关键字！"), this);
+        return;
+    }
+    // The keyword as typed, blanks kept; the search covers every contact.
+    const QString sql = searchHead(ui->Combo2->currentText()) + SqlQuote(ui->Text5->text()) + QStringLiteral("%'");
+    try {
+        loadList(sql, true);
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+    }
+}
+
+void ContactsPage::setAllTicks(int how)
+{
+    ListViewModel& model = *ui->ListView2->listModel();
+    for (int r = 0; r < model.count(); ++r)
+        model.setChecked(r, how == TickInvert ? !model.isChecked(r) : how == TickAll);
+}
+
+void ContactsPage::AeroButton34_Click()
+{
+    setAllTicks(TickAll);
+}
+
+void ContactsPage::AeroButton35_Click()
+{
+    setAllTicks(TickNone);
+}
+
+void ContactsPage::AeroButton39_Click()
+{
+    setAllTicks(TickInvert);
+}
+
+void ContactsPage::AeroButton32_Click()
+{
+    const QString ids = GetCheckedIds(*ui->ListView2);
+    if (ids.trimmed().isEmpty()) {
+        MsgBox(QStringLiteral("你还没有选定任何联系人！"), QStringLiteral("删除提示"), Desktop::Icon::Information,
+               Desktop::Buttons::Ok, this);
+        return;
+    }
+    try {
+        g_Conn->execute(QStringLiteral("delete from [ContactList] where id in (") + ids + QStringLiteral(")"));
+    } catch (const db::DbError& error) {
+        ShowProgramError(error, this);
+    }
+    LoadNodeContacts();
+}
+
+void ContactsPage::AeroButton31_Click()
+{
+    // Only a category node preselects its category; a root preselects nothing.
+    const QTreeWidgetItem* node = ui->TreeView1->currentItem();
+    const QString category = isCategoryKey(nodeKey(node)) ? node->text(0) : QString();
+    {
+        ContactAdd dialog(category, this);
+        dialog.exec();
+    }
+    LoadNodeContacts();
+}
+
+void ContactsPage::ListView2_DblClick()
+{
+    const QModelIndex current = ui->ListView2->currentIndex();
+    if (!current.isValid())
+        return;
+    const QString key = ui->ListView2->listModel()->rowKey(current.row());
+    {
+        ContactEdit dialog(qint32(key.mid(4).toInt()), this);
+        if (dialog.loaded())
+            dialog.exec();
+    }
+    LoadNodeContacts();
+}
+
+void ContactsPage::AeroButton18_Click()
+{
+    try {
+        AddCheckedContactsToDraftBox(*ui->ListView2);
+    } catch (const db::DbError& error) {
+        // The rows added before the failure are in the grid: it is shown all the same.
+        ShowProgramError(error, this);
+    }
+    Q_EMIT contactsAddedToGrid();
+}
+
+void ContactsPage::AeroButton37_Click()
+{
+    Q_EMIT importRequested();
+    LoadNodeContacts();
+}
+
+void ContactsPage::AeroButton38_Click()
+{
+    Q_EMIT exportRequested();
+}
+
+// --- controls --------------------------------------------------------------------------------
+
+QTreeWidget* ContactsPage::TreeView1() const
+{
+    return ui->TreeView1;
+}
+ListView* ContactsPage::ListView2() const
+{
+    return ui->ListView2;
+}
+QComboBox* ContactsPage::Combo2() const
+{
+    return ui->Combo2;
+}
+QLineEdit* ContactsPage::Text5() const
+{
+    return ui->Text5;
+}
+QPushButton* ContactsPage::button(const char* name) const
+{
+    return findChild<QPushButton*>(QString::fromLatin1(name));
+}

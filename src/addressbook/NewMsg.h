@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class QComboBox;
+class QPlainTextEdit;
+class QPushButton;
+namespace Ui {
+class NewMsg;
+}
+
+// "新增短语": adds a phrase, as typed, to a chosen category.
+class NewMsg final : public QDialog
+{
+    Q_OBJECT
+public:
+    // selectedNodeText: the text of the node selected in the phrase tree; a category of that
+    // name is chosen at the start (the last one, should several bear it).
+    explicit NewMsg(const QString& selectedNodeText, QWidget* parent = nullptr);
+    ~NewMsg() override;
+
+    void AeroButton1_Click(); // "添加"
+
+    QPlainTextEdit* Text1() const;
+    QComboBox* Combo1() const;
+    QPushButton* AeroButton1() const;
+    QPushButton* AeroButton2() const;
+
+private:
+    void Form_Load(const QString& selectedNodeText);
+
+    std::unique_ptr<Ui::NewMsg> ui;
+};

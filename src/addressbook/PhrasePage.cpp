@@ -1,0 +1,260 @@
+#include "PhrasePage.h"
+
+#include "AddressBookBoxes.h"
+#include "CategoryRows.h"
+#include "DataStore.h"
+#include "ErrorBoxes.h"
+#include "Desktop.h"
+#include "DestineMsgAdd.h"
+#include "DestineMsgEdit.h"
+#include "GlobalState.h"
+#include "LabelEditDelegate.h"
+#include "MsgEdit.h"
+#include "NewMsg.h"
+#include "PublicFunction.h"
+#include "db/Recordset.h"
+#include "ui_PhrasePage.h"
+
+#include <QEvent>
+#include <QSignalBlocker>
+#include <QStyle>
+
+namespace {
+
+const QString kTable = QStringLiteral("MsgCategory");
+const QString kRootKey = QStringLiteral("all");
+
+} // namespace
+
+PhrasePage::PhrasePage(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::PhrasePage>())
+{
+    ui->setupUi(this);
+    ui->TreeView2->setItemDelegate(new LabelEditDelegate(
+        [this](const QModelIndex& index, const QString& newText, bool& cancel) {
+            afterLabelEdit(ui->TreeView2->itemFromIndex(index), newText, cancel);
+        },
+        ui->TreeView2));
+    ui->List1->viewport()->installEventFilter(this);
+
+    connect(ui->TreeView2, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { onCurrentNodeChanged(current); });
+    connect(ui->TreeView2, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { onNodeClicked(node); });
+    connect(ui->AeroButton20, &QPushButton::clicked, this, &PhrasePage::AeroButton20_Click);
+    connect(ui->AeroButton21, &QPushButton::clicked, this, &PhrasePage::AeroButton21_Click);
+    connect(ui->AeroButton22, &QPushButton::clicked, this, &PhrasePage::AeroButton22_Click);
+    connect(ui->AeroButton23, &QPushButton::clicked, this, &PhrasePage::AeroButton23_Click);
+    connect(ui->AeroButton24, &QPushButton::clicked, this, &PhrasePage::AeroButton24_Click);
+    connect(ui->AeroButton25, &QPushButton::clicked, this, &PhrasePage::AeroButton25_Click);
+    connect(ui->AeroButton26, &QPushButton::clicked, this, &PhrasePage::AeroButton26_Click);
+}
+
+PhrasePage::~PhrasePage()
+{
+    // A label still being edited would otherwise be committed, to this page, while it goes.
+    delete ui->TreeView2->itemDelegate();
+}
+
+void PhrasePage::LoadPhraseTree()
+{
+    // Rebuilding moves the current node; that is no node click.
+    const QSignalBlocker blocker(ui->TreeView2);
+    m_changedTo = nullptr;
+    ui->TreeView2->clear();
+    QTreeWidgetItem* root =
+        CategoryRows::makeNode(kRootKey, QStringLiteral("所有类别"), style()->standardIcon(QStyle::SP_DirHomeIcon));
+    ui->TreeView2->addTopLevelItem(root);
+    CategoryRows::addCategoryNodes(kTable, root, style()->standardIcon(QStyle::SP_DirIcon));
+    root->setExpanded(true);
+    ui->TreeView2->setCurrentItem(root);
+}
+
+void PhrasePage::LoadNodePhrases()
+{
+    const QString key = selectedKey();
+    ui->List1->clear();
+    if (key.isEmpty())
+        return;
+    const QString sql = key == kRootKey
+                            ? QStringLiteral("select * from [DestineMsg]")
+                            : QStringLiteral("select * from [DestineMsg] where CatID=") + CategoryRows::idOfKey(key);
+    db::Recordset rs;
+    rs.Open(sql, SharedConnection());
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        auto* item = new QListWidgetItem(NullToEmpty(rs.Field(QStringLiteral("Message"))), ui->List1);
+        item->setData(Qt::UserRole, rs.Field(QStringLiteral("id")).toInt());
+    }
+    rs.Close();
+}
+
+void PhrasePage::TreeView2_NodeClick()
+{
+    ui->AeroButton21->setEnabled(true);
+    ui->AeroButton22->setEnabled(true);
+    RunReported(this, [this] { LoadNodePhrases(); });
+}
+
+void PhrasePage::onCurrentNodeChanged(QTreeWidgetItem* current)
+{
+    // Moving through the tree with the keyboard chooses a node as a click does.
+    if (!current)
+        return;
+    m_changedTo = current;
+    TreeView2_NodeClick();
+}
+
+void PhrasePage::onNodeClicked(QTreeWidgetItem* node)
+{
+    if (node == m_changedTo) {
+        m_changedTo = nullptr;
+        return;
+    }
+    TreeView2_NodeClick();
+}
+
+void PhrasePage::afterLabelEdit(QTreeWidgetItem* node, const QString& newText, bool& cancel)
+{
+    const QString key = CategoryRows::keyOf(node);
+    if (!CategoryRows::isCategoryKey(key)) {
+        cancel = true;
+        return;
+    }
+    // The label shows what is stored: a failed update keeps the old one.
+    cancel =
+        !RunReported(this, [&] { CategoryRows::renameInPlace(kTable, CategoryRows::idOfKey(key), newText); });
+}
+
+void PhrasePage::AeroButton20_Click()
+{
+    DestineMsgAdd dialog;
+    dialog.exec();
+    RunReported(this, [this] { LoadPhraseTree(); });
+}
+
+void PhrasePage::AeroButton21_Click()
+{
+    const QString key = selectedKey();
+    if (!CategoryRows::isCategoryKey(key)) {
+        ShowHint(QStringLiteral("请先选择一个要修改的类别！"), this);
+        return;
+    }
+    DestineMsgEdit dialog(CategoryRows::idOfKey(key));
+    dialog.exec();
+    RunReported(this, [this] { LoadPhraseTree(); });
+}
+
+void PhrasePage::AeroButton22_Click()
+{
+    const QString key = selectedKey();
+    if (!CategoryRows::isCategoryKey(key)) {
+        ShowHint(QStringLiteral("请先选择一个要删除的类别！"), this);
+        return;
+    }
+    if (MsgBox(QStringLiteral("确定要删除该分类吗？"), QStringLiteral("删除确认"), Desktop::Icon::Question,
+               Desktop::Buttons::YesNo, this) != Desktop::Answer::Yes)
+        return;
+    // The category's phrases stay: they are still listed under the root.
+    RunReported(this, [&] {
+        SharedConnection().execute(QStringLiteral("delete from [MsgCategory] where ID=") + CategoryRows::idOfKey(key));
+        LoadPhraseTree();
+    });
+}
+
+void PhrasePage::AeroButton24_Click()
+{
+    QTreeWidgetItem* node = ui->TreeView2->currentItem();
+    NewMsg dialog(node ? node->text(0) : QString());
+    dialog.exec();
+    RunReported(this, [this] { LoadNodePhrases(); });
+}
+
+void PhrasePage::AeroButton23_Click()
+{
+    if (!requirePhrase())
+        return;
+    emit insertPhrase(ui->List1->item(selectedPhraseRow())->text());
+    emit pageRequested(g_SendMode == 1 ? 1 : 8);
+}
+
+void PhrasePage::AeroButton25_Click()
+{
+    if (!requirePhrase())
+        return;
+    MsgEdit dialog(ui->List1->item(selectedPhraseRow())->data(Qt::UserRole).toInt());
+    dialog.exec();
+    RunReported(this, [this] { LoadNodePhrases(); });
+}
+
+void PhrasePage::AeroButton26_Click()
+{
+    if (!requirePhrase())
+        return;
+    const int id = ui->List1->item(selectedPhraseRow())->data(Qt::UserRole).toInt();
+    RunReported(this, [&] {
+        SharedConnection().execute(QStringLiteral("delete from [DestineMsg] where id=") + QString::number(id));
+        LoadNodePhrases();
+    });
+}
+
+bool PhrasePage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->List1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        AeroButton23_Click();
+    return QWidget::eventFilter(watched, event);
+}
+
+QString PhrasePage::selectedKey() const
+{
+    return CategoryRows::keyOf(ui->TreeView2->currentItem());
+}
+
+int PhrasePage::selectedPhraseRow() const
+{
+    // The view may hold a current row without a selection (after gaining the focus): that is none.
+    const QList<QListWidgetItem*> selected = ui->List1->selectedItems();
+    return selected.isEmpty() ? -1 : ui->List1->row(selected.first());
+}
+
+bool PhrasePage::requirePhrase()
+{
+    if (selectedPhraseRow() >= 0)
+        return true;
+    ShowHint(QStringLiteral("请先选择一条短语！"), this);
+    return false;
+}
+
+QTreeWidget* PhrasePage::TreeView2() const
+{
+    return ui->TreeView2;
+}
+QListWidget* PhrasePage::List1() const
+{
+    return ui->List1;
+}
+QPushButton* PhrasePage::AeroButton20() const
+{
+    return ui->AeroButton20;
+}
+QPushButton* PhrasePage::AeroButton21() const
+{
+    return ui->AeroButton21;
+}
+QPushButton* PhrasePage::AeroButton22() const
+{
+    return ui->AeroButton22;
+}
+QPushButton* PhrasePage::AeroButton23() const
+{
+    return ui->AeroButton23;
+}
+QPushButton* PhrasePage::AeroButton24() const
+{
+    return ui->AeroButton24;
+}
+QPushButton* PhrasePage::AeroButton25() const
+{
+    return ui->AeroButton25;
+}
+QPushButton* PhrasePage::AeroButton26() const
+{
+    return ui->AeroButton26;
+}
