@@ -33,9 +33,10 @@ QString BirthdayListSql(int days)
 
 QString BirthdayCountSql(int days)
 {
-    return windowStatement(QStringLiteral("SELECT count(*) as num FROM [ContactList] WHERE ( datediff('d',date() "
-                                          ",Rtrim(year(date()))+'-'+Rtrim(month(Birthday))+'-'+Rtrim(day(Birthday)))<="),
-                           days);
+    return windowStatement(
+        QStringLiteral("SELECT count(*) as num FROM [ContactList] WHERE ( datediff('d',date() "
+                       ",Rtrim(year(date()))+'-'+Rtrim(month(Birthday))+'-'+Rtrim(day(Birthday)))<="),
+        days);
 }
 
 void ShowBirthdayReminder()

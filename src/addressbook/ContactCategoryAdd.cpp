@@ -6,7 +6,8 @@
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
 
-ContactCategoryAdd::ContactCategoryAdd(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ContactCategoryAdd>())
+ContactCategoryAdd::ContactCategoryAdd(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ContactCategoryAdd>())
 {
     ui->setupUi(this);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &ContactCategoryAdd::AeroButton2_Click);

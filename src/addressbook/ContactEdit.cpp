@@ -29,8 +29,8 @@ QString ContactEdit::rowSql() const
 
 void ContactEdit::reportMissing()
 {
-    MsgBox(QStringLiteral("读取数据出错！"), QStringLiteral("系统出错"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok,
-           this);
+    MsgBox(QStringLiteral("读取数据出错！"), QStringLiteral("系统出错"), Desktop::Icon::Exclamation,
+           Desktop::Buttons::Ok, this);
 }
 
 void ContactEdit::load()

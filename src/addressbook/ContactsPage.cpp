@@ -70,10 +70,12 @@ QIcon treeImage(int image)
 // The search field for each entry of Combo2, in the list's order.
 QString searchHead(const QString& field)
 {
-    static const QVector<QPair<QString, QString>> heads{
-        {QStringLiteral("姓名"), QStringLiteral("Name")},       {QStringLiteral("手机号码"), QStringLiteral("MobilePhone")},
-        {QStringLiteral("电子邮件"), QStringLiteral("EMail")},  {QStringLiteral("通讯地址"), QStringLiteral("Address")},
-        {QStringLiteral("自定义1"), QStringLiteral("IdCardNum")}, {QStringLiteral("职位"), QStringLiteral("Job")}};
+    static const QVector<QPair<QString, QString>> heads{{QStringLiteral("姓名"), QStringLiteral("Name")},
+                                                        {QStringLiteral("手机号码"), QStringLiteral("MobilePhone")},
+                                                        {QStringLiteral("电子邮件"), QStringLiteral("EMail")},
+                                                        {QStringLiteral("通讯地址"), QStringLiteral("Address")},
+                                                        {QStringLiteral("自定义1"), QStringLiteral("IdCardNum")},
+                                                        {QStringLiteral("职位"), QStringLiteral("Job")}};
     QString column = heads.first().second;
     for (const auto& [text, name] : heads) {
         if (text == field)

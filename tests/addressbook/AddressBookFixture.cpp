@@ -33,8 +33,8 @@ void AddressBookFixture::TearDown()
 
 qint64 AddressBookFixture::addCategory(const QString& name)
 {
-    g_Conn->execute(QStringLiteral("insert into [ContactCategory] (CategoryName, ParentId) values ('") + SqlQuote(name) +
-                    QStringLiteral("', 0)"));
+    g_Conn->execute(QStringLiteral("insert into [ContactCategory] (CategoryName, ParentId) values ('") +
+                    SqlQuote(name) + QStringLiteral("', 0)"));
     return g_Conn->lastInsertId();
 }
 
@@ -44,8 +44,8 @@ qint64 AddressBookFixture::addContact(const QString& name, const QString& phone,
     const QString day =
         birthday.isEmpty() ? QStringLiteral("Null") : QStringLiteral("'") + birthday + QStringLiteral(" 00:00:00'");
     g_Conn->execute(QStringLiteral("insert into [ContactList] (Name, MobilePhone, Sex, Birthday, CatID) values ('") +
-                    SqlQuote(name) + QStringLiteral("', '") + SqlQuote(phone) + QStringLiteral("', '") +
-                    SqlQuote(sex) + QStringLiteral("', ") + day + QStringLiteral(", ") + QString::number(category) +
+                    SqlQuote(name) + QStringLiteral("', '") + SqlQuote(phone) + QStringLiteral("', '") + SqlQuote(sex) +
+                    QStringLiteral("', ") + day + QStringLiteral(", ") + QString::number(category) +
                     QStringLiteral(")"));
     return g_Conn->lastInsertId();
 }

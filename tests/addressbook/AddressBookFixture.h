@@ -46,8 +46,7 @@ protected:
 // Runs trigger, which is to open a modal dialog of type T; drive gets the dialog while it is
 // shown; false when no such dialog was shown. A dialog that drive leaves open is then cancelled,
 // so a failing test cannot hang.
-template <typename T>
-bool driveModal(const std::function<void()>& trigger, const std::function<void(T&)>& drive)
+template <typename T> bool driveModal(const std::function<void()>& trigger, const std::function<void(T&)>& drive)
 {
     bool seen = false;
     // A timer of this call only: when no dialog runs, it dies here instead of firing later.

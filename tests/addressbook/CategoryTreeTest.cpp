@@ -65,8 +65,8 @@ TEST_F(CategoryTreeTest, CategoriesHangUnderAllInQueryOrder)
     const qint64 a = addCategory(QStringLiteral("甲"));
     g_Conn->execute(QStringLiteral("insert into [ContactCategory] (CategoryName, ParentId) values ('子类', 5)"));
     page->LoadContactTree();
-    EXPECT_EQ(treeShape(), (QStringList{"all=所有联系人", "  " + key(b) + "=乙", "  " + key(a) + "=甲",
-                                        "birthday=最近生日联系人"}));
+    EXPECT_EQ(treeShape(),
+              (QStringList{"all=所有联系人", "  " + key(b) + "=乙", "  " + key(a) + "=甲", "birthday=最近生日联系人"}));
 }
 
 TEST_F(CategoryTreeTest, NodeClickEnablesTheButtonsAndLoadsTheNode)
@@ -164,13 +164,14 @@ TEST_P(AddCategoryTest, TrimsAndRefusesEmptyOrExistingNames)
     if (c.message)
         desktop.expectMessage(QString::fromUtf8(c.message), QStringLiteral("提示"), Icon::Information);
     bool stayedOpen = false;
-    const bool seen = driveModal<ContactCategoryAdd>([&] { page->button("AeroButton17")->click(); },
-                                                     [&](ContactCategoryAdd& dialog) {
-                                                         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("添加通讯录分类"));
-                                                         dialog.Text1()->setText(QString::fromUtf8(c.typed));
-                                                         dialog.AeroButton2()->click();
-                                                         stayedOpen = dialog.isVisible();
-                                                     });
+    const bool seen =
+        driveModal<ContactCategoryAdd>([&] { page->button("AeroButton17")->click(); },
+                                       [&](ContactCategoryAdd& dialog) {
+                                           EXPECT_EQ(dialog.windowTitle(), QStringLiteral("添加通讯录分类"));
+                                           dialog.Text1()->setText(QString::fromUtf8(c.typed));
+                                           dialog.AeroButton2()->click();
+                                           stayedOpen = dialog.isVisible();
+                                       });
     ASSERT_TRUE(seen);
     EXPECT_EQ(stayedOpen, c.message != nullptr);
     QStringList expected{QStringLiteral("O'Brien家")};
@@ -245,14 +246,13 @@ TEST_P(RenameCategoryTest, DialogTrimsAndTestsAgainstTheOthers)
     EXPECT_EQ(label(key(work)), QString::fromUtf8(c.stored));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, RenameCategoryTest,
-    ::testing::Values(RenameCase{"Trimmed", " 同事 ", nullptr, "同事"},
-                      RenameCase{"OwnName", "工作's", nullptr, "工作's"},
-                      RenameCase{"OwnNameOtherCase", "工作'S", nullptr, "工作'S"},
-                      RenameCase{"Blank", " ", "请输入分类名称", "工作's"},
-                      RenameCase{"Other", "朋友 ", "已经存在相同的分类名称", "工作's"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, RenameCategoryTest,
+                         ::testing::Values(RenameCase{"Trimmed", " 同事 ", nullptr, "同事"},
+                                           RenameCase{"OwnName", "工作's", nullptr, "工作's"},
+                                           RenameCase{"OwnNameOtherCase", "工作'S", nullptr, "工作'S"},
+                                           RenameCase{"Blank", " ", "请输入分类名称", "工作's"},
+                                           RenameCase{"Other", "朋友 ", "已经存在相同的分类名称", "工作's"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CategoryTreeTest, RenameOfAVanishedCategoryIsRefused)
 {

@@ -118,8 +118,9 @@ TEST_P(AddNumberTest, OnlyTheNumberAsStoredIsADuplicate)
         fillRequired(*dialog.form(), QStringLiteral("李四"), typed);
         dialog.AeroButton1()->click();
         EXPECT_EQ(dialog.isVisible(), GetParam().refused);
-        if (GetParam().refused)
+        if (GetParam().refused) {
             EXPECT_EQ(dialog.focusWidget(), dialog.form()->Text2());
+        }
     }));
     QStringList expected{QStringLiteral("13800000001")};
     if (!GetParam().refused)
@@ -166,16 +167,22 @@ TEST_F(ContactDialogsTest, AddStoresEveryFieldAsTheFormSays)
         id = g_Conn->lastInsertId();
     }));
     ASSERT_GT(id, 0);
-    const QStringList fields{"Name",     "MobilePhone", "Sex", "Marriage", "EMail",     "Favorite",
+    const QStringList fields{"Name",     "MobilePhone", "Sex",     "Marriage",  "EMail", "Favorite",
                              "Vocation", "Job",         "Address", "IdCardNum", "Remark"};
-    const QStringList expected{QStringLiteral("欧阳O'Neil"), QStringLiteral("+86 13800000001"),
-                               QStringLiteral("保密"),       QStringLiteral("已婚"),
-                               QStringLiteral("a@b.cn"),     QStringLiteral("10001"),
-                               QStringLiteral("IT"),         QStringLiteral("经理"),
-                               QStringLiteral(" 北京市 朝阳区 "), QStringLiteral("第一行\n第二行"),
+    const QStringList expected{QStringLiteral("欧阳O'Neil"),
+                               QStringLiteral("+86 13800000001"),
+                               QStringLiteral("保密"),
+                               QStringLiteral("已婚"),
+                               QStringLiteral("a@b.cn"),
+                               QStringLiteral("10001"),
+                               QStringLiteral("IT"),
+                               QStringLiteral("经理"),
+                               QStringLiteral(" 北京市 朝阳区 "),
+                               QStringLiteral("第一行\n第二行"),
                                QStringLiteral("备注'")};
     for (int i = 0; i < fields.size(); ++i)
-        EXPECT_EQ(field(id, fields.at(i).toLatin1().constData()).toString(), expected.at(i)) << fields.at(i).toStdString();
+        EXPECT_EQ(field(id, fields.at(i).toLatin1().constData()).toString(), expected.at(i))
+            << fields.at(i).toStdString();
     EXPECT_EQ(field(id, "CatID").toLongLong(), work);
     EXPECT_EQ(field(id, "Birthday").toString().left(10), QStringLiteral("1990-05-06"));
     EXPECT_EQ(listedNames(), QStringList{QStringLiteral("欧阳O'Neil")});
@@ -212,8 +219,7 @@ TEST_P(PreselectTest, CategoryNodePreselectsByName)
 {
     const qint64 twin = addCategory(QStringLiteral("朋友"));
     page->LoadContactTree();
-    const QStringList nodes{QStringLiteral("all"), QStringLiteral("birthday"), categoryKey(friends),
-                            categoryKey(twin)};
+    const QStringList nodes{QStringLiteral("all"), QStringLiteral("birthday"), categoryKey(friends), categoryKey(twin)};
     ASSERT_TRUE(addThrough(nodes.at(GetParam().node), [&](ContactAdd& dialog) {
         QComboBox& categories = *dialog.form()->Combo3();
         ASSERT_EQ(categories.count(), 3);
@@ -232,9 +238,8 @@ TEST_F(ContactDialogsTest, RootNamedLikeACategoryPreselectsNothing)
 {
     addCategory(QStringLiteral("所有联系人"));
     page->LoadContactTree();
-    ASSERT_TRUE(addThrough(QStringLiteral("all"), [](ContactAdd& dialog) {
-        EXPECT_EQ(dialog.form()->Combo3()->currentIndex(), -1);
-    }));
+    ASSERT_TRUE(addThrough(QStringLiteral("all"),
+                           [](ContactAdd& dialog) { EXPECT_EQ(dialog.form()->Combo3()->currentIndex(), -1); }));
 }
 
 TEST_F(ContactDialogsTest, EditShowsTheStoredContact)
@@ -260,10 +265,10 @@ TEST_F(ContactDialogsTest, EditShowsTheStoredContact)
             EXPECT_EQ(dialog.AeroButton1()->text(), QStringLiteral("修　　改"));
             EXPECT_EQ(dialog.ContactId(), id);
             ContactForm& f = *dialog.form();
-            const QStringList shown{f.Text1()->text(), f.Text2()->text(),        f.Combo1()->currentText(),
-                                    f.Combo2()->currentText(), f.Text7()->text(), f.Text6()->text(),
-                                    f.Text3()->text(), f.Text5()->text(),        f.Text8()->text(),
-                                    f.Text4()->toPlainText(), f.Text9()->toPlainText()};
+            const QStringList shown{f.Text1()->text(),         f.Text2()->text(),       f.Combo1()->currentText(),
+                                    f.Combo2()->currentText(), f.Text7()->text(),       f.Text6()->text(),
+                                    f.Text3()->text(),         f.Text5()->text(),       f.Text8()->text(),
+                                    f.Text4()->toPlainText(),  f.Text9()->toPlainText()};
             EXPECT_EQ(shown, (QStringList{"张三", "13800000001", "男", "离异", "z@x.cn", "qq", "商", "总监", "上海",
                                           "c1", ""}));
             EXPECT_TRUE(f.AeroCheckBox1()->isChecked());

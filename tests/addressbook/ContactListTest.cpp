@@ -21,8 +21,8 @@ protected:
         work = addCategory(QStringLiteral("工作"));
         zhang = addContact(QStringLiteral("张三"), QStringLiteral("13800000001"), friends, QStringLiteral("1990-01-02"),
                            QStringLiteral("男"));
-        obrien = addContact(QStringLiteral("O'Brien"), QStringLiteral("13900000002"), work, QString(),
-                            QStringLiteral("女"));
+        obrien =
+            addContact(QStringLiteral("O'Brien"), QStringLiteral("13900000002"), work, QString(), QStringLiteral("女"));
         li = addContact(QStringLiteral("李四"), QStringLiteral("13700000003"), friends);
         setFields(zhang, "EMail='zhang@Example.com', Address='北京市 朝阳区', IdCardNum='110101', Job='经理'");
         setFields(obrien, "EMail='ob@mail.com', Address='上海市', IdCardNum='3101', Job='工程师'");
@@ -89,8 +89,8 @@ TEST_P(NodeListTest, EachNodeListsItsContacts)
 
 INSTANTIATE_TEST_SUITE_P(Nodes, NodeListTest,
                          ::testing::Values(NodeCase{"All", 0, {"张三", "O'Brien", "李四"}},
-                                           NodeCase{"Friends", 1, {"张三", "李四"}},
-                                           NodeCase{"Work", 2, {"O'Brien"}}, NodeCase{"Birthday", 3, {"张三"}}),
+                                           NodeCase{"Friends", 1, {"张三", "李四"}}, NodeCase{"Work", 2, {"O'Brien"}},
+                                           NodeCase{"Birthday", 3, {"张三"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ContactListTest, BirthdayNodeFollowsTheWindowAndShowsTheDay)
@@ -138,18 +138,17 @@ TEST_P(SearchTest, FindsTheKeywordInTheChosenField)
     EXPECT_EQ(page->selectedKey(), key(work));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, SearchTest,
-    ::testing::Values(SearchCase{"Name", "姓名", "张", {"张三"}},
-                      SearchCase{"NameApostrophe", "姓名", "o'b", {"O'Brien"}},
-                      SearchCase{"NameNone", "姓名", "王", {}},
-                      SearchCase{"Phone", "手机号码", "0000000", {"张三", "O'Brien", "李四"}},
-                      SearchCase{"Mail", "电子邮件", "EXAMPLE.com", {"张三", "李四"}},
-                      SearchCase{"AddressBlankKept", "通讯地址", "北京市 ", {"张三"}},
-                      SearchCase{"Address", "通讯地址", "北京", {"张三", "李四"}},
-                      SearchCase{"Custom1", "自定义1", "3101", {"O'Brien"}},
-                      SearchCase{"Job", "职位", "经理", {"张三", "李四"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fields, SearchTest,
+                         ::testing::Values(SearchCase{"Name", "姓名", "张", {"张三"}},
+                                           SearchCase{"NameApostrophe", "姓名", "o'b", {"O'Brien"}},
+                                           SearchCase{"NameNone", "姓名", "王", {}},
+                                           SearchCase{"Phone", "手机号码", "0000000", {"张三", "O'Brien", "李四"}},
+                                           SearchCase{"Mail", "电子邮件", "EXAMPLE.com", {"张三", "李四"}},
+                                           SearchCase{"AddressBlankKept", "通讯地址", "北京市 ", {"张三"}},
+                                           SearchCase{"Address", "通讯地址", "北京", {"张三", "李四"}},
+                                           SearchCase{"Custom1", "自定义1", "3101", {"O'Brien"}},
+                                           SearchCase{"Job", "职位", "经理", {"张三", "李四"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ContactListTest, BlankKeywordIsRefused)
 {
