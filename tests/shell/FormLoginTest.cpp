@@ -3,10 +3,16 @@
 #include "DataStore.h"
 #include "Form1.h"
 #include "GlobalState.h"
+#include "HistoryPage.h"
+#include "ListView.h"
+#include "ListViewModel.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
+#include "SendMsg.h"
+#include "NumberListModel.h"
+#include "SendPage.h"
 #include "Startup.h"
 #include "TestProgramFolder.h"
 
@@ -15,7 +21,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -368,6 +376,48 @@ TEST_F(FormLoginTest, OnlineSignInSetsTheSessionAndOpensTheMainWindow)
                                     "remember=true and LastLogin=true"))
                   .toInt(),
               1);
+}
+
+// The whole main road: sign in, write, send, and find the run in the history.
+TEST_F(FormLoginTest, ASignedInUserSendsAndFindsTheRunInTheHistory)
+{
+    writeUpdateIni();
+    start();
+    signIn(QStringLiteral("demo"), QStringLiteral("demo123"), false);
+    Form1* form = MainForm();
+    ASSERT_NE(form, nullptr);
+    form->Timer3->setInterval(0);
+    ASSERT_TRUE(QTest::qWaitFor([form] { return !form->Timer3->isActive(); }, 5000));
+
+    SendPage* page = form->sendPage();
+    page->AddNumberLines(QStringLiteral("13800138000\r\n13900139000\r\n13800138000"));
+    EXPECT_EQ(page->DelRepeat(), 1);
+    page->Text1()->setPlainText(QStringLiteral("主路测试：周五下午三点开会"));
+
+    // The send dialog is modal: start the run from inside it, then close it.
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&sawDialog] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<SendMsg*>(w); dialog && dialog->isVisible()) {
+                sawDialog = true;
+                dialog->findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
+                dialog->findChild<QPushButton*>(QStringLiteral("AeroButton1"))->click();
+            }
+        }
+    });
+    page->AeroButton8()->click();
+
+    EXPECT_TRUE(sawDialog);
+    ASSERT_EQ(sandbox().sends().size(), 1);
+    EXPECT_EQ(sandbox().sends()[0].numbers, (QStringList{QStringLiteral("13800138000"), QStringLiteral("13900139000")}));
+    EXPECT_EQ(page->numberList()->count(), 0) << "a completed list run empties the list";
+
+    form->toobarImg_Click(2);
+    form->historyPage()->AeroButton15_Click();
+    ListViewModel* history = form->historyPage()->ListView3()->listModel();
+    ASSERT_EQ(history->rowCount(), 1);
+    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select Amount from [Messages]")).toInt(), 2);
+    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [Finish] where State='已发送'")).toInt(), 2);
 }
 
 TEST_F(FormLoginTest, SignInStoresTrimmedTextsInOneRowButKeepsTheTypedOnes)
