@@ -1,6 +1,8 @@
 #include "AddressBookBoxes.h"
 
+#include "DataStore.h"
 #include "Desktop.h"
+#include "db/Recordset.h"
 
 #include <QLineEdit>
 #include <QWidget>
@@ -23,4 +25,16 @@ QString TakeCategoryName(QLineEdit& box, QWidget* parent)
 void ReportDuplicateCategory(QLineEdit& box, QWidget* parent)
 {
     ShowHint(QStringLiteral("已经存在相同的分类名称"), parent, &box);
+}
+
+bool InsertUnlessPresent(const QString& lookupSql, const std::function<void(db::Recordset&)>& fill)
+{
+    db::Recordset rs;
+    rs.Open(lookupSql, SharedConnection(), db::LockType::Optimistic);
+    if (rs.RecordCount() > 0)
+        return false;
+    rs.AddNew();
+    fill(rs);
+    rs.Update();
+    return true;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
+namespace db {
+class Recordset;
+}
 class QLineEdit;
 class QWidget;
 
@@ -14,3 +18,7 @@ void ShowHint(const QString& text, QWidget* parent, QWidget* focus = nullptr);
 QString TakeCategoryName(QLineEdit& box, QWidget* parent);
 // "已经存在相同的分类名称", focus back on the box.
 void ReportDuplicateCategory(QLineEdit& box, QWidget* parent);
+
+// Adds a row through fill() on the optimistic recordset of lookupSql unless that finds a row
+// already; true when the row was added. Engine failures reach the caller.
+bool InsertUnlessPresent(const QString& lookupSql, const std::function<void(db::Recordset&)>& fill);

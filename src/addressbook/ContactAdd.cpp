@@ -31,24 +31,18 @@ void ContactAdd::AeroButton1_Click()
     if (!form.validate())
         return;
     const QString number = form.Text2()->text();
-    try {
-        db::Recordset rs;
-        rs.Open(QStringLiteral("select * from [ContactList] where MobilePhone='") + SqlQuote(number) +
-                    QStringLiteral("'"),
-                *g_Conn, db::LockType::Optimistic);
-        if (rs.RecordCount() > 0) {
-            rs.Close();
-            MsgBox(QStringLiteral("手机号") + number + QStringLiteral("已经存在"), QStringLiteral("手机号码重复"),
-                   Desktop::Icon::Information, Desktop::Buttons::Ok, this);
-            form.Text2()->setFocus();
-            return;
-        }
-        rs.AddNew();
-        form.writeTo(rs);
-        rs.Update();
-        rs.Close();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
+    bool added = false;
+    const bool ok = RunReported(this, [&] {
+        added = InsertUnlessPresent(QStringLiteral("select * from [ContactList] where MobilePhone='") +
+                                        SqlQuote(number) + QStringLiteral("'"),
+                                    [&form](db::Recordset& rs) { form.writeTo(rs); });
+    });
+    if (!ok)
+        return;
+    if (!added) {
+        MsgBox(QStringLiteral("手机号") + number + QStringLiteral("已经存在"), QStringLiteral("手机号码重复"),
+               Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+        form.Text2()->setFocus();
         return;
     }
     accept();

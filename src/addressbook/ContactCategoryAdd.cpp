@@ -5,6 +5,7 @@
 #include "DataStore.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
+#include "db/Recordset.h"
 
 ContactCategoryAdd::ContactCategoryAdd(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ContactCategoryAdd>())
@@ -21,23 +22,19 @@ void ContactCategoryAdd::AeroButton2_Click()
     const QString name = TakeCategoryName(*ui->Text1, this);
     if (name.isEmpty())
         return;
-    try {
-        db::Recordset rs;
-        rs.Open(QStringLiteral("select * from [ContactCategory] where CategoryName='") + SqlQuote(name) +
-                    QStringLiteral("'"),
-                *g_Conn, db::LockType::Optimistic);
-        if (rs.RecordCount() > 0) {
-            rs.Close();
-            ReportDuplicateCategory(*ui->Text1, this);
-            return;
-        }
-        rs.AddNew();
-        rs.SetField(QStringLiteral("CategoryName"), name);
-        rs.SetField(QStringLiteral("ParentId"), qint16(0));
-        rs.Update();
-        rs.Close();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
+    bool added = false;
+    const bool ok = RunReported(this, [&] {
+        added = InsertUnlessPresent(QStringLiteral("select * from [ContactCategory] where CategoryName='") +
+                                        SqlQuote(name) + QStringLiteral("'"),
+                                    [&name](db::Recordset& rs) {
+                                        rs.SetField(QStringLiteral("CategoryName"), name);
+                                        rs.SetField(QStringLiteral("ParentId"), qint16(0));
+                                    });
+    });
+    if (!ok)
+        return;
+    if (!added) {
+        ReportDuplicateCategory(*ui->Text1, this);
         return;
     }
     accept();

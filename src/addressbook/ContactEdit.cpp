@@ -56,21 +56,22 @@ void ContactEdit::AeroButton1_Click()
     ContactForm& form = *ui->contactForm;
     if (!form.validate())
         return;
-    try {
+    bool found = false;
+    const bool ok = RunReported(this, [&] {
         db::Recordset rs;
-        rs.Open(rowSql(), *g_Conn, db::LockType::Optimistic);
-        if (rs.RecordCount() < 1) {
-            // Deleted elsewhere while the dialog was open: nothing is left to overwrite.
-            rs.Close();
-            reportMissing();
-            reject();
+        rs.Open(rowSql(), SharedConnection(), db::LockType::Optimistic);
+        found = rs.RecordCount() > 0;
+        if (!found)
             return;
-        }
         form.writeTo(rs);
         rs.Update();
-        rs.Close();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
+    });
+    if (!ok)
+        return;
+    if (!found) {
+        // Deleted elsewhere while the dialog was open: nothing is left to overwrite.
+        reportMissing();
+        reject();
         return;
     }
     accept();
