@@ -38,7 +38,7 @@ SendMsg::~SendMsg() = default;
 
 void SendMsg::showCount(QLabel* label, int count)
 {
-    if (m_closed)
+    if (m_stopFlag)
         return;
     label->setText(QString::number(qint64(count) * m_request.parts) + QStringLiteral(" 条"));
 }
@@ -61,7 +61,7 @@ void SendMsg::AeroButton2_Click()
         return;
     if (SendRun::modeFor(m_request.input.sendMode, m_request.input.text) == SendRun::Mode::List)
         Q_EMIT listRunCompleted();
-    if (!m_closed)
+    if (!m_stopFlag)
         showEndState();
 }
 
@@ -78,9 +78,8 @@ void SendMsg::showEndState()
 
 void SendMsg::AeroButton1_Click()
 {
-    m_stopFlag = true;
     // A run still on the stack returns at its next recipient; from now on it touches no control.
-    m_closed = true;
+    m_stopFlag = true;
     QDialog::reject();
 }
 
@@ -92,14 +91,14 @@ void SendMsg::reject()
 void SendMsg::totalChanged(int total)
 {
     showCount(ui->Label6, total);
-    if (!m_closed)
+    if (!m_stopFlag)
         ui->AeroProgressBar1->setMaximum(total);
 }
 
 void SendMsg::sentChanged(int sent)
 {
     showCount(ui->Label5, sent);
-    if (!m_closed)
+    if (!m_stopFlag)
         ui->AeroProgressBar1->setValue(sent);
 }
 

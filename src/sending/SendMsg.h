@@ -53,8 +53,8 @@ private:
     std::unique_ptr<Ui::SendMsg> ui;
     std::unique_ptr<SmsCtrl> m_client;
     Request m_request;
+    // Set by closing the dialog: the run stops and the controls are left alone.
     bool m_stopFlag = false;
-    bool m_closed = false;
     bool m_started = false;
     int m_failed = 0;
     SendRun::Outcome m_outcome = SendRun::Outcome::Stopped;
