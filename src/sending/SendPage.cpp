@@ -77,12 +77,12 @@ SendPage::SendPage(QWidget* parent)
     ui->XmcfListBox1->setModel(m_numbers.get());
     ui->XmcfListBox1->viewport()->installEventFilter(this);
     ui->ListView1->setColumns({{QString(), QString(), 28},
-                               {QStringLiteral("手机号码"), QStringLiteral("MobilePhone"), 110},
-                               {QStringLiteral("A列"), QStringLiteral("A"), 70},
-                               {QStringLiteral("B列"), QStringLiteral("B"), 70},
-                               {QStringLiteral("C列"), QStringLiteral("C"), 70},
-                               {QStringLiteral("D列"), QStringLiteral("D"), 70},
-                               {QStringLiteral("E列"), QStringLiteral("E"), 70}});
+                               {QStringLiteral("手机号码"), QStringLiteral("MobilePhone"), 90},
+                               {QStringLiteral("A列"), QStringLiteral("A"), 48},
+                               {QStringLiteral("B列"), QStringLiteral("B"), 48},
+                               {QStringLiteral("C列"), QStringLiteral("C"), 48},
+                               {QStringLiteral("D列"), QStringLiteral("D"), 48},
+                               {QStringLiteral("E列"), QStringLiteral("E"), 48}});
     ui->Text1->viewport()->installEventFilter(this);
 
     // Plain list.
