@@ -6,6 +6,7 @@
 #include "EntryKeyFilter.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "SendChecks.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "NumberListModel.h"
@@ -469,77 +470,39 @@ bool SendPage::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-// ---- named controls ----
+// ---- operations of other windows ----
 
-QGroupBox* SendPage::SendListBox1() const
+void SendPage::setMessage(const QString& text)
 {
-    return ui->SendListBox1;
+    ui->Text1->setPlainText(text);
 }
-QGroupBox* SendPage::SendListBox2() const
+
+QString SendPage::message() const
 {
-    return ui->SendListBox2;
+    return ui->Text1->toPlainText();
 }
-QListView* SendPage::XmcfListBox1() const
+
+void SendPage::focusMessage()
 {
-    return ui->XmcfListBox1;
+    ui->Text1->setFocus();
 }
-QLineEdit* SendPage::Text10() const
+
+int SendPage::recipientCount() const
 {
-    return ui->Text10;
+    return g_SendMode == 1 ? m_numbers->count() : ui->ListView1->listModel()->rowCount();
 }
-QLabel* SendPage::Label5() const
+
+bool SendPage::isScheduled() const
 {
-    return ui->Label5;
+    return ui->AeroCheckBox1->isChecked();
 }
-ListView* SendPage::ListView1() const
+
+QDateTime SendPage::scheduledMoment() const
 {
-    return ui->ListView1;
+    return ScheduledMoment(ui->DTPicker1->date(), ui->DTPicker2->time());
 }
-QLineEdit* SendPage::Text2() const
+
+void SendPage::setSendEnabled(bool enabled)
 {
-    return ui->Text2;
-}
-QLabel* SendPage::Label9() const
-{
-    return ui->Label9;
-}
-QPlainTextEdit* SendPage::Text1() const
-{
-    return ui->Text1;
-}
-QLabel* SendPage::Label3() const
-{
-    return ui->Label3;
-}
-QLabel* SendPage::Label4() const
-{
-    return ui->Label4;
-}
-QLabel* SendPage::Label24() const
-{
-    return ui->Label24;
-}
-QPushButton* SendPage::AeroButton6() const
-{
-    return ui->AeroButton6;
-}
-QPushButton* SendPage::AeroButton8() const
-{
-    return ui->AeroButton8;
-}
-QPushButton* SendPage::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QCheckBox* SendPage::AeroCheckBox1() const
-{
-    return ui->AeroCheckBox1;
-}
-QDateEdit* SendPage::DTPicker1() const
-{
-    return ui->DTPicker1;
-}
-QTimeEdit* SendPage::DTPicker2() const
-{
-    return ui->DTPicker2;
+    ui->AeroButton8->setEnabled(enabled);
 }

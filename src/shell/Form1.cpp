@@ -18,6 +18,7 @@
 #include "SettingsPage.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "WhiteListWorker.h"
 #include "ToolbarImage.h"
 #include "WebPanel.h"
 #include "db/DbError.h"
@@ -182,7 +183,7 @@ void Form1::buildPages()
     m_phrasePage = new PhrasePage(ui->FrameMain4);
     ui->FrameMain4->layout()->addWidget(m_phrasePage);
     connect(m_phrasePage, &PhrasePage::insertPhrase, this, [this](const QString& text) {
-        m_sendPage->Text1()->setPlainText(text);
+        m_sendPage->setMessage(text);
     });
     connect(m_phrasePage, &PhrasePage::pageRequested, this, &Form1::toobarImg_Click);
     m_settingsPage = new SettingsPage(ui->FrameMain5);
@@ -328,7 +329,7 @@ void Form1::startOffline()
 {
     showBlankPages();
     setStatusPanel(8, QStringLiteral("脱机登陆"));
-    m_sendPage->AeroButton8()->setEnabled(false);
+    m_sendPage->setSendEnabled(false);
     ShowBalloon(kProgramTitle, g_UserName + QStringLiteral("您好，目前处于离线状态不能发送短信"), 1);
 }
 

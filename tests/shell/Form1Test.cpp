@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "MouseHook.h"
@@ -205,7 +206,7 @@ TEST_P(Form1LengthRule, Label4ShowsTheLengthRule)
 {
     g_CharsPerSms = GetParam().charsPerSms;
     open();
-    EXPECT_EQ(form->sendPage()->Label4()->text(), QString::fromUtf8(GetParam().label));
+    EXPECT_EQ(Control<QLabel>(*form->sendPage(), "Label4")->text(), QString::fromUtf8(GetParam().label));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, Form1LengthRule,
@@ -218,7 +219,7 @@ TEST_F(Form1Test, OfflineStartLeavesSendingDisabledAndStartsNoWorker)
     EXPECT_EQ(form->statusPanel(8), QStringLiteral("脱机登陆"));
     EXPECT_EQ(form->statusPanel(4), QStringLiteral("0条"));
     EXPECT_EQ(form->statusPanel(2), kUser);
-    EXPECT_FALSE(form->sendPage()->AeroButton8()->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*form->sendPage(), "AeroButton8")->isEnabled());
     ASSERT_NE(form->MyMsg(), nullptr);
     EXPECT_EQ(form->MyMsg()->username, kUser);
     EXPECT_EQ(form->settingsPage()->client(), form->MyMsg());
@@ -251,7 +252,7 @@ TEST_F(Form1Test, OnlineStartShowsTheBalanceAndPagesAndStartsTheWorkers)
     EXPECT_EQ(form->statusPanel(8), QStringLiteral("在线"));
     EXPECT_EQ(form->statusPanel(4), QStringLiteral("4321条"));
     EXPECT_EQ(form->statusPanel(2), kUser);
-    EXPECT_TRUE(form->sendPage()->AeroButton8()->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*form->sendPage(), "AeroButton8")->isEnabled());
     ASSERT_EQ(tray.balloons.size(), 1);
     EXPECT_EQ(tray.balloons[0].text, QStringLiteral("demo您好，短信余额：4321"));
     EXPECT_EQ(form->WebBrowser1()->url(), support("/parts/newWeather.html"));
@@ -343,15 +344,15 @@ TEST_F(Form1Test, GridModeThenPlainListShowsThePlainListAgain)
     form->show();
     SendPage* page = form->sendPage();
     form->toobarImg_Click(8);
-    EXPECT_FALSE(page->SendListBox1()->isVisible());
-    EXPECT_TRUE(page->SendListBox2()->isVisible());
-    EXPECT_TRUE(page->AeroButton6()->isEnabled());
+    EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
+    EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton6")->isEnabled());
     EXPECT_EQ(g_SendMode, 2);
 
     form->toobarImg_Click(1);
-    EXPECT_TRUE(page->SendListBox1()->isVisible());
-    EXPECT_FALSE(page->SendListBox2()->isVisible());
-    EXPECT_FALSE(page->AeroButton6()->isEnabled());
+    EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
+    EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton6")->isEnabled());
     EXPECT_EQ(g_SendMode, 1);
 }
 
@@ -363,7 +364,7 @@ TEST_F(Form1Test, AClickOnAToolbarPictureIsAToolbarClick)
     QTest::mouseClick(form->toobarImg(5), Qt::LeftButton);
     EXPECT_EQ(form->currentPage(), 5);
     // The send page asks for the address book with "通讯录导入".
-    form->sendPage()->AeroButton2()->click();
+    Control<QPushButton>(*form->sendPage(), "AeroButton2")->click();
     EXPECT_EQ(form->currentPage(), 3);
 }
 
@@ -550,7 +551,7 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     g_Conn->execute(QStringLiteral("insert into [DestineMsg](CatID,Message) values(1,'新年快乐')"));
     CloseDatabase();
     Form1& f = openAndStart();
-    f.sendPage()->Text1()->setPlainText(QStringLiteral("旧的内容"));
+    Control<QPlainTextEdit>(*f.sendPage(), "Text1")->setPlainText(QStringLiteral("旧的内容"));
 
     f.toobarImg_Click(8);
     f.toobarImg_Click(4);
@@ -559,10 +560,10 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     list->setCurrentRow(0);
     f.phrasePage()->AeroButton23_Click();
 
-    EXPECT_EQ(f.sendPage()->Text1()->toPlainText(), QStringLiteral("新年快乐"));
+    EXPECT_EQ(Control<QPlainTextEdit>(*f.sendPage(), "Text1")->toPlainText(), QStringLiteral("新年快乐"));
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2) << "back to the grid, the mode it came from";
-    EXPECT_TRUE(f.sendPage()->SendListBox2()->isVisibleTo(&f));
+    EXPECT_TRUE(Control<QGroupBox>(*f.sendPage(), "SendListBox2")->isVisibleTo(&f));
 }
 
 TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
@@ -580,7 +581,7 @@ TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
 
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2);
-    ASSERT_EQ(f.sendPage()->ListView1()->listModel()->rowCount(), 1) << "the grid was rebuilt";
+    ASSERT_EQ(Control<ListView>(*f.sendPage(), "ListView1")->listModel()->rowCount(), 1) << "the grid was rebuilt";
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select B from [DraftBox]")).toString(), QStringLiteral("先生"));
 }
 
