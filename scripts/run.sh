@@ -62,7 +62,7 @@ printf 'http://127.0.0.1:%s/update.php?username=\r\n' "$port" >"$bin/update.ini"
 
 # The web panels' engine logs at length; only its fatal errors are worth keeping.
 export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---log-level=3}"
-export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext.debug=false}"
+export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext=false}"
 
 echo "logs: $logs/ (sandbox.log: the platform's side; quorvel.log: the program's output without a display)"
 
