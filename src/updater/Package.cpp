@@ -83,7 +83,8 @@ UnpackResult unpackPackage(db::Connection& package, const QString& folder, const
         } else {
             const QVariant stream = rows->value(1);
             // A Null stream is an empty file; a text value is written as the bytes it was stored as.
-            const QByteArray bytes = stream.typeId() == QMetaType::QString ? stream.toString().toUtf8() : stream.toByteArray();
+            const QByteArray bytes =
+                stream.typeId() == QMetaType::QString ? stream.toString().toUtf8() : stream.toByteArray();
             const QString path = target.filePath(name);
             Acc2File(bytes, path);
             if (name == kInstallerName) {

@@ -45,8 +45,8 @@ void Acc2File(const QByteArray& filestream, const QString& path);
 
 struct UnpackResult
 {
-    QStringList written; // names, in the package's row order
-    QStringList skipped; // names that would have left the folder
+    QStringList written;  // names, in the package's row order
+    QStringList skipped;  // names that would have left the folder
     bool stopped = false; // afterEachFile asked to stop
 };
 

@@ -16,8 +16,8 @@ qint64 GetContentLength(const QByteArray& rawHeaders);
 
 struct DownloadResult
 {
-    bool opened = false; // the server answered (any status); false: "打开URL错误"
-    qint64 written = 0;  // bytes in the target file
+    bool opened = false;  // the server answered (any status); false: "打开URL错误"
+    qint64 written = 0;   // bytes in the target file
     bool stopped = false; // the step callback asked to stop
     QString error;        // why the transfer ended early, empty when it ran to its end
 };

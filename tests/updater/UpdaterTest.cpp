@@ -25,8 +25,7 @@ namespace {
 using Icon = Desktop::Icon;
 using Kind = ScriptedDesktop::Kind;
 
-// A port on which nothing listens: the sandbox's own, after it has been given up, is not
-// certain to stay free, but port 1 needs root to serve and nothing here does.
+// Nothing listens on port 1 (tcpmux) here: a connection there is refused at once.
 const QString kDeadAddress = QStringLiteral("http://127.0.0.1:1/update.php");
 
 struct PackageRow
@@ -68,7 +67,10 @@ protected:
         SandboxFixture::TearDown();
     }
 
-    QString updateAddress() { return QStringLiteral("http://127.0.0.1:%1/update.php?username=demo").arg(sandboxPort()); }
+    QString updateAddress()
+    {
+        return QStringLiteral("http://127.0.0.1:%1/update.php?username=demo").arg(sandboxPort());
+    }
     QString updateFolder() const { return folder.path(QStringLiteral("updates")); }
     QString inUpdate(const QString& name) const { return updateFolder() + QLatin1Char('/') + name; }
 
@@ -194,7 +196,8 @@ class UpdateIniTest : public UpdaterTest, public ::testing::WithParamInterface<I
 TEST_P(UpdateIniTest, TheVirtualisedCopyWins)
 {
     const IniCase& c = GetParam();
-    const QString virtualPath = home.path() + QStringLiteral("/VirtualStore/") + QDir(folder.folder()).absolutePath().section(QLatin1Char('/'), -2, -2) +
+    const QString virtualPath = home.path() + QStringLiteral("/VirtualStore/") +
+                                QDir(folder.folder()).absolutePath().section(QLatin1Char('/'), -2, -2) +
                                 QLatin1Char('/') + QFileInfo(folder.folder()).fileName();
     writeIni(folder.path(QStringLiteral("update.ini")), c.programReachable ? updateAddress() : kDeadAddress);
     if (c.virtualCopy)
@@ -283,12 +286,12 @@ TEST_P(ReplyFailureTest, ShowsWhyAndCloses)
     EXPECT_FALSE(nextButton()->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ReplyFailureTest,
-    ::testing::Values(ReplyCase{"OneLine", QByteArray("1.1"), "升级服务器的回复不完整，无法升级！"},
-                      ReplyCase{"Empty", QByteArray(), "升级服务器的回复不完整，无法升级！"},
-                      ReplyCase{"ErrorPage", std::nullopt, "连接平台服务器失败,请检查网络！"}),
-    [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replies, ReplyFailureTest,
+                         ::testing::Values(ReplyCase{"OneLine", QByteArray("1.1"),
+                                                     "升级服务器的回复不完整，无法升级！"},
+                                           ReplyCase{"Empty", QByteArray(), "升级服务器的回复不完整，无法升级！"},
+                                           ReplyCase{"ErrorPage", std::nullopt, "连接平台服务器失败,请检查网络！"}),
+                         [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
 // --- download, unpack, start ---------------------------------------------------------------------
 
@@ -299,9 +302,9 @@ class DownloadTest : public UpdaterTest, public ::testing::WithParamInterface<bo
 TEST_P(DownloadTest, WritesEveryStepAndStartsTheInstaller)
 {
     const bool announced = GetParam();
-    const QByteArray readme = patterned(9000, 'r');
-    const QByteArray package = makePackage({{QStringLiteral("setup"), QByteArray("#!/bin/sh\n")},
-                                            {QStringLiteral("readme.txt"), readme}});
+    const QByteArray readme = patterned(40000, 'r');
+    const QByteArray package =
+        makePackage({{QStringLiteral("setup"), QByteArray("#!/bin/sh\n")}, {QStringLiteral("readme.txt"), readme}});
     servePackage(package);
     sandbox().setPackageChunked(!announced);
     start();
@@ -433,9 +436,10 @@ TEST_P(UnsafeNameTest, IsSkippedAndReported)
     const QString name = QString::fromUtf8(GetParam().second);
     servePackage(makePackage({{name, QByteArray("escaped")}, {QStringLiteral("setup"), QByteArray("x")}}));
     start();
-    desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("升级包中以下文件名不安全，已跳过：\r\n") +
-                                                      (name.isEmpty() ? QStringLiteral("（空文件名）") : name)),
-                          "升级失败", Icon::Exclamation)
+    desktop
+        .expectMessage(ScriptedDesktop::startsWith(QStringLiteral("升级包中以下文件名不安全，已跳过：\r\n") +
+                                                   (name.isEmpty() ? QStringLiteral("（空文件名）") : name)),
+                       "升级失败", Icon::Exclamation)
         .expectStartProgram(inUpdate(QStringLiteral("setup")));
     form->AeroButton2_Click();
     // Nothing landed beside the update folder, in the program folder or at the root.
