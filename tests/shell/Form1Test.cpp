@@ -615,7 +615,7 @@ TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWork
 
     EXPECT_TRUE(shown);
     EXPECT_EQ(f.sendPage()->numberList()->count(), 3);
-    EXPECT_EQ(f.sendPage()->Label5()->text(), QStringLiteral("一共3个号码"));
+    EXPECT_EQ(Control<QLabel>(*f.sendPage(), "Label5")->text(), QStringLiteral("一共3个号码"));
 }
 
 TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
