@@ -35,6 +35,12 @@ QString SendRun::fillVariables(const QString& text, const QStringList& columnsAt
     return message;
 }
 
+void SendRun::stepReached(int statement)
+{
+    if (m_stepHook)
+        m_stepHook(statement);
+}
+
 QString SendRun::now()
 {
     return db::Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -100,17 +106,24 @@ void SendRun::deleteDraftRow(const QString& id)
 // a second time.
 void SendRun::sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime)
 {
+    stepReached(-1);
     QString message = text;
     QString numbers = batch.numbers.join(QLatin1Char(';'));
     const bool ok = m_client.SendMessage(message, numbers, sendTime);
     if (ok)
         m_lastSmsId = m_client.ReturnSmsID;
 
+    stepReached(0);
+
     db::Transaction tx(m_conn);
+    int statement = 0;
     for (int k = 0; k < batch.numbers.size(); ++k) {
         recordOutcome(batch.numbers.at(k), runId, ok);
-        if (ok && k < batch.draftIds.size())
+        stepReached(++statement);
+        if (ok && k < batch.draftIds.size()) {
             deleteDraftRow(batch.draftIds.at(k));
+            stepReached(++statement);
+        }
     }
     tx.commit();
 
@@ -187,7 +200,9 @@ SendRun::Outcome SendRun::runMerge(const Input& input)
         QString message = fillVariables(input.text, columns);
         QString number = NullToEmpty(rows.Field(QStringLiteral("MobilePhone")));
         m_client.SmsID.clear();
+        stepReached(-1);
         const bool ok = m_client.SendMessage(message, number, input.sendTime);
+        stepReached(0);
 
         // The recipient's history row, its outcome and the removal of its grid row go
         // together, for the same reason as a batch.
@@ -195,10 +210,14 @@ SendRun::Outcome SendRun::runMerge(const Input& input)
         const QString stamp = now();
         m_conn.execute("insert into [Messages](Message,SubmitTime,FinishTime,Amount,FailNum) values('" +
                        SqlQuote(message) + "',#" + stamp + "#,#" + stamp + "#,1," + (ok ? "0" : "1") + ")");
+        stepReached(1);
         const qint64 runId = m_conn.lastInsertId();
         recordOutcome(number, runId, ok);
-        if (ok)
+        stepReached(2);
+        if (ok) {
             rows.Delete();
+            stepReached(3);
+        }
         tx.commit();
 
         m_observer.sentChanged(++m_sent);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class SmsCtrl;
@@ -53,6 +54,11 @@ public:
 
     Outcome run(const Input& input);
 
+    // Called with -1 when a batch step (or a merge row) begins, then after each statement that
+    // records it, numbered 1, 2, … through the step, and with 0 once the request has returned.
+    // The process that ends a run on purpose in tests hangs its crash point here.
+    void setStepHook(std::function<void(int statement)> hook) { m_stepHook = std::move(hook); }
+
     int totalCount() const { return m_total; }
     int sentCount() const { return m_sent; }
     int successCount() const { return m_success; }
@@ -74,12 +80,14 @@ private:
     void recordOutcome(const QString& number, qint64 runId, bool ok);
     void deleteDraftRow(const QString& id);
     static QString now();
+    void stepReached(int statement);
 
     SmsCtrl& m_client;
     db::Connection& m_conn;
     SendRunObserver& m_observer;
     std::unique_ptr<db::Statement> m_insertFinish;
     std::unique_ptr<db::Statement> m_deleteDraft;
+    std::function<void(int)> m_stepHook;
     QString m_lastSmsId;
     int m_total = 0;
     int m_sent = 0;

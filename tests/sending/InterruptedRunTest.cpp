@@ -7,6 +7,37 @@
 
 namespace {
 
+void fillGrid(const QString& database, int rows)
+{
+    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
+    db::Transaction tx(*conn);
+    auto insert = conn->prepare(QStringLiteral("insert into [DraftBox](MobilePhone,A,IsRepeat) values(?,?,0)"));
+    for (int i = 0; i < rows; ++i) {
+        insert->bindAll({QString::number(13800000000LL + i), QStringLiteral("客户%1").arg(i)});
+        insert->execute();
+    }
+    tx.commit();
+}
+
+int count(db::Connection& conn, const char* sql)
+{
+    return conn.scalar(QString::fromUtf8(sql)).toInt();
+}
+
+// What must hold in the database a run left behind, however it ended: the file is sound, no
+// number is both recorded as sent and still queued to go out again, and none was lost.
+void expectSoundAfterInterruption(const QString& database, int rows)
+{
+    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
+    EXPECT_EQ(conn->scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(count(*conn, "select count(*) from [DraftBox] d inner join [Finish] f on "
+                           "f.PhoneNumber=d.MobilePhone where f.State='已发送'"),
+              0);
+    EXPECT_EQ(count(*conn, "select count(*) from [DraftBox]") +
+                  count(*conn, "select count(*) from [Finish] where State='已发送'"),
+              rows);
+}
+
 // A run ended by the system in the middle leaves a sound database in which no number is both
 // recorded as sent and still queued to go out again.
 TEST(InterruptedRun, KilledMidRunLeavesNoNumberSentAndStillQueued)
@@ -15,16 +46,7 @@ TEST(InterruptedRun, KilledMidRunLeavesNoNumberSentAndStillQueued)
     sandbox.server().setDelay(QStringLiteral("sendmess"), 30);
     TestProgramFolder folder;
     const QString database = folder.makeUserDatabase(QStringLiteral("demo"));
-    {
-        auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-        db::Transaction tx(*conn);
-        auto insert = conn->prepare(QStringLiteral("insert into [DraftBox](MobilePhone,IsRepeat) values(?,0)"));
-        for (int i = 0; i < 10000; ++i) {
-            insert->bind(1, QString::number(13800000000LL + i));
-            insert->execute();
-        }
-        tx.commit();
-    }
+    fillGrid(database, 10000);
 
     QProcess child;
     child.start(QStringLiteral(QUORVEL_SEND_CHILD), {folder.folder(), QStringLiteral("demo")});
@@ -40,15 +62,67 @@ TEST(InterruptedRun, KilledMidRunLeavesNoNumberSentAndStillQueued)
     ASSERT_GE(output.count("sent "), 3) << "the run ended before it could be interrupted";
 
     auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-    EXPECT_EQ(conn->scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     const int sent = conn->scalar(QStringLiteral("select count(*) from [Finish] where State='已发送'")).toInt();
     EXPECT_GE(sent, 3000);
     EXPECT_LT(sent, 10000) << "the kill came too late to test anything";
-    EXPECT_EQ(conn->scalar(QStringLiteral("select count(*) from [DraftBox] d inner join [Finish] f on "
-                                          "f.PhoneNumber=d.MobilePhone where f.State='已发送'"))
-                  .toInt(),
-              0);
-    EXPECT_EQ(conn->scalar(QStringLiteral("select count(*) from [DraftBox]")).toInt() + sent, 10000);
+    conn.reset();
+    expectSoundAfterInterruption(database, 10000);
 }
+
+struct CrashPoint
+{
+    const char* name;
+    const char* mode; // "batch" or "merge"
+    int rows;
+    int step;      // batch step or merge row, from 1
+    int statement; // recording statement after which the process dies; 0 right after the reply
+};
+
+void PrintTo(const CrashPoint& point, std::ostream* os)
+{
+    *os << point.name;
+}
+
+class CrashInsideStep : public ::testing::TestWithParam<CrashPoint>
+{
+};
+
+// The process dies at a fixed point inside the statements that record one request: between a
+// number's "已发送" row and the delete of its grid row, or between a recipient's history row
+// and its outcome.
+TEST_P(CrashInsideStep, LeavesNoNumberSentAndStillQueued)
+{
+    const CrashPoint& point = GetParam();
+    ScopedSandbox sandbox;
+    TestProgramFolder folder;
+    const QString database = folder.makeUserDatabase(QStringLiteral("demo"));
+    fillGrid(database, point.rows);
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUORVEL_CRASH_STEP"), QStringLiteral("%1:%2").arg(point.step).arg(point.statement));
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(QUORVEL_SEND_CHILD),
+                {folder.folder(), QStringLiteral("demo"), QString::fromLatin1(point.mode)});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the crash point was never reached";
+
+    expectSoundAfterInterruption(database, point.rows);
+    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
+    // Every history row that exists has its recipients' outcomes beside it.
+    EXPECT_EQ(count(*conn, "select count(*) from [Messages] m where Amount=1 and not exists "
+                           "(select 1 from [Finish] f where f.MsgId=m.id)"),
+              0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GridAndMerge, CrashInsideStep,
+    ::testing::Values(CrashPoint{"BatchAfterReply", "batch", 2500, 2, 0},
+                      CrashPoint{"BatchAfterFirstSentRow", "batch", 2500, 2, 1},
+                      CrashPoint{"BatchMidway", "batch", 2500, 2, 1001},
+                      CrashPoint{"BatchLastShortStep", "batch", 2500, 3, 7},
+                      CrashPoint{"MergeAfterHistoryRow", "merge", 12, 3, 1},
+                      CrashPoint{"MergeAfterOutcome", "merge", 12, 3, 2}),
+    [](const ::testing::TestParamInfo<CrashPoint>& info) { return std::string(info.param.name); });
 
 } // namespace
