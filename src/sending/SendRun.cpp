@@ -10,7 +10,40 @@ namespace {
 
 const QString kSent = QStringLiteral("已发送");
 
+// [DraftBox].IsSelect of a row whose request may have reached the platform: set, durably,
+// before the request, and cleared (or the row deleted) together with the recorded outcome.
+constexpr int kInFlight = 1;
+
+QString idList(const QStringList& ids)
+{
+    QStringList numeric;
+    numeric.reserve(ids.size());
+    for (const QString& id : ids)
+        numeric.append(QString::number(id.toLongLong()));
+    return numeric.join(QLatin1Char(','));
+}
+
+// The one commit that must survive a power loss: it says that a request is about to go out.
+class DurableCommit
+{
+public:
+    explicit DurableCommit(db::Connection& conn) : m_conn(conn)
+    {
+        m_conn.execute(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
+    ~DurableCommit() { m_conn.execute(QStringLiteral("PRAGMA synchronous=NORMAL")); }
+
+private:
+    db::Connection& m_conn;
+};
+
 } // namespace
+
+const QString& SendRun::unconfirmedState()
+{
+    static const QString text = QStringLiteral("已提交平台，结果未确认");
+    return text;
+}
 
 SendRun::SendRun(SmsCtrl& client, db::Connection& conn, SendRunObserver& observer)
     : m_client(client), m_conn(conn), m_observer(observer)
@@ -35,10 +68,22 @@ QString SendRun::fillVariables(const QString& text, const QStringList& columnsAt
     return message;
 }
 
+int SendRun::settleInterrupted(db::Connection& conn)
+{
+    // Their requests may have been accepted: the history already lists them as unconfirmed,
+    // and only the user's resend from there sends them again.
+    return conn.execute(QStringLiteral("delete from [DraftBox] where IsSelect=") + QString::number(kInFlight));
+}
+
 void SendRun::stepReached(int statement)
 {
     if (m_stepHook)
         m_stepHook(statement);
+}
+
+void SendRun::statementDone()
+{
+    stepReached(++m_stepStatement);
 }
 
 QString SendRun::now()
@@ -50,6 +95,7 @@ SendRun::Outcome SendRun::run(const Input& input)
 {
     m_sent = m_fail = m_success = 0;
     m_lastSmsId.clear();
+    settleInterrupted(m_conn);
     switch (modeFor(input.sendMode, input.text)) {
     case Mode::List:
         return runList(input);
@@ -61,9 +107,9 @@ SendRun::Outcome SendRun::run(const Input& input)
     return Outcome::Stopped;
 }
 
-// The run's [Messages] row exists from the start; it gets its end time and counts only when
-// the run completes. Written as a plain insert: opening "select * from [Messages]" would
-// fetch the whole history for one new row.
+// The run's [Messages] row exists from the start; it gets its end time and counts when the
+// run ends. Written as a plain insert: opening "select * from [Messages]" would fetch the
+// whole history for one new row.
 qint64 SendRun::addRunRow(const QString& message)
 {
     m_conn.execute("insert into [Messages](Message,SubmitTime) values('" + SqlQuote(message) + "',#" + now() +
@@ -71,60 +117,100 @@ qint64 SendRun::addRunRow(const QString& message)
     return m_conn.lastInsertId();
 }
 
-void SendRun::completeRunRow(qint64 runId)
+// A stopped run says what went out: the numbers that requests carried, not those gathered
+// for a batch that was never sent.
+void SendRun::completeRunRow(qint64 runId, int amount)
 {
     m_conn.execute("update [Messages] set FinishTime=#" + now() + "# where id=" + QString::number(runId));
-    m_conn.execute("update [Messages] set Amount=" + QString::number(m_sent) + ",FailNum=" +
+    m_conn.execute("update [Messages] set Amount=" + QString::number(amount) + ",FailNum=" +
                    QString::number(m_fail) + " where id=" + QString::number(runId));
 }
 
-void SendRun::recordOutcome(const QString& number, qint64 runId, bool ok)
+SendRun::Outcome SendRun::stopped(qint64 runId)
 {
-    // "insert into [Finish](PhoneNumber,MsgId,State) values('<number>',<run>,'<state>')", prepared
-    // once per run: a run records up to 100,000 numbers.
+    if (runId > 0)
+        completeRunRow(runId, carriedCount());
+    return Outcome::Stopped;
+}
+
+qint64 SendRun::markInFlight(const QStringList& numbers, const QStringList& draftIds, qint64 runId)
+{
     if (!m_insertFinish)
         m_insertFinish = m_conn.prepare(QStringLiteral("insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)"));
-    m_insertFinish->bindAll({number, runId, ok ? kSent : m_client.ErrMsg});
-    m_insertFinish->execute();
-    if (ok)
-        m_observer.successChanged(++m_success);
-    else
-        m_observer.failChanged(++m_fail);
+    qint64 firstId = 0;
+    for (const QString& number : numbers) {
+        m_insertFinish->bindAll({number, runId, unconfirmedState()});
+        m_insertFinish->execute();
+        if (firstId == 0)
+            firstId = m_conn.lastInsertId();
+        statementDone();
+    }
+    if (!draftIds.isEmpty()) {
+        m_conn.execute("update [DraftBox] set IsSelect=" + QString::number(kInFlight) + " where id in (" +
+                       idList(draftIds) + ")");
+        statementDone();
+    }
+    return firstId;
 }
 
-void SendRun::deleteDraftRow(const QString& id)
+// Inside one transaction: the outcome of every number the request carried, and the grid rows
+// that leave the queue (sent) or return to it (refused).
+void SendRun::recordOutcome(qint64 firstId, const QStringList& numbers, const QStringList& draftIds, bool ok)
 {
-    if (!m_deleteDraft)
-        m_deleteDraft = m_conn.prepare(QStringLiteral("delete from [DraftBox] where id=?"));
-    m_deleteDraft->bind(1, id.toLongLong());
-    m_deleteDraft->execute();
+    if (!m_updateFinish)
+        m_updateFinish = m_conn.prepare(QStringLiteral("update [Finish] set State=? where ID between ? and ?"));
+    m_updateFinish->bindAll({ok ? kSent : m_client.ErrMsg, firstId, firstId + numbers.size() - 1});
+    m_updateFinish->execute();
+    statementDone();
+    if (ok) {
+        if (!m_deleteDraft)
+            m_deleteDraft = m_conn.prepare(QStringLiteral("delete from [DraftBox] where id=?"));
+        for (const QString& id : draftIds) {
+            m_deleteDraft->bind(1, id.toLongLong());
+            m_deleteDraft->execute();
+            statementDone();
+        }
+    } else if (!draftIds.isEmpty()) {
+        m_conn.execute("update [DraftBox] set IsSelect=0 where id in (" + idList(draftIds) + ")");
+        statementDone();
+    }
+    for (qsizetype k = 0; k < numbers.size(); ++k) {
+        if (ok)
+            m_observer.successChanged(++m_success);
+        else
+            m_observer.failChanged(++m_fail);
+    }
 }
 
-// One request for the gathered numbers, then one [Finish] row per number (and, in a grid
-// run, the delete of each sent row). The statements of one batch commit together: a crash
-// between a number's "已发送" and the delete of its row must not leave it queued to go out
-// a second time.
+bool SendRun::request(QString& message, QString& numbers, const QString& sendTime)
+{
+    return m_observer.request([&] { return m_client.SendMessage(message, numbers, sendTime); });
+}
+
+// A request that the platform accepted is never sent a second time: its numbers are recorded
+// as unconfirmed, durably, before it goes out, and the outcome replaces that mark in one
+// transaction after the reply. Whatever stops the process in between leaves the mark.
 void SendRun::sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime)
 {
+    m_stepStatement = 0;
     stepReached(-1);
+    qint64 firstId = 0;
+    {
+        DurableCommit durable(m_conn);
+        db::Transaction tx(m_conn);
+        firstId = markInFlight(batch.numbers, batch.draftIds, runId);
+        tx.commit();
+    }
+
     QString message = text;
     QString numbers = batch.numbers.join(QLatin1Char(';'));
-    const bool ok = m_client.SendMessage(message, numbers, sendTime);
+    const bool ok = request(message, numbers, sendTime);
     if (ok)
         m_lastSmsId = m_client.ReturnSmsID;
-
     stepReached(0);
 
     db::Transaction tx(m_conn);
-    int statement = 0;
-    for (int k = 0; k < batch.numbers.size(); ++k) {
-        recordOutcome(batch.numbers.at(k), runId, ok);
-        stepReached(++statement);
-        if (ok && k < batch.draftIds.size()) {
-            deleteDraftRow(batch.draftIds.at(k));
-            stepReached(++statement);
-        }
-    }
+    recordOutcome(firstId, batch.numbers, batch.draftIds, ok);
     tx.commit();
 
     m_observer.sentChanged(m_sent);
@@ -141,7 +227,7 @@ SendRun::Outcome SendRun::runList(const Input& input)
     Batch batch;
     for (const QString& number : input.listNumbers) {
         if (m_observer.stopRequested())
-            return Outcome::Stopped;
+            return stopped(runId);
         batch.numbers.append(number);
         ++m_sent;
         m_client.SmsID = m_lastSmsId;
@@ -151,7 +237,7 @@ SendRun::Outcome SendRun::runList(const Input& input)
     }
     if (!batch.numbers.isEmpty())
         sendBatch(input.text, batch, runId, input.sendTime);
-    completeRunRow(runId);
+    completeRunRow(runId, m_sent);
     return Outcome::Completed;
 }
 
@@ -167,7 +253,7 @@ SendRun::Outcome SendRun::runGridBatch(const Input& input)
     Batch batch;
     while (!rows.IsEOF()) {
         if (m_observer.stopRequested())
-            return Outcome::Stopped;
+            return stopped(runId);
         batch.draftIds.append(NullToEmpty(rows.Field(QStringLiteral("id"))));
         batch.numbers.append(NullToEmpty(rows.Field(QStringLiteral("MobilePhone"))));
         ++m_sent;
@@ -179,14 +265,14 @@ SendRun::Outcome SendRun::runGridBatch(const Input& input)
     }
     if (!batch.numbers.isEmpty())
         sendBatch(input.text, batch, runId, input.sendTime);
-    completeRunRow(runId);
+    completeRunRow(runId, m_sent);
     return Outcome::Completed;
 }
 
 SendRun::Outcome SendRun::runMerge(const Input& input)
 {
     db::Recordset rows;
-    rows.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::Optimistic);
+    rows.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::ReadOnly);
     m_total = rows.RecordCount();
     m_observer.totalChanged(m_total);
     m_client.MobileCount = 1;
@@ -199,25 +285,38 @@ SendRun::Outcome SendRun::runMerge(const Input& input)
             columns.append(NullToEmpty(rows.Field(QString::fromLatin1(name))));
         QString message = fillVariables(input.text, columns);
         QString number = NullToEmpty(rows.Field(QStringLiteral("MobilePhone")));
+        const QStringList draftId{NullToEmpty(rows.Field(QStringLiteral("id")))};
         m_client.SmsID.clear();
+
+        // The recipient's own history row comes with the in-flight mark; its times, failure count
+        // and the text as the request sent it (trimmed) are written with the outcome.
+        m_stepStatement = 0;
         stepReached(-1);
-        const bool ok = m_client.SendMessage(message, number, input.sendTime);
+        qint64 runId = 0;
+        qint64 finishId = 0;
+        {
+            DurableCommit durable(m_conn);
+            db::Transaction tx(m_conn);
+            const QString stamp = now();
+            m_conn.execute("insert into [Messages](Message,SubmitTime,Amount) values('" +
+                           SqlQuote(message) + "',#" + stamp +
+                           "#,1)");
+            runId = m_conn.lastInsertId();
+            statementDone();
+            finishId = markInFlight({number}, draftId, runId);
+            tx.commit();
+        }
+
+        const bool ok = request(message, number, input.sendTime);
         stepReached(0);
 
-        // The recipient's history row, its outcome and the removal of its grid row go
-        // together, for the same reason as a batch.
         db::Transaction tx(m_conn);
         const QString stamp = now();
-        m_conn.execute("insert into [Messages](Message,SubmitTime,FinishTime,Amount,FailNum) values('" +
-                       SqlQuote(message) + "',#" + stamp + "#,#" + stamp + "#,1," + (ok ? "0" : "1") + ")");
-        stepReached(1);
-        const qint64 runId = m_conn.lastInsertId();
-        recordOutcome(number, runId, ok);
-        stepReached(2);
-        if (ok) {
-            rows.Delete();
-            stepReached(3);
-        }
+        m_conn.execute("update [Messages] set Message='" + SqlQuote(message) + "',SubmitTime=#" + stamp +
+                       "#,FinishTime=#" + stamp + "#,FailNum=" + (ok ? "0" : "1") + " where id=" +
+                       QString::number(runId));
+        statementDone();
+        recordOutcome(finishId, {number}, draftId, ok);
         tx.commit();
 
         m_observer.sentChanged(++m_sent);
