@@ -4,7 +4,11 @@
 #include "SmsCtrl.h"
 #include "db/Clock.h"
 #include "db/Connection.h"
+#include "db/DbError.h"
 #include "db/Recordset.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -31,7 +35,14 @@ public:
     {
         m_conn.execute(QStringLiteral("PRAGMA synchronous=FULL"));
     }
-    ~DurableCommit() { m_conn.execute(QStringLiteral("PRAGMA synchronous=NORMAL")); }
+    ~DurableCommit()
+    {
+        try {
+            m_conn.execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        } catch (const db::DbError&) {
+            // Only slower commits follow; the failure that matters is already on its way up.
+        }
+    }
 
 private:
     db::Connection& m_conn;
@@ -41,7 +52,7 @@ private:
 
 const QString& SendRun::unconfirmedState()
 {
-    static const QString text = QStringLiteral("已提交平台，结果未确认");
+    static const QString text = QStringLiteral("发送中断，结果未确认");
     return text;
 }
 
@@ -271,57 +282,95 @@ SendRun::Outcome SendRun::runGridBatch(const Input& input)
 
 SendRun::Outcome SendRun::runMerge(const Input& input)
 {
-    db::Recordset rows;
-    rows.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::ReadOnly);
-    m_total = rows.RecordCount();
+    struct Row
+    {
+        QString id;
+        QString number;
+        QString message;
+        qint64 runId = 0;
+        qint64 finishId = 0;
+    };
+    std::vector<Row> rows;
+    {
+        db::Recordset rs;
+        rs.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::ReadOnly);
+        rows.reserve(static_cast<size_t>(rs.RecordCount()));
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            QStringList columns;
+            for (const char* name : {"A", "B", "C", "D", "E"})
+                columns.append(NullToEmpty(rs.Field(QString::fromLatin1(name))));
+            rows.push_back({NullToEmpty(rs.Field(QStringLiteral("id"))),
+                            NullToEmpty(rs.Field(QStringLiteral("MobilePhone"))),
+                            fillVariables(input.text, columns)});
+        }
+    }
+    m_total = static_cast<int>(rows.size());
     m_observer.totalChanged(m_total);
     m_client.MobileCount = 1;
 
-    while (!rows.IsEOF()) {
-        if (m_observer.stopRequested())
+    // One request per row would mean one synchronous disk flush per row; the in-flight marks
+    // are made durable for a window of rows at once instead. Rows of the window that a stop
+    // leaves unsent lose their marks again; after a crash they count as unconfirmed, like the
+    // row whose request was out.
+    size_t markedUpTo = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (m_observer.stopRequested()) {
+            unmarkMergeRows(rows, i, markedUpTo);
             return Outcome::Stopped;
-        QStringList columns;
-        for (const char* name : {"A", "B", "C", "D", "E"})
-            columns.append(NullToEmpty(rows.Field(QString::fromLatin1(name))));
-        QString message = fillVariables(input.text, columns);
-        QString number = NullToEmpty(rows.Field(QStringLiteral("MobilePhone")));
-        const QStringList draftId{NullToEmpty(rows.Field(QStringLiteral("id")))};
-        m_client.SmsID.clear();
-
-        // The recipient's own history row comes with the in-flight mark; its times, failure count
-        // and the text as the request sent it (trimmed) are written with the outcome.
+        }
         m_stepStatement = 0;
         stepReached(-1);
-        qint64 runId = 0;
-        qint64 finishId = 0;
-        {
+        Row& row = rows[i];
+        m_client.SmsID.clear();
+        if (i == markedUpTo) {
+            markedUpTo = std::min(rows.size(), i + kMergeMarkWindow);
             DurableCommit durable(m_conn);
             db::Transaction tx(m_conn);
             const QString stamp = now();
-            m_conn.execute("insert into [Messages](Message,SubmitTime,Amount) values('" +
-                           SqlQuote(message) + "',#" + stamp +
-                           "#,1)");
-            runId = m_conn.lastInsertId();
-            statementDone();
-            finishId = markInFlight({number}, draftId, runId);
+            for (size_t k = i; k < markedUpTo; ++k) {
+                // The recipient's own history row comes with the mark; its times, failure count
+                // and the text as the request sent it (trimmed) are written with the outcome.
+                m_conn.execute("insert into [Messages](Message,SubmitTime,Amount) values('" +
+                               SqlQuote(rows[k].message) + "',#" + stamp + "#,1)");
+                rows[k].runId = m_conn.lastInsertId();
+                statementDone();
+                rows[k].finishId = markInFlight({rows[k].number}, {rows[k].id}, rows[k].runId);
+            }
             tx.commit();
         }
 
-        const bool ok = request(message, number, input.sendTime);
+        const bool ok = request(row.message, row.number, input.sendTime);
         stepReached(0);
 
         db::Transaction tx(m_conn);
         const QString stamp = now();
-        m_conn.execute("update [Messages] set Message='" + SqlQuote(message) + "',SubmitTime=#" + stamp +
+        m_conn.execute("update [Messages] set Message='" + SqlQuote(row.message) + "',SubmitTime=#" + stamp +
                        "#,FinishTime=#" + stamp + "#,FailNum=" + (ok ? "0" : "1") + " where id=" +
-                       QString::number(runId));
+                       QString::number(row.runId));
         statementDone();
-        recordOutcome(finishId, {number}, draftId, ok);
+        recordOutcome(row.finishId, {row.number}, {row.id}, ok);
         tx.commit();
 
         m_observer.sentChanged(++m_sent);
-        rows.MoveNext();
         m_observer.yield();
     }
     return Outcome::Completed;
+}
+
+template <typename Rows>
+void SendRun::unmarkMergeRows(const Rows& rows, size_t from, size_t to)
+{
+    if (from >= to)
+        return;
+    QStringList runIds, finishIds, draftIds;
+    for (size_t k = from; k < to; ++k) {
+        runIds.append(QString::number(rows[k].runId));
+        finishIds.append(QString::number(rows[k].finishId));
+        draftIds.append(rows[k].id);
+    }
+    db::Transaction tx(m_conn);
+    m_conn.execute("delete from [Finish] where ID in (" + finishIds.join(QLatin1Char(',')) + ")");
+    m_conn.execute("delete from [Messages] where id in (" + runIds.join(QLatin1Char(',')) + ")");
+    m_conn.execute("update [DraftBox] set IsSelect=0 where id in (" + idList(draftIds) + ")");
+    tx.commit();
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -45,6 +46,8 @@ public:
     enum class Outcome { Completed, Stopped };
 
     static constexpr int kBatchSize = 1000;
+    // Merge rows whose in-flight marks are made durable together.
+    static constexpr size_t kMergeMarkWindow = 64;
 
     struct Input
     {
@@ -60,7 +63,8 @@ public:
     static Mode modeFor(int sendMode, const QString& text);
     // The text with "{%A列%}" … "{%E列%}" replaced by the given column values, in that order.
     static QString fillVariables(const QString& text, const QStringList& columnsAtoE);
-    // "[Finish]".State of a number whose request went out but whose outcome was never recorded.
+    // "[Finish]".State of a number whose request may have gone out but whose outcome was never
+    // recorded (the run ended between the two).
     static const QString& unconfirmedState();
     // Takes the grid rows still marked by an interrupted run out of the queue; returns how many.
     static int settleInterrupted(db::Connection& conn);
@@ -99,6 +103,8 @@ private:
     static QString now();
     void stepReached(int statement);
     void statementDone();
+    template <typename Rows>
+    void unmarkMergeRows(const Rows& rows, size_t from, size_t to);
 
     SmsCtrl& m_client;
     db::Connection& m_conn;
