@@ -200,84 +200,95 @@ bool SendRun::request(QString& message, QString& numbers, const QString& sendTim
 
 // A request that the platform accepted is never sent a second time: its numbers are recorded
 // as unconfirmed, durably, before it goes out, and the outcome replaces that mark in one
-// transaction after the reply. Whatever stops the process in between leaves the mark.
-void SendRun::sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime)
+// transaction after the reply. Whatever stops the process in between leaves the mark. One
+// synchronous disk flush per request would cost more than the request itself, so the marks
+// are made durable for a window of batches at once; a stop gives back those of the batches
+// not sent, a crash leaves them unconfirmed with the rest.
+SendRun::Outcome SendRun::runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds)
 {
-    m_stepStatement = 0;
-    stepReached(-1);
-    qint64 firstId = 0;
-    {
-        DurableCommit durable(m_conn);
+    const qint64 runId = addRunRow(input.text);
+    m_total = numbers.size();
+    m_observer.totalChanged(m_total);
+    m_client.MobileCount = m_total;
+
+    const qsizetype window = qsizetype(kBatchSize) * kBatchMarkWindow;
+    qsizetype markedFrom = 0, markedUpTo = 0;
+    qint64 firstMarkedId = 0;
+    const auto finishId = [&](qsizetype item) { return firstMarkedId + (item - markedFrom); };
+    const auto unmarkRest = [&](qsizetype from) {
+        if (from >= markedUpTo)
+            return;
         db::Transaction tx(m_conn);
-        firstId = markInFlight(batch.numbers, batch.draftIds, runId);
+        m_conn.execute("delete from [Finish] where ID between " + QString::number(finishId(from)) + " and " +
+                       QString::number(finishId(markedUpTo - 1)));
+        if (!draftIds.isEmpty())
+            m_conn.execute("update [DraftBox] set IsSelect=0 where id in (" +
+                           idList(draftIds.mid(from, markedUpTo - from)) + ")");
         tx.commit();
+    };
+
+    qsizetype batchStart = 0;
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (m_observer.stopRequested()) {
+            unmarkRest(batchStart);
+            return stopped(runId);
+        }
+        ++m_sent;
+        m_client.SmsID = m_lastSmsId;
+        const qsizetype batchSize = i + 1 - batchStart;
+        if (batchSize == kBatchSize || i + 1 == numbers.size()) {
+            m_stepStatement = 0;
+            stepReached(-1);
+            const QStringList batchNumbers = numbers.mid(batchStart, batchSize);
+            const QStringList batchIds = draftIds.mid(batchStart, draftIds.isEmpty() ? 0 : batchSize);
+            if (batchStart == markedUpTo) {
+                markedFrom = batchStart;
+                markedUpTo = std::min(numbers.size(), batchStart + window);
+                DurableCommit durable(m_conn);
+                db::Transaction tx(m_conn);
+                firstMarkedId = markInFlight(numbers.mid(markedFrom, markedUpTo - markedFrom),
+                                             draftIds.mid(markedFrom, draftIds.isEmpty() ? 0 : markedUpTo - markedFrom),
+                                             runId);
+                tx.commit();
+            }
+
+            QString message = input.text;
+            QString joined = batchNumbers.join(QLatin1Char(';'));
+            const bool ok = request(message, joined, input.sendTime);
+            if (ok)
+                m_lastSmsId = m_client.ReturnSmsID;
+            stepReached(0);
+
+            db::Transaction tx(m_conn);
+            recordOutcome(finishId(batchStart), batchNumbers, batchIds, ok);
+            tx.commit();
+            m_observer.sentChanged(m_sent);
+            batchStart = i + 1;
+        }
+        m_observer.yield();
     }
-
-    QString message = text;
-    QString numbers = batch.numbers.join(QLatin1Char(';'));
-    const bool ok = request(message, numbers, sendTime);
-    if (ok)
-        m_lastSmsId = m_client.ReturnSmsID;
-    stepReached(0);
-
-    db::Transaction tx(m_conn);
-    recordOutcome(firstId, batch.numbers, batch.draftIds, ok);
-    tx.commit();
-
-    m_observer.sentChanged(m_sent);
-    batch = Batch();
+    completeRunRow(runId, m_sent);
+    return Outcome::Completed;
 }
 
 SendRun::Outcome SendRun::runList(const Input& input)
 {
-    const qint64 runId = addRunRow(input.text);
-    m_total = input.listNumbers.size();
-    m_observer.totalChanged(m_total);
-    m_client.MobileCount = m_total;
-
-    Batch batch;
-    for (const QString& number : input.listNumbers) {
-        if (m_observer.stopRequested())
-            return stopped(runId);
-        batch.numbers.append(number);
-        ++m_sent;
-        m_client.SmsID = m_lastSmsId;
-        if (batch.numbers.size() == kBatchSize)
-            sendBatch(input.text, batch, runId, input.sendTime);
-        m_observer.yield();
-    }
-    if (!batch.numbers.isEmpty())
-        sendBatch(input.text, batch, runId, input.sendTime);
-    completeRunRow(runId, m_sent);
-    return Outcome::Completed;
+    return runBatches(input, input.listNumbers, {});
 }
 
 SendRun::Outcome SendRun::runGridBatch(const Input& input)
 {
-    const qint64 runId = addRunRow(input.text);
+    QStringList numbers, ids;
     db::Recordset rows;
     rows.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::ReadOnly);
-    m_total = rows.RecordCount();
-    m_observer.totalChanged(m_total);
-    m_client.MobileCount = m_total;
-
-    Batch batch;
-    while (!rows.IsEOF()) {
-        if (m_observer.stopRequested())
-            return stopped(runId);
-        batch.draftIds.append(NullToEmpty(rows.Field(QStringLiteral("id"))));
-        batch.numbers.append(NullToEmpty(rows.Field(QStringLiteral("MobilePhone"))));
-        ++m_sent;
-        m_client.SmsID = m_lastSmsId;
-        if (batch.numbers.size() == kBatchSize)
-            sendBatch(input.text, batch, runId, input.sendTime);
-        rows.MoveNext();
-        m_observer.yield();
+    numbers.reserve(rows.RecordCount());
+    ids.reserve(rows.RecordCount());
+    for (; !rows.IsEOF(); rows.MoveNext()) {
+        ids.append(NullToEmpty(rows.Field(QStringLiteral("id"))));
+        numbers.append(NullToEmpty(rows.Field(QStringLiteral("MobilePhone"))));
     }
-    if (!batch.numbers.isEmpty())
-        sendBatch(input.text, batch, runId, input.sendTime);
-    completeRunRow(runId, m_sent);
-    return Outcome::Completed;
+    rows.Close();
+    return runBatches(input, numbers, ids);
 }
 
 SendRun::Outcome SendRun::runMerge(const Input& input)

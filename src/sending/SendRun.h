@@ -46,7 +46,8 @@ public:
     enum class Outcome { Completed, Stopped };
 
     static constexpr int kBatchSize = 1000;
-    // Merge rows whose in-flight marks are made durable together.
+    // Batches, and merge rows, whose in-flight marks are made durable together.
+    static constexpr int kBatchMarkWindow = 10;
     static constexpr size_t kMergeMarkWindow = 64;
 
     struct Input
@@ -84,19 +85,13 @@ public:
     int carriedCount() const { return m_success + m_fail; }
 
 private:
-    struct Batch
-    {
-        QStringList numbers;
-        QStringList draftIds; // grid batch run: the [DraftBox] id of each number
-    };
-
+    Outcome runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds);
     Outcome runList(const Input& input);
     Outcome runGridBatch(const Input& input);
     Outcome runMerge(const Input& input);
     qint64 addRunRow(const QString& message);
     void completeRunRow(qint64 runId, int amount);
     Outcome stopped(qint64 runId);
-    void sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime);
     qint64 markInFlight(const QStringList& numbers, const QStringList& draftIds, qint64 runId);
     void recordOutcome(qint64 firstId, const QStringList& numbers, const QStringList& draftIds, bool ok);
     bool request(QString& message, QString& numbers, const QString& sendTime);

@@ -306,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
     GridAndMerge, SendRunOnce,
     ::testing::Values(FailurePoint{"BatchRightAfterTheReply", false, 1500, 2, 0},
                       // The 1200th row's delete, in the second request of 1500 rows.
-                      FailurePoint{"BatchAtThe1200thRow", false, 1500, 2, 500 + 1 + 1 + 200},
+                      FailurePoint{"BatchAtThe1200thRow", false, 1500, 2, 1 + 200},
                       FailurePoint{"MergeRightAfterTheReply", true, 5, 3, 0},
                       FailurePoint{"MergeAtTheOutcome", true, 5, 3, 2}),
     [](const auto& info) { return std::string(info.param.name); });
