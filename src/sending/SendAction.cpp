@@ -51,6 +51,11 @@ bool RunSendButton(SendPage& page, SmsCtrl* mainClient, QWidget* mainWindow)
         page.numberList()->clear();
         page.CountList();
     });
+    // The numbers that requests carried are in the history now; only the rest stay to be sent.
+    QObject::connect(&dialog, &SendMsg::listRunStopped, &page, [&page](int carried) {
+        page.numberList()->removeFirst(carried);
+        page.CountList();
+    });
     dialog.exec();
     return true;
 }

@@ -4,6 +4,7 @@
 #include "DataStore.h"
 #include "Desktop.h"
 #include "EntryKeyFilter.h"
+#include "SendRun.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
 #include "SendChecks.h"
@@ -313,6 +314,9 @@ void SendPage::closePopup()
 void SendPage::BuildNumGrid()
 {
     RunReported(this, [this] {
+        // Rows of a run that ended between a request and its record are in the history as
+        // unconfirmed; they must not look queued here.
+        SendRun::settleInterrupted(sharedConnection());
         m_gridRs = std::make_unique<db::Recordset>();
         m_gridRs->Open(QStringLiteral("select id,IsSelect,MobilePhone,A,B,C,D,E from [DraftBox] order by id"),
                        sharedConnection(), db::LockType::Optimistic);
