@@ -7,6 +7,7 @@
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
 #include "HistoryPage.h"
+#include "ImportAccess.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
 #include "MouseHook.h"
@@ -123,6 +124,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         connect(m_toolbar[index], &ToolbarImage::clicked, this, [this, index] { toobarImg_Click(index); });
     connect(m_sendPage, &SendPage::pageRequested, this, &Form1::toobarImg_Click);
     connect(m_sendPage, &SendPage::sendRequested, this, &Form1::AeroButton8_Click);
+    // The page rebuilds its grid once the dialog has closed.
+    connect(m_sendPage, &SendPage::accessImportRequested, this, [this] {
+        ImportAccess dialog(this);
+        dialog.exec();
+    });
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
 
