@@ -3,6 +3,7 @@
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "ExpressExcel.h"
 #include "GlobalState.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
@@ -124,6 +125,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         connect(m_toolbar[index], &ToolbarImage::clicked, this, [this, index] { toobarImg_Click(index); });
     connect(m_sendPage, &SendPage::pageRequested, this, &Form1::toobarImg_Click);
     connect(m_sendPage, &SendPage::sendRequested, this, &Form1::AeroButton8_Click);
+    connect(m_sendPage, &SendPage::excelSelectionImportRequested, this, [this] {
+        ExpressExcel dialog(*m_sendPage, this);
+        dialog.exec();
+    });
     // The page rebuilds its grid once the dialog has closed.
     connect(m_sendPage, &SendPage::accessImportRequested, this, [this] {
         ImportAccess dialog(this);

@@ -7,10 +7,12 @@
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "ContactsPage.h"
+#include "ExpressExcel.h"
 #include "ImportAccess.h"
 #include "db/Connection.h"
 #include "ListView.h"
 #include "ListViewModel.h"
+#include "NumberListModel.h"
 #include "PhrasePage.h"
 #include "SendPage.h"
 #include "Service.h"
@@ -20,6 +22,7 @@
 #include "TestProgramFolder.h"
 #include "ToolbarImage.h"
 #include "WebPanel.h"
+#include "WorkbookView.h"
 #include "mouseMenu.h"
 
 #include <QApplication>
@@ -566,6 +569,28 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2) << "back to the grid, the mode it came from";
     EXPECT_TRUE(f.sendPage()->SendListBox2()->isVisibleTo(&f));
+}
+
+TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWorkbook)
+{
+    Form1& f = openAndStart();
+    desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
+                           QStringLiteral(QUORVEL_SOURCE_DIR "/tests/core/workbooks/people.xls"));
+    desktop.expectMessage("导入号码3个,自动删除重复号码0个", "完成", Icon::Information);
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<ExpressExcel*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shown = true;
+        dialog->FramerControl1()->selectArea(4, 3, 6, 3);
+        dialog->AeroButton2_Click();
+    });
+    f.sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton46"))->click();
+
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(f.sendPage()->numberList()->count(), 3);
+    EXPECT_EQ(f.sendPage()->Label5()->text(), QStringLiteral("一共3个号码"));
 }
 
 TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
