@@ -9,6 +9,7 @@
 #include "ContactsPage.h"
 #include "HistoryPage.h"
 #include "ImportAccess.h"
+#include "ImportExcel2.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
 #include "MouseHook.h"
@@ -129,7 +130,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         ExpressExcel dialog(*m_sendPage, this);
         dialog.exec();
     });
-    // The page rebuilds its grid once the dialog has closed.
+    // The page rebuilds its grid once these two have closed.
+    connect(m_sendPage, &SendPage::excelWorkbookImportRequested, this, [this] {
+        ImportExcel2 dialog(this);
+        dialog.exec();
+    });
     connect(m_sendPage, &SendPage::accessImportRequested, this, [this] {
         ImportAccess dialog(this);
         dialog.exec();

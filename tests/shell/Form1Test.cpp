@@ -9,6 +9,7 @@
 #include "ContactsPage.h"
 #include "ExpressExcel.h"
 #include "ImportAccess.h"
+#include "ImportExcel2.h"
 #include "db/Connection.h"
 #include "ListView.h"
 #include "ListViewModel.h"
@@ -656,6 +657,30 @@ TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
     ASSERT_EQ(grid.count(), 2);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("b"));
     EXPECT_EQ(form->sendPage()->Label9()->text(), QStringLiteral("一共有2个号码"));
+}
+
+TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
+{
+    openAndStart();
+    desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
+                           QStringLiteral(QUORVEL_SOURCE_DIR "/tests/import/workbooks/grid.xlsx"));
+    desktop.expectMessage("成功导入号码3个，其中重复号码1个", QStringLiteral("导入完成"), Icon::Information);
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [&driven] {
+        auto* dialog = qobject_cast<ImportExcel2*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        driven = true;
+        dialog->Timer1_Timer();
+        dialog->Combo(1)->setCurrentIndex(1);
+        dialog->Combo(2)->setCurrentIndex(2);
+        dialog->AeroButton2_Click();
+    });
+    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton3"))->click();
+    ASSERT_TRUE(driven);
+    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    ASSERT_EQ(grid.count(), 3);
+    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
 }
 
 } // namespace
