@@ -12,6 +12,7 @@
 #include "ImportExcel2.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
+#include "ImportTXT2.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
@@ -139,6 +140,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         ImportAccess dialog(this);
         dialog.exec();
     });
+    connect(m_sendPage, &SendPage::textImportRequested, this, &Form1::showTextImport);
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
 
@@ -179,6 +181,12 @@ void Form1::AeroButton8_Click()
         return;
     m_sendPage->BuildNumGrid();
     m_settingsPage->AeroButton27_Click();
+}
+
+void Form1::showTextImport()
+{
+    ImportTXT2 dialog(*m_sendPage, this);
+    dialog.exec();
 }
 
 void Form1::buildPages()
