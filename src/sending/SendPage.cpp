@@ -2,6 +2,7 @@
 
 #include "ColVar.h"
 #include "DataStore.h"
+#include "DraftBoxWriter.h"
 #include "Desktop.h"
 #include "EntryKeyFilter.h"
 #include "SendRun.h"
@@ -347,10 +348,9 @@ void SendPage::AeroButton1_Click()
         return;
     }
     const bool inserted = RunReported(this, [&text] {
-        const bool repeat = IsInDraftBox(text);
-        sharedConnection().execute(QStringLiteral("insert into [DraftBox] (MobilePhone,IsRepeat)values('") +
-                                   SqlQuote(text) + QStringLiteral("',") +
-                                   (repeat ? QStringLiteral("True") : QStringLiteral("False")) + QStringLiteral(")"));
+        DraftBoxWriter writer(sharedConnection());
+        writer.add(text);
+        writer.commit();
     });
     if (!inserted)
         return;

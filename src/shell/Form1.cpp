@@ -8,6 +8,8 @@
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
 #include "HistoryPage.h"
+#include "ImportAccess.h"
+#include "ImportExcel2.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
 #include "ImportTXT2.h"
@@ -128,6 +130,15 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
     connect(m_sendPage, &SendPage::sendRequested, this, &Form1::AeroButton8_Click);
     connect(m_sendPage, &SendPage::excelSelectionImportRequested, this, [this] {
         ExpressExcel dialog(*m_sendPage, this);
+        dialog.exec();
+    });
+    // The page rebuilds its grid once these two have closed.
+    connect(m_sendPage, &SendPage::excelWorkbookImportRequested, this, [this] {
+        ImportExcel2 dialog(this);
+        dialog.exec();
+    });
+    connect(m_sendPage, &SendPage::accessImportRequested, this, [this] {
+        ImportAccess dialog(this);
         dialog.exec();
     });
     connect(m_sendPage, &SendPage::textImportRequested, this, &Form1::showTextImport);

@@ -10,6 +10,9 @@
 #include "ScriptedDesktop.h"
 #include "ContactsPage.h"
 #include "ExpressExcel.h"
+#include "ImportAccess.h"
+#include "ImportExcel2.h"
+#include "db/Connection.h"
 #include "ImportTXT2.h"
 #include "ListView.h"
 #include "ListViewModel.h"
@@ -27,6 +30,7 @@
 #include "mouseMenu.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QListWidget>
@@ -652,6 +656,59 @@ TEST_F(Form1PagesTest, TheReminderTickShowsTheBirthdayBalloonOnce)
     ASSERT_EQ(tray.balloons.size(), 1);
     EXPECT_EQ(tray.balloons[0].title, QStringLiteral("Quorvel提醒您"));
     EXPECT_EQ(tray.balloons[0].text, QStringLiteral("最近7天内您的联系人名单中有1位联系人最近过生日"));
+}
+
+TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
+{
+    openAndStart();
+    const QString source = folder.path(QStringLiteral("numbers.db"));
+    db::Connection::create(source, QByteArray())
+        ->execute(QStringLiteral("create table list (phone text, name text);"
+                                 "insert into list values ('13800000001', 'a'), ('13800000001', 'b')"));
+    desktop.expectOpenFile("Access数据库(*.mdb)|*.mdb", source);
+    desktop.expectMessage("共有2条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [&driven] {
+        auto* dialog = qobject_cast<ImportAccess*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        driven = true;
+        dialog->AeroButton1_Click();
+        dialog->Combo(7)->setCurrentIndex(0);
+        dialog->Combo(1)->setCurrentIndex(1);
+        dialog->Combo(2)->setCurrentIndex(2);
+        dialog->AeroButton2_Click();
+    });
+    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton12"))->click();
+    ASSERT_TRUE(driven);
+    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    ASSERT_EQ(grid.count(), 2);
+    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("b"));
+    EXPECT_EQ(form->sendPage()->Label9()->text(), QStringLiteral("一共有2个号码"));
+}
+
+TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
+{
+    openAndStart();
+    desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
+                           QStringLiteral(QUORVEL_SOURCE_DIR "/tests/import/workbooks/grid.xlsx"));
+    desktop.expectMessage("成功导入号码3个，其中重复号码1个", QStringLiteral("导入完成"), Icon::Information);
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [&driven] {
+        auto* dialog = qobject_cast<ImportExcel2*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        driven = true;
+        dialog->Timer1_Timer();
+        dialog->Combo(1)->setCurrentIndex(1);
+        dialog->Combo(2)->setCurrentIndex(2);
+        dialog->AeroButton2_Click();
+    });
+    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton3"))->click();
+    ASSERT_TRUE(driven);
+    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    ASSERT_EQ(grid.count(), 3);
+    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
 }
 
 } // namespace
