@@ -6,6 +6,7 @@
 #include "GlobalState.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
+#include "ExportContact.h"
 #include "HistoryPage.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
@@ -178,6 +179,10 @@ void Form1::buildPages()
     connect(m_contactsPage, &ContactsPage::contactsAddedToGrid, this, [this] {
         toobarImg_Click(8);
         m_sendPage->BuildNumGrid();
+    });
+    connect(m_contactsPage, &ContactsPage::exportRequested, this, [this] {
+        ExportContact dialog(this);
+        dialog.exec();
     });
     m_phrasePage = new PhrasePage(ui->FrameMain4);
     ui->FrameMain4->layout()->addWidget(m_phrasePage);
