@@ -602,3 +602,23 @@ TEST_F(Form1PagesTest, TheReminderTickShowsTheBirthdayBalloonOnce)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Form1PagesTest, TheExportButtonOfTheAddressBookOpensTheExportDialog)
+{
+    folder.makeUserDatabase(kUser);
+    Form1& f = openAndStart();
+    f.toobarImg_Click(3);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            shown = QString::fromLatin1(dialog->metaObject()->className()) + QLatin1Char(' ') + dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    f.contactsPage()->AeroButton38_Click();
+    EXPECT_EQ(shown, QStringLiteral("ExportContact 导出通讯录"));
+}
+
+} // namespace
