@@ -39,6 +39,8 @@ private:
     QString chooseTarget();
     // Copies the template and fills the copy; the number of contacts written. Failures throw.
     int exportTo(const QString& target, int total);
+    // The progress after row r: the bar at r, the text "contacts written/total".
+    void showProgress(int r, int total, bool paint);
 
     std::unique_ptr<Ui::ExportContact> ui;
 };

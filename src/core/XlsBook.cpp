@@ -81,7 +81,7 @@ private:
     QByteArray& m_out;
 };
 
-bool fitsOneByte(const QString& text)
+bool fitsOneByte(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
 }
@@ -89,14 +89,15 @@ bool fitsOneByte(const QString& text)
 // The characters of a string: one byte each when every one fits, else UTF-16LE.
 void putChars(QByteArray& out, const QChar* chars, int count, bool wide)
 {
+    const qsizetype at = out.size();
+    out.resize(at + count * (wide ? 2 : 1));
+    char* p = out.data() + at;
     if (wide) {
-        for (int i = 0; i < count; ++i) {
-            out.append(char(chars[i].unicode() & 0xFF));
-            out.append(char(chars[i].unicode() >> 8));
-        }
+        for (int i = 0; i < count; ++i, p += 2)
+            qToLittleEndian(chars[i].unicode(), p);
     } else {
         for (int i = 0; i < count; ++i)
-            out.append(char(chars[i].unicode()));
+            p[i] = char(chars[i].unicode());
     }
 }
 
@@ -153,7 +154,7 @@ public:
         b.u32(unique);
     }
 
-    void add(const QString& text)
+    void add(QStringView text)
     {
         const bool wide = !fitsOneByte(text);
         const int charSize = wide ? 2 : 1;
@@ -322,7 +323,82 @@ QByteArray compoundHead(const CompoundLayout& layout, quint32 streamSize)
 
 } // namespace
 
-XlsBook::XlsBook() = default;
+// The texts of the shared-string table, each once. A workbook of 60,000 contacts has several
+// hundred thousand different texts: they are kept end to end in one buffer and found through
+// an open-addressing index, which costs a fraction of the memory and time of one string
+// object and hash node per text.
+class XlsBook::StringTable
+{
+public:
+    quint32 size() const { return quint32(m_hashes.size()); }
+    QStringView at(quint32 index) const
+    {
+        return QStringView(m_chars.data() + m_starts[index], qsizetype(m_starts[index + 1] - m_starts[index]));
+    }
+    void reserve(size_t more)
+    {
+        m_hashes.reserve(m_hashes.size() + more);
+        m_starts.reserve(m_starts.size() + more);
+        if (full(m_hashes.size() + more))
+            rehash(capacityFor(m_hashes.size() + more));
+    }
+    // The index of the text, added when new.
+    quint32 add(QStringView text)
+    {
+        const quint32 hash = quint32(qHash(text, 0));
+        if (full(m_hashes.size() + 1))
+            rehash(capacityFor(m_hashes.size() + 1));
+        const size_t mask = m_slots.size() - 1;
+        // A slot holds the text's hash beside its index, so that a probe reads one place only
+        // until the hashes agree.
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const quint64 slot = m_slots[i];
+            if (slot == 0) {
+                m_slots[i] = quint64(hash) << 32 | (size() + 1);
+                m_hashes.push_back(hash);
+                const size_t start = m_chars.size();
+                m_chars.resize(start + size_t(text.size()));
+                std::memcpy(m_chars.data() + start, text.utf16(), size_t(text.size()) * sizeof(char16_t));
+                m_starts.push_back(m_chars.size());
+                return size() - 1;
+            }
+            const auto index = quint32(slot) - 1;
+            if (quint32(slot >> 32) == hash && at(index) == text)
+                return index;
+        }
+    }
+
+private:
+    // Up to 70 % of the slots in use: the table stays small enough to be quick to reach.
+    bool full(size_t count) const { return count * 10 > m_slots.size() * 7; }
+    static size_t capacityFor(size_t count)
+    {
+        size_t capacity = 1024;
+        while (count * 10 > capacity * 7)
+            capacity *= 2;
+        return capacity;
+    }
+    void rehash(size_t capacity)
+    {
+        std::vector<quint64> fresh(capacity, 0);
+        const size_t mask = capacity - 1;
+        for (quint32 index = 0; index < size(); ++index) {
+            size_t i = m_hashes[index] & mask;
+            while (fresh[i] != 0)
+                i = (i + 1) & mask;
+            fresh[i] = quint64(m_hashes[index]) << 32 | (index + 1);
+        }
+        m_slots.swap(fresh);
+    }
+
+    std::vector<char16_t> m_chars;
+    std::vector<size_t> m_starts{0};
+    std::vector<quint32> m_hashes;
+    std::vector<quint64> m_slots; // 0: free, else the hash << 32 | the index + 1
+};
+
+XlsBook::XlsBook() : m_strings(std::make_unique<StringTable>()) {}
+XlsBook::~XlsBook() = default;
 
 bool XlsBook::fail(const QString& message)
 {
@@ -375,6 +451,14 @@ bool XlsBook::checkCell(int sheet, int row, int column)
     return true;
 }
 
+void XlsBook::reserve(int sheet, int cells)
+{
+    if (sheet < 0 || sheet >= sheetCount() || cells <= 0)
+        return;
+    m_sheets[size_t(sheet)].entries.reserve(m_sheets[size_t(sheet)].entries.size() + size_t(cells));
+    m_strings->reserve(size_t(cells));
+}
+
 void XlsBook::put(int sheet, const Entry& entry)
 {
     Sheet& s = m_sheets[size_t(sheet)];
@@ -399,12 +483,7 @@ bool XlsBook::setText(int sheet, int row, int column, const QString& text)
         entry.type = CellType::Empty;
     } else {
         entry.type = CellType::Text;
-        auto found = m_stringIndex.constFind(text);
-        if (found == m_stringIndex.constEnd()) {
-            found = m_stringIndex.insert(text, quint32(m_strings.size()));
-            m_strings.append(text);
-        }
-        entry.sst = found.value();
+        entry.sst = m_strings->add(text);
     }
     put(sheet, entry);
     return true;
@@ -454,7 +533,7 @@ std::vector<XlsBook::Cell> XlsBook::cells(int sheet) const
         const int row = int(e.key >> 8);
         const int column = int(e.key & 0xFF);
         if (e.type == CellType::Text)
-            result.push_back({row, column, CellType::Text, m_strings.at(int(e.sst)), 0.0});
+            result.push_back({row, column, CellType::Text, m_strings->at(e.sst).toString(), 0.0});
         else
             result.push_back({row, column, CellType::Number, QString(), e.number});
     }
@@ -486,22 +565,29 @@ QByteArray XlsBook::sheetStream(const Sheet& sheet, bool first, quint32& textCel
         b.u16(0);
     }
 
+    // The cell records, written in place: a full sheet has a million of them.
+    qsizetype at = out.size();
+    qsizetype cellBytes = 0;
+    for (const Entry& e : sheet.entries)
+        cellBytes += e.type == CellType::Text ? 14 : 18;
+    out.resize(at + cellBytes);
+    char* p = out.data() + at;
     for (const Entry& e : sheet.entries) {
-        const auto row = quint16(e.key >> 8);
-        const auto col = quint16(e.key & 0xFF);
-        if (e.type == CellType::Text) {
-            b.record(kLabelSst, 10);
-            b.u16(row);
-            b.u16(col);
-            b.u16(kCellXf);
-            b.u32(e.sst);
+        const bool isText = e.type == CellType::Text;
+        qToLittleEndian(isText ? kLabelSst : kNumber, p);
+        qToLittleEndian(quint16(isText ? 10 : 14), p + 2);
+        qToLittleEndian(quint16(e.key >> 8), p + 4);
+        qToLittleEndian(quint16(e.key & 0xFF), p + 6);
+        qToLittleEndian(kCellXf, p + 8);
+        if (isText) {
+            qToLittleEndian(e.sst, p + 10);
             ++textCells;
+            p += 14;
         } else {
-            b.record(kNumber, 14);
-            b.u16(row);
-            b.u16(col);
-            b.u16(kCellXf);
-            b.f64(e.number);
+            quint64 bits;
+            std::memcpy(&bits, &e.number, sizeof bits);
+            qToLittleEndian(bits, p + 10);
+            p += 18;
         }
     }
 
@@ -520,6 +606,10 @@ QByteArray XlsBook::sheetStream(const Sheet& sheet, bool first, quint32& textCel
 QByteArray XlsBook::globalsStream(const std::vector<quint32>& sheetSizes, quint32 textCells) const
 {
     QByteArray out;
+    qsizetype expected = 4096;
+    for (quint32 i = 0; i < m_strings->size(); ++i)
+        expected += 3 + m_strings->at(i).size() * (fitsOneByte(m_strings->at(i)) ? 1 : 2);
+    out.reserve(expected + expected / kMaxRecordData * 5);
     Bytes b(out);
     putBof(out, 0x0005);
     b.record(kCodePage, 2);
@@ -585,11 +675,11 @@ QByteArray XlsBook::globalsStream(const std::vector<quint32>& sheetSizes, quint3
         out.append(name);
     }
 
-    const int buckets = std::max(8, int((m_strings.size() + 127) / 128));
+    const int buckets = std::max(8, int((m_strings->size() + 127) / 128));
     SstWriter sst(out, buckets);
-    sst.begin(textCells, quint32(m_strings.size()));
-    for (const QString& text : m_strings)
-        sst.add(text);
+    sst.begin(textCells, m_strings->size());
+    for (quint32 i = 0; i < m_strings->size(); ++i)
+        sst.add(m_strings->at(i));
     sst.end();
     putEof(out);
 
@@ -649,8 +739,7 @@ bool XlsBook::save(const QString& path)
 bool XlsBook::load(const QString& path)
 {
     m_sheets.clear();
-    m_strings.clear();
-    m_stringIndex.clear();
+    m_strings = std::make_unique<StringTable>();
     const void* handle = nullptr;
     if (!QFile::exists(path))
         return fail(QStringLiteral("找不到文件%1").arg(path));
@@ -668,8 +757,7 @@ bool XlsBook::load(const QString& path)
 
     auto broken = [&](const QString& what) {
         m_sheets.clear();
-        m_strings.clear();
-        m_stringIndex.clear();
+        m_strings = std::make_unique<StringTable>();
         return fail(QStringLiteral("读取%1时出错：%2").arg(path, what));
     };
     unsigned int count = 0;

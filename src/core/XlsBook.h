@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
-#include <QStringList>
+#include <memory>
 #include <vector>
 
 class QIODevice;
@@ -38,6 +37,7 @@ public:
     };
 
     XlsBook();
+    ~XlsBook();
 
     // Appends a sheet; its index, or -1 with error() when the name is not allowed (empty,
     // longer than 31 characters, holding one of : \ / ? * [ ], starting or ending with an
@@ -52,6 +52,9 @@ public:
     // removing what it held. A later value of a cell replaces the earlier one.
     bool setText(int sheet, int row, int column, const QString& text);
     bool setNumber(int sheet, int row, int column, double value);
+
+    // Room for that many more cells of a sheet, so that a long run of them fills faster.
+    void reserve(int sheet, int cells);
 
     // The cells holding a value, by row and then column.
     std::vector<Cell> cells(int sheet) const;
@@ -93,8 +96,9 @@ private:
     QByteArray sheetStream(const Sheet& sheet, bool first, quint32& textCells) const;
     QByteArray globalsStream(const std::vector<quint32>& sheetSizes, quint32 textCells) const;
 
+    class StringTable;
+
     std::vector<Sheet> m_sheets;
-    QStringList m_strings;
-    QHash<QString, quint32> m_stringIndex;
+    std::unique_ptr<StringTable> m_strings;
     QString m_error;
 };

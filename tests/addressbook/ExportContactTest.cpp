@@ -99,8 +99,9 @@ TEST_P(ExportScope, WritesTheContactsOfTheChoiceBelowTheTemplatesCaptions)
     const int n = int(c.exported.size());
     EXPECT_EQ(dialog.Label2()->text(), n ? QStringLiteral("%1/%1").arg(n) : QString());
     EXPECT_EQ(dialog.AeroProgressBar1()->maximum(), n + 1);
-    if (n)
+    if (n) {
         EXPECT_EQ(dialog.AeroProgressBar1()->value(), n + 1);
+    }
     XlsBook book;
     const auto rows = sheet1(target(), book);
     EXPECT_EQ(names(rows), c.exported);
