@@ -3,6 +3,7 @@
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "ExpressExcel.h"
 #include "GlobalState.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
@@ -10,6 +11,7 @@
 #include "HistoryPage.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
+#include "ImportTXT2.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
@@ -124,6 +126,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         connect(m_toolbar[index], &ToolbarImage::clicked, this, [this, index] { toobarImg_Click(index); });
     connect(m_sendPage, &SendPage::pageRequested, this, &Form1::toobarImg_Click);
     connect(m_sendPage, &SendPage::sendRequested, this, &Form1::AeroButton8_Click);
+    connect(m_sendPage, &SendPage::excelSelectionImportRequested, this, [this] {
+        ExpressExcel dialog(*m_sendPage, this);
+        dialog.exec();
+    });
+    connect(m_sendPage, &SendPage::textImportRequested, this, &Form1::showTextImport);
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
 
@@ -164,6 +171,12 @@ void Form1::AeroButton8_Click()
         return;
     m_sendPage->BuildNumGrid();
     m_settingsPage->AeroButton27_Click();
+}
+
+void Form1::showTextImport()
+{
+    ImportTXT2 dialog(*m_sendPage, this);
+    dialog.exec();
 }
 
 void Form1::buildPages()

@@ -4,11 +4,15 @@
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "NumberListModel.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "ContactsPage.h"
+#include "ExpressExcel.h"
+#include "ImportTXT2.h"
 #include "ListView.h"
 #include "ListViewModel.h"
+#include "NumberListModel.h"
 #include "PhrasePage.h"
 #include "SendPage.h"
 #include "Service.h"
@@ -18,6 +22,7 @@
 #include "TestProgramFolder.h"
 #include "ToolbarImage.h"
 #include "WebPanel.h"
+#include "WorkbookView.h"
 #include "mouseMenu.h"
 
 #include <QApplication>
@@ -326,6 +331,31 @@ INSTANTIATE_TEST_SUITE_P(Icons, Form1Toolbar,
                                            ToolbarCase{4, 4, 0}, ToolbarCase{5, 5, 0}, ToolbarCase{6, 0, 0},
                                            ToolbarCase{7, 0, 0}, ToolbarCase{8, 1, 2}, ToolbarCase{9, 0, 0}));
 
+TEST_F(Form1Test, TxtImportOfTheNumberListFillsItFromAFile)
+{
+    open();
+    form->show();
+    const QString path = folder.path(QStringLiteral("numbers.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("13800138000\r\n13900139000\r\n");
+    file.close();
+    desktop.expectOpenFile("文本文件(*.txt)|*.txt", path);
+    desktop.expectMessage("共有号码2个", "导入完成", Icon::Information);
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<ImportTXT2*>(QApplication::activeModalWidget())) {
+            owner = dialog->parentWidget();
+            QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
+            QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton);
+        }
+    });
+    QTest::mouseClick(form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton49")), Qt::LeftButton);
+    EXPECT_EQ(owner, form.get());
+    EXPECT_EQ(form->sendPage()->numberList()->texts(),
+              (QStringList{QStringLiteral("13800138000"), QStringLiteral("13900139000")}));
+}
+
 TEST_F(Form1Test, TheToolbarPicturesDifferBetweenNormalAndHighlighted)
 {
     open();
@@ -563,6 +593,28 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2) << "back to the grid, the mode it came from";
     EXPECT_TRUE(f.sendPage()->SendListBox2()->isVisibleTo(&f));
+}
+
+TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWorkbook)
+{
+    Form1& f = openAndStart();
+    desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
+                           QStringLiteral(QUORVEL_SOURCE_DIR "/tests/core/workbooks/people.xls"));
+    desktop.expectMessage("导入号码3个,自动删除重复号码0个", "完成", Icon::Information);
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<ExpressExcel*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shown = true;
+        dialog->FramerControl1()->selectArea(4, 3, 6, 3);
+        dialog->AeroButton2_Click();
+    });
+    f.sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton46"))->click();
+
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(f.sendPage()->numberList()->count(), 3);
+    EXPECT_EQ(f.sendPage()->Label5()->text(), QStringLiteral("一共3个号码"));
 }
 
 TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
