@@ -8,6 +8,7 @@
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
 #include "ExportContact.h"
+#include "ImportContact.h"
 #include "HistoryPage.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
@@ -192,6 +193,10 @@ void Form1::buildPages()
     connect(m_contactsPage, &ContactsPage::contactsAddedToGrid, this, [this] {
         toobarImg_Click(8);
         m_sendPage->BuildNumGrid();
+    });
+    connect(m_contactsPage, &ContactsPage::importRequested, this, [this] {
+        ImportContact dialog(this);
+        dialog.exec();
     });
     connect(m_contactsPage, &ContactsPage::exportRequested, this, [this] {
         ExportContact dialog(this);
