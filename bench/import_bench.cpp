@@ -5,6 +5,7 @@
 //   rows into an empty queue, and with 100,000 rows already queued, so that every repeat check
 //   finds its number (also as a ratio to the empty-queue time, measured in the same run).
 // The workbook is written by make_grid_bench_workbook.py (python3-openpyxl) when missing.
+#include "Controls.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "DraftBoxWriter.h"
@@ -133,7 +134,7 @@ double workbookMs(BenchDesktop& desktop, SendPage& page)
     }
     std::printf("    (%s; %s; on average: opening the workbook %.0f ms, the import loop %.0f ms, BuildNumGrid "
                 "%.0f ms)\n",
-                qPrintable(desktop.lastMessage), qPrintable(page.Label9()->text()), loadOnly / kRuns,
+                qPrintable(desktop.lastMessage), qPrintable(Control<QLabel>(page, "Label9")->text()), loadOnly / kRuns,
                 importOnly / kRuns, gridOnly / kRuns);
     return median(runs);
 }

@@ -7,6 +7,8 @@
 #include "GlobalState.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
+#include "ExportContact.h"
+#include "ImportContact.h"
 #include "HistoryPage.h"
 #include "ImportAccess.h"
 #include "ImportExcel2.h"
@@ -203,6 +205,14 @@ void Form1::buildPages()
     connect(m_contactsPage, &ContactsPage::contactsAddedToGrid, this, [this] {
         toobarImg_Click(8);
         m_sendPage->BuildNumGrid();
+    });
+    connect(m_contactsPage, &ContactsPage::importRequested, this, [this] {
+        ImportContact dialog(this);
+        dialog.exec();
+    });
+    connect(m_contactsPage, &ContactsPage::exportRequested, this, [this] {
+        ExportContact dialog(this);
+        dialog.exec();
     });
     m_phrasePage = new PhrasePage(ui->FrameMain4);
     ui->FrameMain4->layout()->addWidget(m_phrasePage);

@@ -27,7 +27,7 @@ protected:
         g_Password = QStringLiteral("demo123");
         g_SendMode = 1;
         mainClient.Balance = 100000;
-        page->Text1()->setPlainText(QStringLiteral("周末促销"));
+        page->setMessage(QStringLiteral("周末促销"));
         for (int i = 0; i < 3000; ++i)
             page->numberList()->add(QString::number(13900000000LL + i));
     }

@@ -41,6 +41,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -709,6 +710,31 @@ TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
     const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
     ASSERT_EQ(grid.count(), 3);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Form1PagesTest, TheImportAndExportButtonsOfTheAddressBookOpenTheirDialogs)
+{
+    folder.makeUserDatabase(kUser);
+    Form1& f = openAndStart();
+    f.toobarImg_Click(3);
+    auto shownBy = [](const std::function<void()>& click) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                shown = QString::fromLatin1(dialog->metaObject()->className()) + QLatin1Char(' ') +
+                        dialog->windowTitle();
+                dialog->close();
+            }
+        });
+        click();
+        return shown;
+    };
+    EXPECT_EQ(shownBy([&] { f.contactsPage()->AeroButton37_Click(); }), QStringLiteral("ImportContact 从Excel导入联系人"));
+    EXPECT_EQ(shownBy([&] { f.contactsPage()->AeroButton38_Click(); }), QStringLiteral("ExportContact 导出通讯录"));
 }
 
 } // namespace
