@@ -10,6 +10,7 @@
 #include "HistoryPage.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
+#include "ImportTXT2.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
@@ -128,6 +129,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         ExpressExcel dialog(*m_sendPage, this);
         dialog.exec();
     });
+    connect(m_sendPage, &SendPage::textImportRequested, this, &Form1::showTextImport);
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
 
@@ -168,6 +170,12 @@ void Form1::AeroButton8_Click()
         return;
     m_sendPage->BuildNumGrid();
     m_settingsPage->AeroButton27_Click();
+}
+
+void Form1::showTextImport()
+{
+    ImportTXT2 dialog(*m_sendPage, this);
+    dialog.exec();
 }
 
 void Form1::buildPages()

@@ -4,10 +4,12 @@
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "NumberListModel.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "ContactsPage.h"
 #include "ExpressExcel.h"
+#include "ImportTXT2.h"
 #include "ListView.h"
 #include "ListViewModel.h"
 #include "NumberListModel.h"
@@ -328,6 +330,31 @@ INSTANTIATE_TEST_SUITE_P(Icons, Form1Toolbar,
                          ::testing::Values(ToolbarCase{1, 1, 1}, ToolbarCase{2, 2, 0}, ToolbarCase{3, 3, 0},
                                            ToolbarCase{4, 4, 0}, ToolbarCase{5, 5, 0}, ToolbarCase{6, 0, 0},
                                            ToolbarCase{7, 0, 0}, ToolbarCase{8, 1, 2}, ToolbarCase{9, 0, 0}));
+
+TEST_F(Form1Test, TxtImportOfTheNumberListFillsItFromAFile)
+{
+    open();
+    form->show();
+    const QString path = folder.path(QStringLiteral("numbers.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("13800138000\r\n13900139000\r\n");
+    file.close();
+    desktop.expectOpenFile("文本文件(*.txt)|*.txt", path);
+    desktop.expectMessage("共有号码2个", "导入完成", Icon::Information);
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<ImportTXT2*>(QApplication::activeModalWidget())) {
+            owner = dialog->parentWidget();
+            QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
+            QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton);
+        }
+    });
+    QTest::mouseClick(form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton49")), Qt::LeftButton);
+    EXPECT_EQ(owner, form.get());
+    EXPECT_EQ(form->sendPage()->numberList()->texts(),
+              (QStringList{QStringLiteral("13800138000"), QStringLiteral("13900139000")}));
+}
 
 TEST_F(Form1Test, TheToolbarPicturesDifferBetweenNormalAndHighlighted)
 {
