@@ -15,8 +15,8 @@ ContactCategoryEdit::ContactCategoryEdit(qint64 categoryId, QWidget* parent)
     connect(ui->AeroButton1, &QPushButton::clicked, this, &QDialog::reject);
 
     try {
-        m_rs->Open(QStringLiteral("select * from [ContactCategory] where id=") + QString::number(m_categoryId), *g_Conn,
-                   db::LockType::Optimistic);
+        m_rs->Open(QStringLiteral("select * from [ContactCategory] where id=") + QString::number(m_categoryId),
+                   SharedConnection(), db::LockType::Optimistic);
         if (m_rs->RecordCount() > 0)
             ui->Text1->setText(NullToEmpty(m_rs->Field(QStringLiteral("CategoryName"))));
     } catch (const db::DbError& error) {
@@ -47,7 +47,7 @@ void ContactCategoryEdit::AeroButton2_Click()
         db::Recordset same;
         same.Open(QStringLiteral("select * from [ContactCategory] where CategoryName='") + SqlQuote(name) +
                       QStringLiteral("'and  id<>") + QString::number(m_categoryId),
-                  *g_Conn, db::LockType::ReadOnly);
+                  SharedConnection(), db::LockType::ReadOnly);
         const auto others = qint16(same.RecordCount());
         same.Close();
         if (others >= 1) {

@@ -43,10 +43,10 @@ int AddCheckedContactsToDraftBox(const ListView& contacts)
         const QString sex = cellOf(model, row, sexColumn);
         // Asked before this row's own insert, so the second of two equal numbers is flagged.
         const bool repeat = IsInDraftBox(phone);
-        g_Conn->execute(QStringLiteral("insert into [DraftBox](MobilePhone,A,B,IsRepeat)values(") + quoted(phone) +
-                        QStringLiteral(",") + quoted(name) + QStringLiteral(",") + quoted(GetSalutation(sex)) +
-                        QStringLiteral(",") + (repeat ? QStringLiteral("True") : QStringLiteral("False")) +
-                        QStringLiteral(")"));
+        SharedConnection().execute(QStringLiteral("insert into [DraftBox](MobilePhone,A,B,IsRepeat)values(") +
+                                   quoted(phone) + QStringLiteral(",") + quoted(name) + QStringLiteral(",") +
+                                   quoted(GetSalutation(sex)) + QStringLiteral(",") +
+                                   (repeat ? QStringLiteral("True") : QStringLiteral("False")) + QStringLiteral(")"));
         ++added;
     }
     return added;

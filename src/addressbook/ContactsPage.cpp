@@ -175,7 +175,8 @@ void ContactsPage::LoadContactTree()
     QTreeWidgetItem* all = addNode(nullptr, kAll, QStringLiteral("所有联系人"), 1);
 
     db::Recordset rs;
-    rs.Open(QStringLiteral("select * from [ContactCategory] where ParentId=0"), *g_Conn, db::LockType::ReadOnly);
+    rs.Open(QStringLiteral("select * from [ContactCategory] where ParentId=0"), SharedConnection(),
+            db::LockType::ReadOnly);
     for (; !rs.IsEOF(); rs.MoveNext()) {
         addNode(all, QStringLiteral("C") + NullToEmpty(rs.Field(QStringLiteral("id"))),
                 NullToEmpty(rs.Field(QStringLiteral("CategoryName"))), 2);
@@ -221,8 +222,8 @@ void ContactsPage::TreeView1_AfterLabelEdit(bool& cancel, const QString& newStri
     }
     // Stored as typed: an in-place rename is neither trimmed nor tested (the dialog does both).
     try {
-        g_Conn->execute(QStringLiteral("update [ContactCategory] set CategoryName='") + SqlQuote(newString) +
-                        QStringLiteral("' where id=") + key.mid(1));
+        SharedConnection().execute(QStringLiteral("update [ContactCategory] set CategoryName='") + SqlQuote(newString) +
+                                   QStringLiteral("' where id=") + key.mid(1));
     } catch (const db::DbError& error) {
         ShowProgramError(error, this);
         cancel = true;
@@ -276,9 +277,9 @@ void ContactsPage::AeroButton19_Click()
         return;
     try {
         // Both or neither: a category must not vanish while its contacts stay behind.
-        db::Transaction transaction(*g_Conn);
-        g_Conn->execute(QStringLiteral("delete from [ContactList] where CatID=") + QString::number(id));
-        g_Conn->execute(QStringLiteral("delete from [ContactCategory] where ID=") + QString::number(id));
+        db::Transaction transaction(SharedConnection());
+        SharedConnection().execute(QStringLiteral("delete from [ContactList] where CatID=") + QString::number(id));
+        SharedConnection().execute(QStringLiteral("delete from [ContactCategory] where ID=") + QString::number(id));
         transaction.commit();
         LoadContactTree();
     } catch (const db::DbError& error) {
@@ -291,7 +292,7 @@ void ContactsPage::AeroButton19_Click()
 void ContactsPage::loadList(const QString& sql, bool formatBirthdays)
 {
     db::Recordset rs;
-    rs.Open(sql, *g_Conn, db::LockType::ReadOnly);
+    rs.Open(sql, SharedConnection(), db::LockType::ReadOnly);
     LoadListView(*ui->ListView2, rs);
     rs.Close();
     if (!formatBirthdays)
@@ -377,7 +378,8 @@ void ContactsPage::AeroButton32_Click()
         return;
     }
     try {
-        g_Conn->execute(QStringLiteral("delete from [ContactList] where id in (") + ids + QStringLiteral(")"));
+        SharedConnection().execute(QStringLiteral("delete from [ContactList] where id in (") + ids +
+                                   QStringLiteral(")"));
     } catch (const db::DbError& error) {
         ShowProgramError(error, this);
     }

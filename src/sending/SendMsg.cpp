@@ -48,7 +48,7 @@ void SendMsg::AeroButton2_Click()
     ui->AeroButton2->setEnabled(false);
     ui->Label1->setText(QStringLiteral("正在发送短信……"));
     m_started = true;
-    SendRun run(*m_client, *g_Conn, *this);
+    SendRun run(*m_client, SharedConnection(), *this);
     try {
         m_outcome = run.run(m_request.input);
     } catch (const db::DbError& e) {

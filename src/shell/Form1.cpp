@@ -244,7 +244,7 @@ void Form1::load()
     showBlankPages();
     OpenDatabase(userDatabase);
     // The white-list queue starts empty at every start.
-    g_Conn->execute(QStringLiteral("DELETE FROM Preference"));
+    SharedConnection().execute(QStringLiteral("DELETE FROM Preference"));
 
     m_sendPage->prepareForLoad();
     m_historyPage->prepareForLoad();

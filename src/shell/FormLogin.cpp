@@ -30,7 +30,7 @@ constexpr int kUpdateWatchMs = 600;
 class SharedRecordset final
 {
 public:
-    explicit SharedRecordset(const QString& sql) { g_Rs->Open(sql, *g_Conn, db::LockType::ReadOnly); }
+    explicit SharedRecordset(const QString& sql) { g_Rs->Open(sql, SharedConnection(), db::LockType::ReadOnly); }
     ~SharedRecordset()
     {
         if (g_Rs && g_Rs->IsOpen())
@@ -240,7 +240,8 @@ void FormLogin::SaveLoginUser(const QString& user, const QString& password)
     // up the name as typed would add a second row for " a " and then clear the marks of both.
     const QString name = user.trimmed();
     db::Recordset rs;
-    rs.Open(QStringLiteral("select * from [User] where ") + userWhere(name), *g_Conn, db::LockType::Optimistic);
+    rs.Open(QStringLiteral("select * from [User] where ") + userWhere(name), SharedConnection(),
+            db::LockType::Optimistic);
     if (rs.RecordCount() == 0)
         rs.AddNew();
     rs.SetField(QStringLiteral("username"), name);
@@ -249,8 +250,8 @@ void FormLogin::SaveLoginUser(const QString& user, const QString& password)
     rs.SetField(QStringLiteral("remember"), ui->AeroCheckBox1->isChecked() ? 1 : 0);
     rs.Update();
     rs.Close();
-    g_Conn->execute(QStringLiteral("update [User] set remember=false,LastLogin=false where username<>'") +
-                    SqlQuote(name) + QLatin1Char('\''));
+    SharedConnection().execute(QStringLiteral("update [User] set remember=false,LastLogin=false where username<>'") +
+                               SqlQuote(name) + QLatin1Char('\''));
 }
 
 void FormLogin::openMainWindow()

@@ -31,9 +31,7 @@ constexpr int kMaxBirthdayDays = 365;
 
 db::Connection& sharedConnection()
 {
-    if (!g_Conn)
-        throw db::DbError(db::ErrObjectClosed, QStringLiteral("对象关闭时，不允许操作。"));
-    return *g_Conn;
+    return SharedConnection();
 }
 
 QString configSql(const QString& key)

@@ -1,4 +1,5 @@
 #include "db/JetDialect.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "TestProgramFolder.h"
 #include "db/Clock.h"
@@ -59,7 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(select * from "ContactList" where Name like '%王%')"},
         Translation{"delete * from [T] where id in (1,2)", R"(delete  from "T" where id in (1,2))"},
         Translation{"select count(*) as num from [Finish] where state<>'已发送' and MsgId=3",
-                    R"(select count(*) as num from "Finish" where state<>'已发送' and MsgId=3)"}));
+                    R"(select count(*) as num from "Finish" where state<>'已发送' and MsgId=3)"}),
+    NameFrom(&Translation::jet));
 
 TEST(TranslateErrorTest, ImpossibleDateLiteralIsASyntaxError)
 {
@@ -174,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
         Evaluation{"Format('2027-01-05','yyyy年m月d日')", text("2027年1月5日")},
         Evaluation{"Format('2027-2-29','yyyy-mm-dd')", text("2027-02-28")},
         Evaluation{"Format(null,'yyyy-mm-dd')", QVariant()}, Evaluation{"Format('abc','yyyy-mm-dd')", text("abc")},
-        Evaluation{"Format(3.14159,'0.00')", text("3.14")}, Evaluation{"Format(1234567,'#,##0')", text("1,234,567")}));
+        Evaluation{"Format(3.14159,'0.00')", text("3.14")}, Evaluation{"Format(1234567,'#,##0')", text("1,234,567")}),
+    NameFrom(&Evaluation::expression));
 
 class JetFunctionsErrorTest : public JetFunctionsFixture, public ::testing::Test
 {

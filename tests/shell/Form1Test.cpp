@@ -1,15 +1,16 @@
 #include "Form1.h"
+#include "CaseName.h"
+#include "ContactsPage.h"
 #include "DataStore.h"
 #include "GlobalState.h"
+#include "ListView.h"
+#include "ListViewModel.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "PhrasePage.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
-#include "ContactsPage.h"
-#include "ListView.h"
-#include "ListViewModel.h"
-#include "PhrasePage.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
@@ -210,7 +211,8 @@ TEST_P(Form1LengthRule, Label4ShowsTheLengthRule)
 
 INSTANTIATE_TEST_SUITE_P(Rules, Form1LengthRule,
                          ::testing::Values(LengthRuleCase{70, "手机短信70字/条；超过70字每条短信增加分隔符“(x/y)”"},
-                                           LengthRuleCase{67, "手机短信67字/条；"}));
+                                           LengthRuleCase{67, "手机短信67字/条；"}),
+                         NameFrom(&LengthRuleCase::charsPerSms));
 
 TEST_F(Form1Test, OfflineStartLeavesSendingDisabledAndStartsNoWorker)
 {
@@ -324,7 +326,8 @@ TEST_P(Form1Toolbar, SwitchesPagesAndHighlightsTheIconClicked)
 INSTANTIATE_TEST_SUITE_P(Icons, Form1Toolbar,
                          ::testing::Values(ToolbarCase{1, 1, 1}, ToolbarCase{2, 2, 0}, ToolbarCase{3, 3, 0},
                                            ToolbarCase{4, 4, 0}, ToolbarCase{5, 5, 0}, ToolbarCase{6, 0, 0},
-                                           ToolbarCase{7, 0, 0}, ToolbarCase{8, 1, 2}, ToolbarCase{9, 0, 0}));
+                                           ToolbarCase{7, 0, 0}, ToolbarCase{8, 1, 2}, ToolbarCase{9, 0, 0}),
+                         NameFrom(&ToolbarCase::index));
 
 TEST_F(Form1Test, TheToolbarPicturesDifferBetweenNormalAndHighlighted)
 {
@@ -405,7 +408,8 @@ TEST_P(Form1ServicePlacement, TheServiceWindowOpensBelowItsIcon)
     EXPECT_EQ(page, support("/parts/service.html"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, Form1ServicePlacement, ::testing::Values(QPoint(40, 30), QPoint(260, 190)));
+INSTANTIATE_TEST_SUITE_P(Positions, Form1ServicePlacement, ::testing::Values(QPoint(40, 30), QPoint(260, 190)),
+                         ByValue());
 
 enum class ExitPath
 {
@@ -483,8 +487,8 @@ TEST_P(Form1Exit, YesRunsTheShutdownSteps)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Form1Exit,
-                         ::testing::Values(ExitPath::CloseBox, ExitPath::TrayMenu, ExitPath::Toolbar));
+INSTANTIATE_TEST_SUITE_P(Paths, Form1Exit, ::testing::Values(ExitPath::CloseBox, ExitPath::TrayMenu, ExitPath::Toolbar),
+                         ByValue());
 
 TEST_F(Form1Test, TheTrayExitWhileHiddenAsksToo)
 {

@@ -1,4 +1,5 @@
 #include "SettingsPage.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "SandboxFixture.h"
@@ -138,7 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ReminderCase{"   ", "提醒天数不能为空！", false, 0}, ReminderCase{"030", "修改成功！", true, 30},
                       ReminderCase{"15天左右", "修改成功！", true, 15}, ReminderCase{"一周", "修改成功！", true, 0},
                       ReminderCase{"400天", "提醒天数不能超过1年！", false, 0},
-                      ReminderCase{"99999999999999999999", "提醒天数不能超过1年！", false, 0}));
+                      ReminderCase{"99999999999999999999", "提醒天数不能超过1年！", false, 0}),
+    NameFrom(&ReminderCase::typed));
 
 struct KeyCase
 {
@@ -169,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{Qt::Key_A, Qt::NoModifier, "12"}, KeyCase{Qt::Key_Minus, Qt::NoModifier, "12"},
                       KeyCase{Qt::Key_Space, Qt::NoModifier, "12"}, KeyCase{Qt::Key_Period, Qt::NoModifier, "12"},
                       KeyCase{Qt::Key_Backspace, Qt::NoModifier, "1"}, KeyCase{Qt::Key_V, Qt::ControlModifier, "1234"},
-                      KeyCase{Qt::Key_X, Qt::ControlModifier, "12"}));
+                      KeyCase{Qt::Key_X, Qt::ControlModifier, "12"}),
+    NameFrom(&KeyCase::key));
 
 // --- Password checks before the platform ------------------------------------------------------
 
@@ -213,7 +216,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, SettingsPasswordChecks,
                                            PasswordCase{"demo123", "New1", "new1", "两次输入的新密码不一致，请查证！"},
                                            PasswordCase{"demo12", "new1", "new1", "旧密码错误！"},
                                            PasswordCase{"demo123 ", "new1", "new1", "旧密码错误！"},
-                                           PasswordCase{"wrong", "", "", "请输入新密码！"}));
+                                           PasswordCase{"wrong", "", "", "请输入新密码！"}),
+                         NameFrom(&PasswordCase::newPassword));
 
 // --- Signature ------------------------------------------------------------------------------
 
@@ -236,7 +240,7 @@ TEST_P(SettingsSignature, SavedExactlyAsTyped)
     EXPECT_EQ(env.edit("Text9")->text(), signature);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, SettingsSignature, ::testing::Values(" 【海川科技】 ", "", "O'Brien & Co"));
+INSTANTIATE_TEST_SUITE_P(Texts, SettingsSignature, ::testing::Values(" 【海川科技】 ", "", "O'Brien & Co"), ByValue());
 
 TEST_F(SettingsPageTest, SignatureIsSavedEvenWhenTheDatabaseLacksItsRow)
 {
@@ -284,7 +288,8 @@ INSTANTIATE_TEST_SUITE_P(Versions, SettingsUpdateCheck,
                          ::testing::Values(VersionCase{"1.0.10", "1.0.9", false}, VersionCase{"1.0.9", "1.0.10", true},
                                            VersionCase{"2", "10", true}, VersionCase{"10", "2", false},
                                            VersionCase{"1.0.0", "1.0.0", false}, VersionCase{"1.0.0.1", "1.0.0", true},
-                                           VersionCase{"0", "1.0", false}, VersionCase{"a", "B", true}));
+                                           VersionCase{"0", "1.0", false}, VersionCase{"a", "B", true}),
+                         NameFrom(&VersionCase::remote));
 
 TEST_F(SettingsPageTest, UpdateYesStartsTheUpdaterAndEndsTheProgram)
 {
