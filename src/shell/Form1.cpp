@@ -1,21 +1,22 @@
 #include "Form1.h"
 
+#include "BirthdayReminder.h"
+#include "ContactsPage.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
-#include "BirthdayReminder.h"
-#include "ContactsPage.h"
 #include "HistoryPage.h"
-#include "PhrasePage.h"
 #include "HttpClient.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "PhrasePage.h"
 #include "SendAction.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
+#include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
 #include "ToolbarImage.h"
@@ -362,8 +363,8 @@ void Form1::toobarImg_Click(int index)
         break;
     case 7:
         if (confirmExit()) {
-            shutdown();
-            Desktop::instance().exitNow(0);
+            m_shutDown = true;
+            ShutDownAndExit(0);
         }
         break;
     case 9:
@@ -403,15 +404,7 @@ void Form1::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
-    RemoveTrayIcon();
-    g_TrayMenu.reset();
-    if (g_TrayForm == this)
-        g_TrayForm = nullptr;
-    // The white-list worker uses the client and the user's database: it ends before either goes.
-    g_Threads(2).Terminal();
-    g_Threads(3).Terminal();
-    CloseDatabase();
-    MouseHook::remove();
+    ShutDownProgram();
 }
 
 void Form1::closePopup()

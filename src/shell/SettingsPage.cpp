@@ -7,6 +7,7 @@
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
 #include "PublicFunction.h"
+#include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -259,7 +260,7 @@ void SettingsPage::AeroButton30_Click()
                Desktop::Buttons::Ok, this);
         return;
     }
-    Desktop::instance().exitNow(0);
+    ShutDownAndExit(0);
 }
 
 void SettingsPage::AeroButton13_Click()

@@ -2,6 +2,7 @@
 #include "CaseName.h"
 #include "DataStore.h"
 #include "GlobalState.h"
+#include "MultiThread.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "SmsCtrl.h"
@@ -294,11 +295,17 @@ INSTANTIATE_TEST_SUITE_P(Versions, SettingsUpdateCheck,
 TEST_F(SettingsPageTest, UpdateYesStartsTheUpdaterAndEndsTheProgram)
 {
     g_RemoteVersion.set(QStringLiteral("2.0"));
+    // A white-list upload still running when the updater is started.
+    ASSERT_TRUE(g_Threads(2).Add([](const MultiThread::StopToken& stop) { stop.waitFor(60000); }));
+    ASSERT_TRUE(g_Threads(2).Start());
     env.desktop
         .expectMessage("系统检测到升级，现在立刻升级吗？", "升级确认", Icon::Question, Buttons::YesNo, Answer::Yes)
         .expectStartProgram(ProgramFile(QStringLiteral("update")));
 
     EXPECT_THROW(env.page->AeroButton30_Click(), ScriptedDesktop::Exited);
+    // The program ends with its shutdown steps: worker joined, connection closed.
+    EXPECT_FALSE(g_Threads(2).isRunning());
+    EXPECT_EQ(g_Conn, nullptr);
 }
 
 TEST_F(SettingsPageTest, UpdaterThatCannotStartKeepsTheProgramRunning)
