@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "AtomicFile.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
 #include "DataStore.h"
@@ -80,20 +81,12 @@ QString describe(const std::exception& error)
 void createUserDatabase(const QString& fileName)
 {
     const QString target = ProgramFile(fileName);
-    const QString partial = target + QStringLiteral(".part");
     // A log left beside an earlier file of that name would be replayed into the fresh copy.
     QFile::remove(target + QStringLiteral("-wal"));
     QFile::remove(target + QStringLiteral("-shm"));
-    QFile::remove(partial);
-    QFile source(ProgramFile(QStringLiteral("data.mdb")));
-    if (!source.copy(partial))
-        throw std::runtime_error(QStringLiteral("无法创建用户数据库：%1").arg(source.errorString()).toStdString());
-    QFile copy(partial);
-    if (!copy.rename(target)) {
-        const QString reason = copy.errorString();
-        QFile::remove(partial);
+    QString reason;
+    if (!atomicfile::copy(ProgramFile(QStringLiteral("data.mdb")), target, atomicfile::Mode::NoReplace, &reason))
         throw std::runtime_error(QStringLiteral("无法创建用户数据库：%1").arg(reason).toStdString());
-    }
 }
 
 } // namespace

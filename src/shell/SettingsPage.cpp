@@ -321,7 +321,12 @@ void SettingsPage::AeroButton41_Click()
 {
     const QString source = Desktop::instance().openFile(kBackupFilter, this);
     // A cancelled dialog and a failed copy both end without a message.
-    if (source.isEmpty() || !RestoreUserDatabase(source))
+    if (source.isEmpty())
+        return;
+    const RestoreOutcome outcome = RestoreUserDatabase(source);
+    if (outcome == RestoreOutcome::NotABackup)
+        MsgBox(kNotABackupText, kHintTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+    if (outcome != RestoreOutcome::Pending)
         return;
     MsgBox(QStringLiteral("已经恢复备份数据，重新启动程序后生效！"), kHintTitle, Desktop::Icon::Information,
            Desktop::Buttons::Ok, this);
