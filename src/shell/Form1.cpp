@@ -6,9 +6,18 @@
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "ExpressExcel.h"
 #include "GlobalState.h"
 #include "HistoryPage.h"
+#include "BirthdayReminder.h"
+#include "ContactsPage.h"
+#include "ExportContact.h"
+#include "ImportContact.h"
+#include "ImportAccess.h"
+#include "ImportExcel2.h"
+#include "PhrasePage.h"
 #include "HttpClient.h"
+#include "ImportTXT2.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
@@ -20,6 +29,7 @@
 #include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "WhiteListWorker.h"
 #include "ToolbarImage.h"
 #include "WebPanel.h"
 #include "db/DbError.h"
@@ -117,6 +127,20 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         connect(m_toolbar[index], &ToolbarImage::clicked, this, [this, index] { toobarImg_Click(index); });
     connect(m_sendPage, &SendPage::pageRequested, this, &Form1::toobarImg_Click);
     connect(m_sendPage, &SendPage::sendRequested, this, &Form1::AeroButton8_Click);
+    connect(m_sendPage, &SendPage::excelSelectionImportRequested, this, [this] {
+        ExpressExcel dialog(*m_sendPage, this);
+        dialog.exec();
+    });
+    // The page rebuilds its grid once these two have closed.
+    connect(m_sendPage, &SendPage::excelWorkbookImportRequested, this, [this] {
+        ImportExcel2 dialog(this);
+        dialog.exec();
+    });
+    connect(m_sendPage, &SendPage::accessImportRequested, this, [this] {
+        ImportAccess dialog(this);
+        dialog.exec();
+    });
+    connect(m_sendPage, &SendPage::textImportRequested, this, &Form1::showTextImport);
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
 
@@ -159,6 +183,12 @@ void Form1::AeroButton8_Click()
     m_settingsPage->AeroButton27_Click();
 }
 
+void Form1::showTextImport()
+{
+    ImportTXT2 dialog(*m_sendPage, this);
+    dialog.exec();
+}
+
 void Form1::buildPages()
 {
     m_sendPage = new SendPage(ui->FrameMain1);
@@ -173,10 +203,18 @@ void Form1::buildPages()
         toobarImg_Click(8);
         m_sendPage->BuildNumGrid();
     });
+    connect(m_contactsPage, &ContactsPage::importRequested, this, [this] {
+        ImportContact dialog(this);
+        dialog.exec();
+    });
+    connect(m_contactsPage, &ContactsPage::exportRequested, this, [this] {
+        ExportContact dialog(this);
+        dialog.exec();
+    });
     m_phrasePage = new PhrasePage(ui->FrameMain4);
     ui->FrameMain4->layout()->addWidget(m_phrasePage);
     connect(m_phrasePage, &PhrasePage::insertPhrase, this, [this](const QString& text) {
-        m_sendPage->Text1()->setPlainText(text);
+        m_sendPage->setMessage(text);
     });
     connect(m_phrasePage, &PhrasePage::pageRequested, this, &Form1::toobarImg_Click);
     m_settingsPage = new SettingsPage(ui->FrameMain5);
@@ -322,7 +360,7 @@ void Form1::startOffline()
 {
     showBlankPages();
     setStatusPanel(8, QStringLiteral("脱机登陆"));
-    m_sendPage->AeroButton8()->setEnabled(false);
+    m_sendPage->setSendEnabled(false);
     ShowBalloon(kProgramTitle, g_UserName + QStringLiteral("您好，目前处于离线状态不能发送短信"), 1);
 }
 

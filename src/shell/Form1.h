@@ -101,6 +101,8 @@ private:
     void showPage(int page);
     // "发送短信": the checks and the send dialog, then the grid and the balance are refreshed.
     void AeroButton8_Click();
+    // "TXT导入" of the number list: the text import, modal, owned by this window.
+    void showTextImport();
     void openHelp();
     void showService();
     void closePopup();

@@ -1,5 +1,6 @@
 #include "ScriptedDesktop.h"
 
+#include <QProcess>
 #include <sstream>
 #include <utility>
 
@@ -119,6 +120,12 @@ ScriptedDesktop& ScriptedDesktop::expectStartProgram(const Match& path, bool sta
     return *this;
 }
 
+ScriptedDesktop& ScriptedDesktop::expectLaunch(const Match& path)
+{
+    m_expected.push_back({Kind::StartProgram, path, {}, Icon::None, Buttons::Ok, Answer::Ok, {}, true, true});
+    return *this;
+}
+
 ScriptedDesktop& ScriptedDesktop::expectOpenUrl(const Match& url, bool opened)
 {
     m_expected.push_back({Kind::OpenUrl, url, {}, Icon::None, Buttons::Ok, Answer::Ok, {}, opened});
@@ -207,6 +214,16 @@ QString ScriptedDesktop::saveFile(const QString& filter, QWidget*)
 bool ScriptedDesktop::startProgram(const QString& path)
 {
     const auto e = take({Kind::StartProgram, path, {}, Icon::None, Buttons::Ok, 0});
+    return e && e->ok;
+}
+
+bool ScriptedDesktop::startProgramIn(const QString& path, const QString& workingFolder)
+{
+    Call call{Kind::StartProgram, path, {}, Icon::None, Buttons::Ok, 0};
+    call.workingFolder = workingFolder;
+    const auto e = take(call);
+    if (e && e->launch)
+        return QProcess::startDetached(path, QStringList(), workingFolder);
     return e && e->ok;
 }
 

@@ -62,6 +62,7 @@ public:
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
         int exitCode = 0;
+        QString workingFolder; // of a program start that named one
     };
 
     ScriptedDesktop();
@@ -75,6 +76,9 @@ public:
     ScriptedDesktop& expectOpenFile(const Match& filter, const QString& path);
     ScriptedDesktop& expectSaveFile(const Match& filter, const QString& path);
     ScriptedDesktop& expectStartProgram(const Match& path, bool started = true);
+    // A program start that really happens (detached, in the working folder the caller named);
+    // the answer is whether it started.
+    ScriptedDesktop& expectLaunch(const Match& path);
     ScriptedDesktop& expectOpenUrl(const Match& url, bool opened = true);
 
     // Fails the test for every expectation not met yet, and forgets them.
@@ -88,6 +92,7 @@ public:
     QString openFile(const QString& filter, QWidget* parent) override;
     QString saveFile(const QString& filter, QWidget* parent) override;
     bool startProgram(const QString& path) override;
+    bool startProgramIn(const QString& path, const QString& workingFolder) override;
     bool openUrl(const QString& url) override;
     [[noreturn]] void exitNow(int code) override;
 
@@ -102,6 +107,7 @@ private:
         Answer answer;
         QString path;
         bool ok;
+        bool launch = false;
     };
 
     // Records the call and hands out the next expectation when it fits; otherwise adds a failure.

@@ -64,6 +64,11 @@ public:
 
     bool startProgram(const QString& path) override { return QProcess::startDetached(path, QStringList()); }
 
+    bool startProgramIn(const QString& path, const QString& workingFolder) override
+    {
+        return QProcess::startDetached(path, QStringList(), workingFolder);
+    }
+
     bool openUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
 
     [[noreturn]] void exitNow(int code) override { std::_Exit(code); }
@@ -78,6 +83,11 @@ QtDesktop& productionDesktop()
 Desktop* g_installed = nullptr;
 
 } // namespace
+
+bool Desktop::startProgramIn(const QString& path, const QString&)
+{
+    return startProgram(path);
+}
 
 Desktop& Desktop::instance()
 {

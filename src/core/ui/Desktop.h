@@ -37,6 +37,9 @@ public:
     virtual QString saveFile(const QString& filter, QWidget* parent) = 0;
     // Starts a program without arguments; false when it could not be started.
     virtual bool startProgram(const QString& path) = 0;
+    // The same, with the given folder as the program's working folder (an installer finds the
+    // files unpacked beside it). By default the folder is not passed on.
+    virtual bool startProgramIn(const QString& path, const QString& workingFolder);
     // Opens an address in the system browser; false when that failed.
     virtual bool openUrl(const QString& url) = 0;
     // Ends the program at once, without further windows or unload steps.
