@@ -105,12 +105,10 @@ bool IsMobileNumber(QString& value)
 
 bool IsInDraftBox(const QString& number)
 {
-    if (!g_Conn)
-        throw db::DbError(db::ErrObjectClosed, QStringLiteral("对象关闭时，不允许操作。"));
     db::Recordset rs;
     rs.Open(QStringLiteral("select MobilePhone from [DraftBox] where MobilePhone='") + SqlQuote(number) +
                 QStringLiteral("'"),
-            *g_Conn, db::LockType::ReadOnly);
+            SharedConnection(), db::LockType::ReadOnly);
     const bool found = rs.RecordCount() > 0;
     rs.Close();
     return found;
