@@ -2,6 +2,7 @@
 // de-duplication alone, and loading the grid from [DraftBox]. Prints the median of several runs.
 #include "DataStore.h"
 #include "GlobalState.h"
+#include "Controls.h"
 #include "ListView.h"
 #include "NumberListModel.h"
 #include "SendPage.h"
@@ -115,7 +116,7 @@ int main(int argc, char** argv)
     page.setSendMode(2);
     const double grid = timeMs([] {}, [&] { page.BuildNumGrid(); });
     std::printf("BuildNumGrid of 100,000 rows: %.0f ms median of %d; %s, %d rows shown\n", grid, kRuns,
-                qPrintable(page.Label9()->text()), page.ListView1()->model()->rowCount());
+                qPrintable(Control<QLabel>(page, "Label9")->text()), Control<ListView>(page, "ListView1")->model()->rowCount());
 
     const double open = timeMs(
         [] {},
@@ -125,13 +126,13 @@ int main(int argc, char** argv)
         });
     std::printf("    of which the query alone: %.0f ms median of %d\n", open, kRuns);
 
-    QScrollBar* bar = page.ListView1()->verticalScrollBar();
+    QScrollBar* bar = Control<ListView>(page, "ListView1")->verticalScrollBar();
     std::vector<double> steps;
     for (int i = 1; i <= 50; ++i) {
         QElapsedTimer timer;
         timer.start();
         bar->setValue(bar->maximum() * i / 50);
-        page.ListView1()->viewport()->repaint();
+        Control<ListView>(page, "ListView1")->viewport()->repaint();
         steps.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::printf("Grid scroll step with repaint: %.2f ms median, %.2f ms worst of 50\n", median(steps),

@@ -10,9 +10,10 @@ packages=(
     libcurl4-openssl-dev
     libfreexl-dev libzip-dev mdbtools-dev libglib2.0-dev
     qt6-webengine-dev
+    qt6-translations-l10n
     libcpp-httplib-dev
     libgtest-dev libgmock-dev
-    xvfb trayer x11-apps xauth xdotool imagemagick
+    xvfb openbox trayer x11-apps xauth xdotool imagemagick
     fonts-wqy-microhei
     python3-openpyxl python3-xlwt
 )

@@ -3,7 +3,7 @@
 # and runs Quorvel against it from the build's program folder.
 #
 # With a display, Quorvel simply opens there for you. Without one ($DISPLAY empty) it runs under
-# Xvfb with a tray host, signs in with the sandbox's demo account, saves
+# Xvfb with a window manager (openbox) and a tray host, signs in with the sandbox's demo account, saves
 # screenshots/login.png and screenshots/main.png, leaves through the toolbar's exit and ends
 # everything it started.
 #
@@ -23,7 +23,8 @@ port="${QUORVEL_SANDBOX_PORT:-18080}"
 
 pids=()
 cleanup() {
-    # Newest first: the program, then the tray host and the X server, the sandbox last.
+    # Newest first: the program, then the tray host, the window manager and the X server, the
+    # sandbox last.
     local i
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill -TERM "${pids[i]}" 2>/dev/null || true
@@ -54,6 +55,17 @@ export QUORVEL_SMS_HOST="127.0.0.1:$port"
 export QUORVEL_SUPPORT_HOST="127.0.0.1:$port"
 echo "sandbox: $(grep 'listening on' "$logs/sandbox.log")"
 
+# The login dialog's update check reads its address from update.ini, which only a sign-in
+# writes: on a fresh program folder it would report "检查更新失败！". Point it at the sandbox
+# (one line, CR LF, as the sign-in writes it); the sign-in rewrites it with the same host.
+printf 'http://127.0.0.1:%s/update.php?username=\r\n' "$port" >"$bin/update.ini"
+
+# The web panels' engine logs at length; only its fatal errors are worth keeping.
+export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---log-level=3}"
+export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext=false}"
+
+echo "logs: $logs/ (sandbox.log: the platform's side; quorvel.log: the program's output without a display)"
+
 if [ -n "${DISPLAY:-}" ]; then
     # A display is there: the program is the user's until they close it.
     (cd "$bin" && ./Quorvel)
@@ -66,9 +78,16 @@ while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-l
     display_number=$((display_number + 1))
 done
 export DISPLAY=":$display_number"
+# A virtual display has no GPU: without this the engine reports each failed GL context.
+export QTWEBENGINE_CHROMIUM_FLAGS="$QTWEBENGINE_CHROMIUM_FLAGS --disable-gpu"
 Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for "[ -e /tmp/.X11-unix/X$display_number ] && xdotool getdisplaygeometry >/dev/null 2>&1" 20
+
+# A window manager, so that minimise, restore and the tray behave as on a desktop.
+openbox >"$logs/openbox.log" 2>&1 &
+pids+=($!)
+sleep 0.5
 
 trayer --edge top --align right --widthtype pixel --width 200 --height 24 >"$logs/trayer.log" 2>&1 &
 pids+=($!)

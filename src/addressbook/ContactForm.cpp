@@ -3,9 +3,15 @@
 
 #include "AddressBookBoxes.h"
 #include "DataStore.h"
+#include "ElidedCombo.h"
 #include "PublicFunction.h"
 #include "db/Clock.h"
 #include "db/JetDate.h"
+
+namespace {
+// Room for the usual category name; a longer one is shown cut.
+constexpr int kCategoryChars = 16;
+} // namespace
 
 ContactForm::ContactForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ContactForm>())
 {
@@ -16,6 +22,7 @@ ContactForm::ContactForm(QWidget* parent) : QWidget(parent), ui(std::make_unique
     ui->DTPicker1->setMinimumDate(QDate(1900, 1, 1));
     setBirthday(false, db::Clock::today());
     connect(ui->AeroCheckBox1, &QCheckBox::toggled, ui->DTPicker1, &QWidget::setEnabled);
+    CapComboWidth(*ui->Combo3, kCategoryChars);
 }
 
 ContactForm::~ContactForm() = default;

@@ -1,6 +1,7 @@
 #include "ContactTransfer.h"
 
 #include "DataStore.h"
+#include "DraftBoxWriter.h"
 #include "ListView.h"
 #include "PublicFunction.h"
 
@@ -20,11 +21,6 @@ QString cellOf(const ListViewModel& model, int row, int column)
     return column < 0 ? QString() : model.cell(row, column);
 }
 
-QString quoted(const QString& text)
-{
-    return QStringLiteral("'") + SqlQuote(text) + QStringLiteral("'");
-}
-
 } // namespace
 
 int AddCheckedContactsToDraftBox(const ListView& contacts)
@@ -34,6 +30,7 @@ int AddCheckedContactsToDraftBox(const ListView& contacts)
     const int nameColumn = columnOf(model, QStringLiteral("Name"));
     const int sexColumn = columnOf(model, QStringLiteral("Sex"));
 
+    DraftBoxWriter writer(SharedConnection());
     int added = 0;
     for (int row = 0; row < model.count(); ++row) {
         if (!model.isChecked(row))
@@ -41,13 +38,10 @@ int AddCheckedContactsToDraftBox(const ListView& contacts)
         const QString phone = cellOf(model, row, phoneColumn);
         const QString name = cellOf(model, row, nameColumn);
         const QString sex = cellOf(model, row, sexColumn);
-        // Asked before this row's own insert, so the second of two equal numbers is flagged.
-        const bool repeat = IsInDraftBox(phone);
-        g_Conn->execute(QStringLiteral("insert into [DraftBox](MobilePhone,A,B,IsRepeat)values(") + quoted(phone) +
-                        QStringLiteral(",") + quoted(name) + QStringLiteral(",") + quoted(GetSalutation(sex)) +
-                        QStringLiteral(",") + (repeat ? QStringLiteral("True") : QStringLiteral("False")) +
-                        QStringLiteral(")"));
+        // The writer asks before this row's own insert, so the second of two equal numbers is flagged.
+        writer.add(phone, {name, GetSalutation(sex)});
         ++added;
     }
+    writer.commit();
     return added;
 }

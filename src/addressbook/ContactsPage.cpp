@@ -3,6 +3,8 @@
 
 #include "AddressBookBoxes.h"
 #include "BirthdayReminder.h"
+#include "CategoryRows.h"
+#include "CategoryTree.h"
 #include "ContactAdd.h"
 #include "ContactCategoryAdd.h"
 #include "ContactCategoryEdit.h"
@@ -26,7 +28,6 @@ namespace {
 
 const QString kAll = QStringLiteral("all");
 const QString kBirthday = QStringLiteral("birthday");
-constexpr int kStoredLabelRole = Qt::UserRole + 1;
 constexpr int kBirthdayColumn = 4;
 
 enum Ticks
@@ -36,10 +37,7 @@ enum Ticks
     TickInvert
 };
 
-bool isCategoryKey(const QString& key)
-{
-    return key.startsWith(QLatin1Char('C'));
-}
+using CategoryRows::isCategoryKey;
 
 // The tree's two pictures: 1 for the roots (a card), 2 for the categories (a folder).
 QIcon treeImage(int image)
@@ -103,9 +101,15 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent), ui(std::make_uniq
                                {QStringLiteral("生日"), QStringLiteral("Birthday"), 90},
                                {QStringLiteral("地址"), QStringLiteral("Address"), 200}});
 
-    connect(ui->TreeView1, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item, int) { TreeView1_NodeClick(item); });
-    connect(ui->TreeView1, &QTreeWidget::itemChanged, this, &ContactsPage::labelChanged);
+    m_tree = std::make_unique<CategoryTree>(*ui->TreeView1,
+                                            CategoryTree::Setup{QStringLiteral("ContactCategory"),
+                                                                {{kAll, QStringLiteral("所有联系人")},
+                                                                 {kBirthday, QStringLiteral("最近生日联系人")}},
+                                                                treeImage(1),
+                                                                treeImage(2),
+                                                                false},
+                                            this);
+    connect(m_tree.get(), &CategoryTree::nodeChosen, this, &ContactsPage::TreeView1_NodeClick);
     connect(ui->ListView2, &QAbstractItemView::doubleClicked, this, &ContactsPage::ListView2_DblClick);
 
     const QVector<QPair<QPushButton*, void (ContactsPage::*)()>> handlers{
@@ -131,60 +135,22 @@ void ContactsPage::prepareForLoad()
 
 QString ContactsPage::nodeKey(const QTreeWidgetItem* node)
 {
-    return node ? node->data(0, kKeyRole).toString() : QString();
+    return CategoryRows::keyOf(node);
 }
 
 QTreeWidgetItem* ContactsPage::nodeByKey(const QString& key) const
 {
-    for (QTreeWidgetItemIterator it(ui->TreeView1); *it; ++it) {
-        if (nodeKey(*it) == key)
-            return *it;
-    }
-    return nullptr;
+    return m_tree->nodeByKey(key);
 }
 
 QString ContactsPage::selectedKey() const
 {
-    return nodeKey(ui->TreeView1->currentItem());
-}
-
-QTreeWidgetItem* ContactsPage::addNode(QTreeWidgetItem* parent, const QString& key, const QString& text, int image)
-{
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ui->TreeView1);
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    item->setData(0, kKeyRole, key);
-    item->setIcon(0, treeImage(image));
-    setLabel(item, text);
-    return item;
-}
-
-void ContactsPage::setLabel(QTreeWidgetItem* item, const QString& text)
-{
-    const bool building = m_building;
-    m_building = true;
-    item->setText(0, text);
-    item->setData(0, kStoredLabelRole, text);
-    m_building = building;
+    return m_tree->selectedKey();
 }
 
 void ContactsPage::LoadContactTree()
 {
-    m_building = true;
-    ui->TreeView1->clear();
-    m_building = false;
-    QTreeWidgetItem* all = addNode(nullptr, kAll, QStringLiteral("所有联系人"), 1);
-
-    db::Recordset rs;
-    rs.Open(QStringLiteral("select * from [ContactCategory] where ParentId=0"), *g_Conn, db::LockType::ReadOnly);
-    for (; !rs.IsEOF(); rs.MoveNext()) {
-        addNode(all, QStringLiteral("C") + NullToEmpty(rs.Field(QStringLiteral("id"))),
-                NullToEmpty(rs.Field(QStringLiteral("CategoryName"))), 2);
-    }
-    rs.Close();
-
-    addNode(nullptr, kBirthday, QStringLiteral("最近生日联系人"), 1);
-    all->setExpanded(true);
-    ui->TreeView1->setCurrentItem(all);
+    m_tree->rebuild();
 }
 
 void ContactsPage::TreeView1_NodeClick(QTreeWidgetItem* node)
@@ -196,37 +162,9 @@ void ContactsPage::TreeView1_NodeClick(QTreeWidgetItem* node)
     LoadNodeContacts();
 }
 
-void ContactsPage::labelChanged(QTreeWidgetItem* item, int column)
-{
-    if (m_building || column != 0)
-        return;
-    const QString stored = item->data(0, kStoredLabelRole).toString();
-    const QString edited = item->text(0);
-    if (edited == stored)
-        return;
-    bool cancel = false;
-    if (item == ui->TreeView1->currentItem())
-        TreeView1_AfterLabelEdit(cancel, edited);
-    else
-        cancel = true;
-    setLabel(item, cancel ? stored : edited);
-}
-
 void ContactsPage::TreeView1_AfterLabelEdit(bool& cancel, const QString& newString)
 {
-    const QString key = selectedKey();
-    if (key == kAll || key == kBirthday || !isCategoryKey(key)) {
-        cancel = true;
-        return;
-    }
-    // Stored as typed: an in-place rename is neither trimmed nor tested (the dialog does both).
-    try {
-        g_Conn->execute(QStringLiteral("update [ContactCategory] set CategoryName='") + SqlQuote(newString) +
-                        QStringLiteral("' where id=") + key.mid(1));
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-        cancel = true;
-    }
+    cancel = !m_tree->renameNode(ui->TreeView1->currentItem(), newString);
 }
 
 qint64 ContactsPage::selectedCategory(const QString& refusal)

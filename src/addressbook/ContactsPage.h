@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <memory>
 
+class CategoryTree;
 class ListView;
 class QComboBox;
 class QLineEdit;
@@ -21,7 +22,6 @@ class ContactsPage final : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kKeyRole = Qt::UserRole;
 
     explicit ContactsPage(QWidget* parent = nullptr);
     ~ContactsPage() override;
@@ -76,9 +76,6 @@ Q_SIGNALS:
     void exportRequested();
 
 private:
-    void labelChanged(QTreeWidgetItem* item, int column);
-    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text, int image);
-    void setLabel(QTreeWidgetItem* item, const QString& text);
     // Loads the list from a statement; the stored birthdays show as dates.
     void loadList(const QString& sql, bool formatBirthdays);
     void setAllTicks(int how);
@@ -86,5 +83,5 @@ private:
     qint64 selectedCategory(const QString& refusal);
 
     std::unique_ptr<Ui::ContactsPage> ui;
-    bool m_building = false; // labels are being set by the program, not edited by the user
+    std::unique_ptr<CategoryTree> m_tree;
 };

@@ -2,6 +2,7 @@
 
 #include "AddressBookBoxes.h"
 #include "DataStore.h"
+#include "ElidedCombo.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
@@ -10,6 +11,8 @@
 NewMsg::NewMsg(const QString& selectedNodeText, QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::NewMsg>())
 {
     ui->setupUi(this);
+    // A long category name is shown cut rather than widening the dialog.
+    CapComboWidth(*ui->Combo1, 16);
     connect(ui->AeroButton1, &QPushButton::clicked, this, &NewMsg::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
     RunReported(this, [&] { Form_Load(selectedNodeText); });

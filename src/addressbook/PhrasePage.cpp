@@ -2,13 +2,13 @@
 
 #include "AddressBookBoxes.h"
 #include "CategoryRows.h"
+#include "CategoryTree.h"
 #include "DataStore.h"
 #include "ErrorBoxes.h"
 #include "Desktop.h"
 #include "DestineMsgAdd.h"
 #include "DestineMsgEdit.h"
 #include "GlobalState.h"
-#include "LabelEditDelegate.h"
 #include "MsgEdit.h"
 #include "NewMsg.h"
 #include "PublicFunction.h"
@@ -16,7 +16,6 @@
 #include "ui_PhrasePage.h"
 
 #include <QEvent>
-#include <QSignalBlocker>
 #include <QStyle>
 
 namespace {
@@ -29,16 +28,17 @@ const QString kRootKey = QStringLiteral("all");
 PhrasePage::PhrasePage(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::PhrasePage>())
 {
     ui->setupUi(this);
-    ui->TreeView2->setItemDelegate(new LabelEditDelegate(
-        [this](const QModelIndex& index, const QString& newText, bool& cancel) {
-            afterLabelEdit(ui->TreeView2->itemFromIndex(index), newText, cancel);
-        },
-        ui->TreeView2));
+    m_tree = std::make_unique<CategoryTree>(
+        *ui->TreeView2,
+        CategoryTree::Setup{kTable,
+                            {{kRootKey, QStringLiteral("所有类别")}},
+                            style()->standardIcon(QStyle::SP_DirHomeIcon),
+                            style()->standardIcon(QStyle::SP_DirIcon),
+                            true},
+        this);
+    connect(m_tree.get(), &CategoryTree::nodeChosen, this, &PhrasePage::TreeView2_NodeClick);
     ui->List1->viewport()->installEventFilter(this);
 
-    connect(ui->TreeView2, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { onCurrentNodeChanged(current); });
-    connect(ui->TreeView2, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { onNodeClicked(node); });
     connect(ui->AeroButton20, &QPushButton::clicked, this, &PhrasePage::AeroButton20_Click);
     connect(ui->AeroButton21, &QPushButton::clicked, this, &PhrasePage::AeroButton21_Click);
     connect(ui->AeroButton22, &QPushButton::clicked, this, &PhrasePage::AeroButton22_Click);
@@ -48,24 +48,11 @@ PhrasePage::PhrasePage(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->AeroButton26, &QPushButton::clicked, this, &PhrasePage::AeroButton26_Click);
 }
 
-PhrasePage::~PhrasePage()
-{
-    // A label still being edited would otherwise be committed, to this page, while it goes.
-    delete ui->TreeView2->itemDelegate();
-}
+PhrasePage::~PhrasePage() = default;
 
 void PhrasePage::LoadPhraseTree()
 {
-    // Rebuilding moves the current node; that is no node click.
-    const QSignalBlocker blocker(ui->TreeView2);
-    m_changedTo = nullptr;
-    ui->TreeView2->clear();
-    QTreeWidgetItem* root =
-        CategoryRows::makeNode(kRootKey, QStringLiteral("所有类别"), style()->standardIcon(QStyle::SP_DirHomeIcon));
-    ui->TreeView2->addTopLevelItem(root);
-    CategoryRows::addCategoryNodes(kTable, root, style()->standardIcon(QStyle::SP_DirIcon));
-    root->setExpanded(true);
-    ui->TreeView2->setCurrentItem(root);
+    m_tree->rebuild();
 }
 
 void PhrasePage::LoadNodePhrases()
@@ -91,36 +78,6 @@ void PhrasePage::TreeView2_NodeClick()
     ui->AeroButton21->setEnabled(true);
     ui->AeroButton22->setEnabled(true);
     RunReported(this, [this] { LoadNodePhrases(); });
-}
-
-void PhrasePage::onCurrentNodeChanged(QTreeWidgetItem* current)
-{
-    // Moving through the tree with the keyboard chooses a node as a click does.
-    if (!current)
-        return;
-    m_changedTo = current;
-    TreeView2_NodeClick();
-}
-
-void PhrasePage::onNodeClicked(QTreeWidgetItem* node)
-{
-    if (node == m_changedTo) {
-        m_changedTo = nullptr;
-        return;
-    }
-    TreeView2_NodeClick();
-}
-
-void PhrasePage::afterLabelEdit(QTreeWidgetItem* node, const QString& newText, bool& cancel)
-{
-    const QString key = CategoryRows::keyOf(node);
-    if (!CategoryRows::isCategoryKey(key)) {
-        cancel = true;
-        return;
-    }
-    // The label shows what is stored: a failed update keeps the old one.
-    cancel =
-        !RunReported(this, [&] { CategoryRows::renameInPlace(kTable, CategoryRows::idOfKey(key), newText); });
 }
 
 void PhrasePage::AeroButton20_Click()
@@ -204,7 +161,7 @@ bool PhrasePage::eventFilter(QObject* watched, QEvent* event)
 
 QString PhrasePage::selectedKey() const
 {
-    return CategoryRows::keyOf(ui->TreeView2->currentItem());
+    return m_tree->selectedKey();
 }
 
 int PhrasePage::selectedPhraseRow() const

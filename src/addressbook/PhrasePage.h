@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+class CategoryTree;
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
@@ -62,12 +63,7 @@ private:
     // The selected phrase's row in List1, -1 when none is selected.
     int selectedPhraseRow() const;
     bool requirePhrase();
-    void afterLabelEdit(QTreeWidgetItem* node, const QString& newText, bool& cancel);
-    void onCurrentNodeChanged(QTreeWidgetItem* current);
-    void onNodeClicked(QTreeWidgetItem* node);
 
     std::unique_ptr<Ui::PhrasePage> ui;
-    // The node that the last change of the current node made current, so that the click that
-    // caused it does not count twice. Compared only, never used.
-    const QTreeWidgetItem* m_changedTo = nullptr;
+    std::unique_ptr<CategoryTree> m_tree;
 };

@@ -1,25 +1,9 @@
 #include "FormLogin.h"
 #include "MultiThread.h"
+#include "ProgramLook.h"
 #include "WebEngineView.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
-
-namespace {
-
-// Chinese captions need a font with CJK glyphs; the default font of a bare X server has none.
-void useCjkFont(QApplication& app)
-{
-    const QString family = QStringLiteral("WenQuanYi Micro Hei");
-    if (!QFontDatabase::families().contains(family))
-        return;
-    QFont font(family);
-    font.setPointSizeF(app.font().pointSizeF());
-    app.setFont(font);
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -28,7 +12,8 @@ int main(int argc, char** argv)
     WebEngineView::installForProgram();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    useCjkFont(app);
+    UseProgramFont(app);
+    InstallQtTranslations(app);
 
     auto* login = new FormLogin();
     login->setAttribute(Qt::WA_DeleteOnClose);

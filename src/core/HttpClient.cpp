@@ -1,5 +1,7 @@
 #include "HttpClient.h"
 
+#include <QLoggingCategory>
+#include <QUrl>
 #include <QtGlobal>
 #include <atomic>
 #include <curl/curl.h>
@@ -13,7 +15,8 @@ namespace {
 const char kDefaultSmsHost[] = "sms.quorvel.cn";
 const char kDefaultSupportHost[] = "www.quorvel.cn";
 const char kSmsPort[] = "3000";
-constexpr long kMaxRedirects = 5;
+
+Q_LOGGING_CATEGORY(lcHttp, "quorvel.http")
 
 std::atomic<long> g_connectOverrideMs{0};
 std::atomic<long> g_totalOverrideMs{0};
@@ -25,11 +28,22 @@ void initCurlOnce()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+struct Sink
+{
+    QByteArray* body;
+    qsizetype limit;
+    bool overflow = false;
+};
+
 size_t appendBody(char* data, size_t size, size_t count, void* userdata)
 {
-    auto* body = static_cast<QByteArray*>(userdata);
+    auto* sink = static_cast<Sink*>(userdata);
     const size_t bytes = size * count;
-    body->append(data, static_cast<qsizetype>(bytes));
+    if (static_cast<qsizetype>(bytes) > sink->limit - sink->body->size()) {
+        sink->overflow = true;
+        return 0; // libcurl ends the transfer with a write error
+    }
+    sink->body->append(data, static_cast<qsizetype>(bytes));
     return bytes;
 }
 
@@ -67,16 +81,27 @@ bool hasPort(const QString& authority)
     return authority.count(QLatin1Char(':')) == 1;
 }
 
-Response perform(const QString& url, const QByteArray* postBody, const Options& options)
+// Scheme, host and path only: queries and bodies of the platform carry the password.
+QString forLog(const QString& url)
+{
+    return QUrl(url).toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment);
+}
+
+Response failed(const QString& url, const QString& reason)
 {
     Response response;
-    initCurlOnce();
-    std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
-    if (!handle) {
-        response.error = QStringLiteral("curl_easy_init failed");
-        return response;
-    }
-    CURL* curl = handle.get();
+    response.error = reason;
+    qCWarning(lcHttp).noquote() << "request to" << forLog(url) << "failed:" << reason;
+    return response;
+}
+
+Response perform(CURL* curl, const QString& url, const QByteArray* postBody, const Options& options)
+{
+    const QString scheme = QUrl(url).scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return failed(url, QStringLiteral("only http and https addresses are allowed"));
+
+    Response response;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
     const QByteArray urlBytes = url.toUtf8();
 
@@ -87,28 +112,39 @@ Response perform(const QString& url, const QByteArray* postBody, const Options& 
     // No "Expect: 100-continue" round trip for large send requests.
     rawHeaders = curl_slist_append(rawHeaders, "Expect:");
     std::unique_ptr<curl_slist, SlistDeleter> headers(rawHeaders);
+    Sink sink{&response.body, options.maxReplyBytes};
 
+    // A reset forgets the previous request's options but keeps the handle's open connection.
+    curl_easy_reset(curl);
     curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, effective(options.connectTimeoutMs, g_connectOverrideMs));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, effective(options.totalTimeoutMs, g_totalOverrideMs));
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxReplyBytes));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     if (postBody) {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, postBody->constData());
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
 
     const CURLcode code = curl_easy_perform(curl);
+    // The header list and the error buffer die with this call: the handle must not keep them.
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     if (code != CURLE_OK) {
-        response.body.clear();
-        response.error = errorBuffer[0] ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code));
-        return response;
+        if (sink.overflow || code == CURLE_FILESIZE_EXCEEDED)
+            return failed(url, QStringLiteral("reply larger than %1 bytes").arg(options.maxReplyBytes));
+        return failed(url, errorBuffer[0] ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code)));
     }
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -130,14 +166,41 @@ void clearTimeoutOverride()
     setTimeoutOverride(0, 0);
 }
 
+struct Session::Impl
+{
+    std::unique_ptr<CURL, CurlDeleter> handle;
+};
+
+Session::Session() : m_impl(std::make_unique<Impl>())
+{
+    initCurlOnce();
+    m_impl->handle.reset(curl_easy_init());
+}
+
+Session::~Session() = default;
+
+Response Session::post(const QString& url, const QByteArray& body, const Options& options)
+{
+    if (!m_impl->handle)
+        return failed(url, QStringLiteral("curl_easy_init failed"));
+    return perform(m_impl->handle.get(), url, &body, options);
+}
+
+Response Session::get(const QString& url, const Options& options)
+{
+    if (!m_impl->handle)
+        return failed(url, QStringLiteral("curl_easy_init failed"));
+    return perform(m_impl->handle.get(), url, nullptr, options);
+}
+
 Response post(const QString& url, const QByteArray& body, const Options& options)
 {
-    return perform(url, &body, options);
+    return Session().post(url, body, options);
 }
 
 Response get(const QString& url, const Options& options)
 {
-    return perform(url, nullptr, options);
+    return Session().get(url, options);
 }
 
 QString smsPlatformAuthority()

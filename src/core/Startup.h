@@ -6,7 +6,6 @@
 #include <QString>
 #include <atomic>
 
-class SmsCtrl;
 
 // What the update-check worker reports to the login dialog. The worker never touches a
 // widget: it writes here, and the dialog picks the status text up through a queued signal.
@@ -44,6 +43,3 @@ void AddPreference(const QString& number);
 // Thread procedures.
 void UpdateCheckWorker(const MultiThread::StopToken& stop);
 void KeywordWorker(const MultiThread::StopToken& stop);
-// Uploads queued numbers through the given client, with a connection of its own to the
-// user's database; pauses 3000 ms after each pass.
-void WhiteListWorker(const MultiThread::StopToken& stop, SmsCtrl* client, const QString& userDatabase);

@@ -5,6 +5,7 @@
 #include "PublicFunction.h"
 
 #include <QDomElement>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <cmath>
 #include <exception>
@@ -24,6 +25,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The platform could not be reached or answered with an error status. The user is shown the
+// connection text alone; the technical reason goes to the log.
+class TransportFailure : public RequestFailure
+{
+public:
+    using RequestFailure::RequestFailure;
+};
+
+Q_LOGGING_CATEGORY(lcPlatform, "quorvel.platform")
+
 [[noreturn]] void fail(const QString& description)
 {
     throw RequestFailure(description.toStdString());
@@ -37,13 +48,15 @@ QString failureText(const std::exception& e)
 }
 
 // Posts the body and returns the decoded reply; any transport failure or non-2xx status throws.
-QString postForReply(const QString& query, const QString& body)
+QString postForReply(http::Session& session, const QString& query, const QString& body)
 {
-    const http::Response response = http::post(SmsCtrl::baseUrl() + query, body.toUtf8());
+    const http::Response response = session.post(SmsCtrl::baseUrl() + query, body.toUtf8());
     if (!response.ok)
-        fail(response.error);
-    if (response.status < 200 || response.status > 299)
-        fail(QStringLiteral("HTTP %1").arg(response.status));
+        throw TransportFailure(response.error.toStdString()); // logged by the HTTP layer
+    if (response.status < 200 || response.status > 299) {
+        qCWarning(lcPlatform) << "the platform answered with HTTP status" << response.status;
+        throw TransportFailure("HTTP " + std::to_string(response.status));
+    }
     return BytesToBstr(response.body);
 }
 
@@ -135,7 +148,7 @@ bool isPlain(QChar c)
 
 } // namespace
 
-SmsCtrl::SmsCtrl() = default;
+SmsCtrl::SmsCtrl() : m_http(std::make_unique<http::Session>()) {}
 SmsCtrl::~SmsCtrl() = default;
 
 QString SmsCtrl::baseUrl()
@@ -205,7 +218,7 @@ bool SmsCtrl::SendMessage(QString& Message, QString& PhoneNumbers, const QVarian
                              QStringLiteral("&content=") + UrlEncodeUtf8(Message) + QStringLiteral("&logid=") + SmsID +
                              QStringLiteral("&mobilecount=") + QString::number(MobileCount) +
                              QStringLiteral("&sendtime=") + variantText(sendtime);
-        const QString reply = postForReply(QStringLiteral("action=interface&op=sendmess"), body);
+        const QString reply = postForReply(*m_http, QStringLiteral("action=interface&op=sendmess"), body);
         if (!m_xml)
             m_xml = std::make_unique<QDomDocument>();
         QString reason;
@@ -234,7 +247,7 @@ bool SmsCtrl::GetBalance()
         QString pass = password;
         const QString body = QStringLiteral("action=interface&op=getbalance&username=") + UrlEncodeUtf8(user) +
                              QStringLiteral("&userpwd=") + UrlEncodeUtf8(pass);
-        const QString reply = postForReply(body, body);
+        const QString reply = postForReply(*m_http, body, body);
         const qint32 value = toLong(reply);
         if (value < 0) {
             SetErrorMessage(reply);
@@ -256,7 +269,7 @@ bool SmsCtrl::ChangePassword(QString& oldpass, QString& newpass)
         QString user = username;
         const QString body = QStringLiteral("username=") + UrlEncodeUtf8(user) + QStringLiteral("&userpwd=") +
                              UrlEncodeUtf8(oldpass) + QStringLiteral("&newpwd=") + UrlEncodeUtf8(newpass);
-        const QString reply = postForReply(QStringLiteral("action=interface&op=changepassword&") + body, body);
+        const QString reply = postForReply(*m_http, QStringLiteral("action=interface&op=changepassword&") + body, body);
         if (toInteger(reply) == 1)
             return true;
         SetErrorMessage(reply);
@@ -273,7 +286,7 @@ bool SmsCtrl::Login(QString& user, QString& pass)
     try {
         const QString body = QStringLiteral("action=interface&op=login&username=") + UrlEncodeUtf8(user) +
                              QStringLiteral("&userpwd=") + UrlEncodeUtf8(pass);
-        const QString reply = postForReply(body, body);
+        const QString reply = postForReply(*m_http, body, body);
         if (!m_xml)
             m_xml = std::make_unique<QDomDocument>();
         QString reason;
@@ -292,6 +305,9 @@ bool SmsCtrl::Login(QString& user, QString& pass)
             fail(QStringLiteral("每条短信字数无效: ") + QString::number(charsPerSms));
         g_CharsPerSms.store(charsPerSms);
         return true;
+    } catch (const TransportFailure&) {
+        ErrMsg = kConnectFailed;
+        return false;
     } catch (const std::exception& e) {
         ErrMsg = kConnectFailed + QStringLiteral("\r\n") + failureText(e);
         return false;
@@ -310,7 +326,7 @@ bool SmsCtrl::addWhite(const QVariant& mobile)
         const QString body = QStringLiteral("action=interface&op=putwhitelist&username=") + UrlEncodeUtf8(user) +
                              QStringLiteral("&userpwd=") + UrlEncodeUtf8(pass) + QStringLiteral("&mobile=") +
                              variantText(mobile);
-        const QString reply = postForReply(body, body);
+        const QString reply = postForReply(*m_http, body, body);
         bool isNumber = false;
         const double value = reply.trimmed().toDouble(&isNumber);
         return isNumber && value == 1.0;

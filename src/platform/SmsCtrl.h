@@ -6,12 +6,17 @@
 #include <QVariant>
 #include <memory>
 
+namespace http {
+class Session;
+}
+
 // Client of the SMS platform's HTTP interface. Every operation posts one form-encoded
 // request, blocks until the reply (or a time-out) and reports its outcome as a bool plus,
 // on failure, a text in ErrMsg. No failure escapes an operation.
 //
 // One object may be shared by two threads (the main window and the white-list worker):
-// every operation holds the object's lock for its whole request.
+// every operation holds the object's lock for its whole request. The object's requests share
+// one kept-alive connection.
 class SmsCtrl
 {
 public:
@@ -48,5 +53,7 @@ private:
     void SetErrorMessage(const QString& code);
 
     QRecursiveMutex m_mutex;
+    // One connection for all requests of this object, kept alive between them.
+    std::unique_ptr<http::Session> m_http;
     std::unique_ptr<QDomDocument> m_xml; // made on the first XML reply, kept for later ones
 };

@@ -1,11 +1,10 @@
+#include "WhiteListWorker.h"
+
 #include "DataStore.h"
 #include "SmsCtrl.h"
-#include "Startup.h"
 #include "db/Recordset.h"
 
 #include <QMutexLocker>
-
-// Lives beside the client it drives: core declares the worker but does not link the platform.
 
 namespace {
 constexpr int kWhiteListPauseMs = 3000;

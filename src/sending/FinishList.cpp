@@ -89,7 +89,7 @@ void FinishList::resend(const QString& sql)
         return;
     }
 
-    m_sendPage->Text1()->setPlainText(ui->Text1->toPlainText());
+    m_sendPage->setMessage(ui->Text1->toPlainText());
     NumberListModel& list = *m_sendPage->numberList();
     list.clear();
     for (const QString& number : numbers)

@@ -104,7 +104,7 @@ void HistoryPage::AeroButton7_Click()
 {
     if (selectedRow() < 0 || !m_sendPage)
         return;
-    m_sendPage->Text1()->setPlainText(selectedMessage());
+    m_sendPage->setMessage(selectedMessage());
     Q_EMIT pageRequested(1);
 }
 

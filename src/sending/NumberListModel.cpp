@@ -26,6 +26,17 @@ void NumberListModel::removeAt(int index)
     changed(-1);
 }
 
+void NumberListModel::removeFirst(int count)
+{
+    if (count <= 0)
+        return;
+    const QStringList rest = m_live.toList().mid(count);
+    m_live.clear();
+    for (const QString& text : rest)
+        m_live.insert(text);
+    changed(-1);
+}
+
 void NumberListModel::clear()
 {
     if (m_live.isEmpty())

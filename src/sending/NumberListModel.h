@@ -24,6 +24,8 @@ public:
     QStringList texts() const { return m_live.toList(); }
     int add(const QString& text);
     void removeAt(int index);
+    // Removes the first count texts (in the list's order).
+    void removeFirst(int count);
     void clear();
     // Removes the entries of the given view indexes. Equal texts stand together and cannot be
     // told apart, so the entries are removed by text, which stays right while a publication

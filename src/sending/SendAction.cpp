@@ -2,8 +2,6 @@
 
 #include "Desktop.h"
 #include "GlobalState.h"
-#include "ListView.h"
-#include "ListViewModel.h"
 #include "NumberListModel.h"
 #include "PublicFunction.h"
 #include "SendChecks.h"
@@ -12,32 +10,19 @@
 #include "SmsCtrl.h"
 #include "db/Clock.h"
 
-#include <QCheckBox>
-#include <QDateEdit>
 #include <QMutexLocker>
-#include <QPlainTextEdit>
-#include <QTimeEdit>
-
-namespace {
-
-int recipientCount(SendPage& page)
-{
-    return g_SendMode == 1 ? page.numberList()->count() : page.ListView1()->listModel()->rowCount();
-}
-
-} // namespace
 
 bool RunSendButton(SendPage& page, SmsCtrl* mainClient, QWidget* mainWindow)
 {
-    const bool timed = page.AeroCheckBox1()->isChecked();
-    const QDateTime scheduled = ScheduledMoment(page.DTPicker1()->date(), page.DTPicker2()->time());
+    const bool timed = page.isScheduled();
+    const QDateTime scheduled = page.scheduledMoment();
 
     SendCheckInput check;
     check.timed = timed;
     check.scheduled = scheduled;
     check.now = db::Clock::now();
-    check.text = page.Text1()->toPlainText();
-    check.recipients = recipientCount(page);
+    check.text = page.message();
+    check.recipients = page.recipientCount();
     check.parts = page.smsnumber();
     if (mainClient) {
         QMutexLocker lock(&mainClient->mutex());
@@ -48,7 +33,7 @@ bool RunSendButton(SendPage& page, SmsCtrl* mainClient, QWidget* mainWindow)
     if (const auto failure = CheckSend(check)) {
         MsgBox(failure->message, failure->title, Desktop::Icon::Information, Desktop::Buttons::Ok, mainWindow);
         if (failure->focusEditor)
-            page.Text1()->setFocus();
+            page.focusMessage();
         return false;
     }
 
@@ -64,6 +49,11 @@ bool RunSendButton(SendPage& page, SmsCtrl* mainClient, QWidget* mainWindow)
     SendMsg dialog(request, mainWindow);
     QObject::connect(&dialog, &SendMsg::listRunCompleted, &page, [&page] {
         page.numberList()->clear();
+        page.CountList();
+    });
+    // The numbers that requests carried are in the history now; only the rest stay to be sent.
+    QObject::connect(&dialog, &SendMsg::listRunStopped, &page, [&page](int carried) {
+        page.numberList()->removeFirst(carried);
         page.CountList();
     });
     dialog.exec();

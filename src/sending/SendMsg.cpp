@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QPalette>
+#include <QThread>
+#include <atomic>
 
 namespace {
 
@@ -49,17 +51,23 @@ void SendMsg::AeroButton2_Click()
     ui->Label1->setText(QStringLiteral("正在发送短信……"));
     m_started = true;
     SendRun run(*m_client, *g_Conn, *this);
+    const bool listRun = SendRun::modeFor(m_request.input.sendMode, m_request.input.text) == SendRun::Mode::List;
     try {
         m_outcome = run.run(m_request.input);
     } catch (const db::DbError& e) {
         // The run ends where the database failed; what it wrote before stays.
         m_outcome = SendRun::Outcome::Stopped;
+        if (listRun)
+            Q_EMIT listRunStopped(run.carriedCount());
         ShowProgramError(e);
         return;
     }
-    if (m_outcome != SendRun::Outcome::Completed)
+    if (m_outcome != SendRun::Outcome::Completed) {
+        if (listRun)
+            Q_EMIT listRunStopped(run.carriedCount());
         return;
-    if (SendRun::modeFor(m_request.input.sendMode, m_request.input.text) == SendRun::Mode::List)
+    }
+    if (listRun)
         Q_EMIT listRunCompleted();
     if (!m_stopFlag)
         showEndState();
@@ -92,7 +100,7 @@ void SendMsg::totalChanged(int total)
 {
     showCount(ui->Label6, total);
     if (!m_stopFlag)
-        ui->AeroProgressBar1->setMaximum(total);
+        ui->AeroProgressBar1->setMaximum(qMax(1, total));
 }
 
 void SendMsg::sentChanged(int sent)
@@ -116,4 +124,24 @@ void SendMsg::failChanged(int failed)
 void SendMsg::yield()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// The request goes out on a worker while this thread keeps painting the dialog and taking
+// "取 消"; the run itself goes on only when the reply is in, so requests stay one at a time.
+// Once the dialog has closed, the main window takes no input until the reply has been recorded.
+bool SendMsg::request(const std::function<bool()>& send)
+{
+    std::atomic<bool> ok{false};
+    bool finished = false;
+    std::unique_ptr<QThread> worker(QThread::create([&ok, &send] { ok = send(); }));
+    connect(worker.get(), &QThread::finished, this, [&finished] { finished = true; }, Qt::QueuedConnection);
+    worker->start();
+    while (!finished) {
+        QEventLoop::ProcessEventsFlags flags = QEventLoop::WaitForMoreEvents;
+        if (m_stopFlag)
+            flags |= QEventLoop::ExcludeUserInputEvents;
+        QCoreApplication::processEvents(flags);
+    }
+    worker->wait();
+    return ok;
 }

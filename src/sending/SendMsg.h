@@ -33,6 +33,9 @@ public:
 Q_SIGNALS:
     // A list run has completed: the plain list is to be emptied.
     void listRunCompleted();
+    // A list run was stopped after requests had carried the first `carried` numbers of the
+    // list: those leave it, the rest stay for a later send.
+    void listRunStopped(int carried);
 
 private:
     void AeroButton2_Click();
@@ -47,6 +50,7 @@ private:
     void failChanged(int failed) override;
     void yield() override;
     bool stopRequested() const override { return m_stopFlag; }
+    bool request(const std::function<bool()>& send) override;
 
     void reject() override;
 

@@ -2,10 +2,13 @@
 
 #include "ColVar.h"
 #include "DataStore.h"
+#include "DraftBoxWriter.h"
 #include "Desktop.h"
 #include "EntryKeyFilter.h"
+#include "SendRun.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "SendChecks.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "NumberListModel.h"
@@ -77,12 +80,12 @@ SendPage::SendPage(QWidget* parent)
     ui->XmcfListBox1->setModel(m_numbers.get());
     ui->XmcfListBox1->viewport()->installEventFilter(this);
     ui->ListView1->setColumns({{QString(), QString(), 28},
-                               {QStringLiteral("手机号码"), QStringLiteral("MobilePhone"), 110},
-                               {QStringLiteral("A列"), QStringLiteral("A"), 70},
-                               {QStringLiteral("B列"), QStringLiteral("B"), 70},
-                               {QStringLiteral("C列"), QStringLiteral("C"), 70},
-                               {QStringLiteral("D列"), QStringLiteral("D"), 70},
-                               {QStringLiteral("E列"), QStringLiteral("E"), 70}});
+                               {QStringLiteral("手机号码"), QStringLiteral("MobilePhone"), 90},
+                               {QStringLiteral("A列"), QStringLiteral("A"), 48},
+                               {QStringLiteral("B列"), QStringLiteral("B"), 48},
+                               {QStringLiteral("C列"), QStringLiteral("C"), 48},
+                               {QStringLiteral("D列"), QStringLiteral("D"), 48},
+                               {QStringLiteral("E列"), QStringLiteral("E"), 48}});
     ui->Text1->viewport()->installEventFilter(this);
 
     // Plain list.
@@ -312,6 +315,9 @@ void SendPage::closePopup()
 void SendPage::BuildNumGrid()
 {
     RunReported(this, [this] {
+        // Rows of a run that ended between a request and its record are in the history as
+        // unconfirmed; they must not look queued here.
+        SendRun::settleInterrupted(sharedConnection());
         m_gridRs = std::make_unique<db::Recordset>();
         m_gridRs->Open(QStringLiteral("select id,IsSelect,MobilePhone,A,B,C,D,E from [DraftBox] order by id"),
                        sharedConnection(), db::LockType::Optimistic);
@@ -342,10 +348,9 @@ void SendPage::AeroButton1_Click()
         return;
     }
     const bool inserted = RunReported(this, [&text] {
-        const bool repeat = IsInDraftBox(text);
-        sharedConnection().execute(QStringLiteral("insert into [DraftBox] (MobilePhone,IsRepeat)values('") +
-                                   SqlQuote(text) + QStringLiteral("',") +
-                                   (repeat ? QStringLiteral("True") : QStringLiteral("False")) + QStringLiteral(")"));
+        DraftBoxWriter writer(sharedConnection());
+        writer.add(text);
+        writer.commit();
     });
     if (!inserted)
         return;
@@ -469,77 +474,39 @@ bool SendPage::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-// ---- named controls ----
+// ---- operations of other windows ----
 
-QGroupBox* SendPage::SendListBox1() const
+void SendPage::setMessage(const QString& text)
 {
-    return ui->SendListBox1;
+    ui->Text1->setPlainText(text);
 }
-QGroupBox* SendPage::SendListBox2() const
+
+QString SendPage::message() const
 {
-    return ui->SendListBox2;
+    return ui->Text1->toPlainText();
 }
-QListView* SendPage::XmcfListBox1() const
+
+void SendPage::focusMessage()
 {
-    return ui->XmcfListBox1;
+    ui->Text1->setFocus();
 }
-QLineEdit* SendPage::Text10() const
+
+int SendPage::recipientCount() const
 {
-    return ui->Text10;
+    return g_SendMode == 1 ? m_numbers->count() : ui->ListView1->listModel()->rowCount();
 }
-QLabel* SendPage::Label5() const
+
+bool SendPage::isScheduled() const
 {
-    return ui->Label5;
+    return ui->AeroCheckBox1->isChecked();
 }
-ListView* SendPage::ListView1() const
+
+QDateTime SendPage::scheduledMoment() const
 {
-    return ui->ListView1;
+    return ScheduledMoment(ui->DTPicker1->date(), ui->DTPicker2->time());
 }
-QLineEdit* SendPage::Text2() const
+
+void SendPage::setSendEnabled(bool enabled)
 {
-    return ui->Text2;
-}
-QLabel* SendPage::Label9() const
-{
-    return ui->Label9;
-}
-QPlainTextEdit* SendPage::Text1() const
-{
-    return ui->Text1;
-}
-QLabel* SendPage::Label3() const
-{
-    return ui->Label3;
-}
-QLabel* SendPage::Label4() const
-{
-    return ui->Label4;
-}
-QLabel* SendPage::Label24() const
-{
-    return ui->Label24;
-}
-QPushButton* SendPage::AeroButton6() const
-{
-    return ui->AeroButton6;
-}
-QPushButton* SendPage::AeroButton8() const
-{
-    return ui->AeroButton8;
-}
-QPushButton* SendPage::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QCheckBox* SendPage::AeroCheckBox1() const
-{
-    return ui->AeroCheckBox1;
-}
-QDateEdit* SendPage::DTPicker1() const
-{
-    return ui->DTPicker1;
-}
-QTimeEdit* SendPage::DTPicker2() const
-{
-    return ui->DTPicker2;
+    ui->AeroButton8->setEnabled(enabled);
 }

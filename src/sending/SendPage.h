@@ -1,20 +1,11 @@
 #pragma once
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
 
-class ListView;
 class NumberListModel;
-class QCheckBox;
-class QDateEdit;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListView;
-class QPlainTextEdit;
-class QPushButton;
-class QTimeEdit;
 class mouseMenu;
 namespace db {
 class Recordset;
@@ -64,26 +55,19 @@ public:
     // Replaces the selection of Text1 (or inserts at its caret) and refreshes the counts.
     void insertIntoMessage(const QString& text);
 
-    // The named controls.
-    QGroupBox* SendListBox1() const;
-    QGroupBox* SendListBox2() const;
-    QListView* XmcfListBox1() const;
+    // What the main window, the history and the send button ask of the page.
+    // The editor's whole text; setMessage replaces it (the counts follow).
+    void setMessage(const QString& text);
+    QString message() const;
+    void focusMessage();
     NumberListModel* numberList() const { return m_numbers.get(); }
-    QLineEdit* Text10() const;
-    QLabel* Label5() const;
-    ListView* ListView1() const;
-    QLineEdit* Text2() const;
-    QLabel* Label9() const;
-    QPlainTextEdit* Text1() const;
-    QLabel* Label3() const;
-    QLabel* Label4() const;
-    QLabel* Label24() const;
-    QPushButton* AeroButton6() const;
-    QPushButton* AeroButton8() const;
-    QPushButton* AeroButton2() const;
-    QCheckBox* AeroCheckBox1() const;
-    QDateEdit* DTPicker1() const;
-    QTimeEdit* DTPicker2() const;
+    // Items of the list of the current send mode: the plain list's numbers or the grid's rows.
+    int recipientCount() const;
+    // "定时发送" and the moment that DTPicker1 and DTPicker2 name.
+    bool isScheduled() const;
+    QDateTime scheduledMoment() const;
+    // "发送短信"; an offline sign-in disables it.
+    void setSendEnabled(bool enabled);
 
 Q_SIGNALS:
     // Asks the main window to switch pages (toobarImg_Click): the phrase button asks for 4,

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
+#include <functional>
 #include <memory>
 
 class SmsCtrl;
@@ -23,11 +25,20 @@ public:
     // Processes waiting window events, so that the dialog paints and its cancel answers.
     virtual void yield() = 0;
     virtual bool stopRequested() const = 0;
+    // Makes one platform request. The send dialog runs it on a worker and keeps its window
+    // alive meanwhile; the default makes it here and now.
+    virtual bool request(const std::function<bool()>& send) { return send(); }
 };
 
 // One send run: the plain list in batches, the grid in batches, or the grid merged row by
 // row with its column variables. Everything the run writes is kept even when it stops or a
 // database statement fails (the failure is raised as db::DbError after what was written).
+//
+// No request that the platform may have accepted is sent twice: before each request its
+// numbers are recorded, durably, with the state unconfirmedState() (and its grid rows marked);
+// the reply's outcome replaces that in one transaction. Numbers whose mark outlives the run
+// (a crash, a failed commit) stay in the history with that state, leave the grid, and go out
+// again only when the user resends them.
 class SendRun
 {
 public:
@@ -35,6 +46,9 @@ public:
     enum class Outcome { Completed, Stopped };
 
     static constexpr int kBatchSize = 1000;
+    // Batches, and merge rows, whose in-flight marks are made durable together.
+    static constexpr int kBatchMarkWindow = 10;
+    static constexpr size_t kMergeMarkWindow = 64;
 
     struct Input
     {
@@ -50,36 +64,51 @@ public:
     static Mode modeFor(int sendMode, const QString& text);
     // The text with "{%A列%}" … "{%E列%}" replaced by the given column values, in that order.
     static QString fillVariables(const QString& text, const QStringList& columnsAtoE);
+    // "[Finish]".State of a number whose request may have gone out but whose outcome was never
+    // recorded (the run ended between the two).
+    static const QString& unconfirmedState();
+    // Takes the grid rows still marked by an interrupted run out of the queue; returns how many.
+    static int settleInterrupted(db::Connection& conn);
 
     Outcome run(const Input& input);
+
+    // Called with -1 when a batch step (or a merge row) begins, then after each statement that
+    // records it, numbered 1, 2, … through the step, and with 0 once the request has returned.
+    // The process that ends a run on purpose in tests hangs its crash point here.
+    void setStepHook(std::function<void(int statement)> hook) { m_stepHook = std::move(hook); }
 
     int totalCount() const { return m_total; }
     int sentCount() const { return m_sent; }
     int successCount() const { return m_success; }
     int failCount() const { return m_fail; }
+    // The numbers that requests have carried (a stop leaves the gathered rest unsent).
+    int carriedCount() const { return m_success + m_fail; }
 
 private:
-    struct Batch
-    {
-        QStringList numbers;
-        QStringList draftIds; // grid batch run: the [DraftBox] id of each number
-    };
-
+    Outcome runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds);
     Outcome runList(const Input& input);
     Outcome runGridBatch(const Input& input);
     Outcome runMerge(const Input& input);
     qint64 addRunRow(const QString& message);
-    void completeRunRow(qint64 runId);
-    void sendBatch(const QString& text, Batch& batch, qint64 runId, const QString& sendTime);
-    void recordOutcome(const QString& number, qint64 runId, bool ok);
-    void deleteDraftRow(const QString& id);
+    void completeRunRow(qint64 runId, int amount);
+    Outcome stopped(qint64 runId);
+    qint64 markInFlight(const QStringList& numbers, const QStringList& draftIds, qint64 runId);
+    void recordOutcome(qint64 firstId, const QStringList& numbers, const QStringList& draftIds, bool ok);
+    bool request(QString& message, QString& numbers, const QString& sendTime);
     static QString now();
+    void stepReached(int statement);
+    void statementDone();
+    template <typename Rows>
+    void unmarkMergeRows(const Rows& rows, size_t from, size_t to);
 
     SmsCtrl& m_client;
     db::Connection& m_conn;
     SendRunObserver& m_observer;
     std::unique_ptr<db::Statement> m_insertFinish;
+    std::unique_ptr<db::Statement> m_updateFinish;
     std::unique_ptr<db::Statement> m_deleteDraft;
+    int m_stepStatement = 0;
+    std::function<void(int)> m_stepHook;
     QString m_lastSmsId;
     int m_total = 0;
     int m_sent = 0;

@@ -7,7 +7,11 @@
 #include "GlobalState.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
+#include "ExportContact.h"
+#include "ImportContact.h"
 #include "HistoryPage.h"
+#include "ImportAccess.h"
+#include "ImportExcel2.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
 #include "ImportTXT2.h"
@@ -20,6 +24,7 @@
 #include "SettingsPage.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "WhiteListWorker.h"
 #include "ToolbarImage.h"
 #include "WebPanel.h"
 #include "db/DbError.h"
@@ -129,6 +134,15 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
         ExpressExcel dialog(*m_sendPage, this);
         dialog.exec();
     });
+    // The page rebuilds its grid once these two have closed.
+    connect(m_sendPage, &SendPage::excelWorkbookImportRequested, this, [this] {
+        ImportExcel2 dialog(this);
+        dialog.exec();
+    });
+    connect(m_sendPage, &SendPage::accessImportRequested, this, [this] {
+        ImportAccess dialog(this);
+        dialog.exec();
+    });
     connect(m_sendPage, &SendPage::textImportRequested, this, &Form1::showTextImport);
     connect(m_settingsPage, &SettingsPage::balanceShown, this,
             [this](const QString& text) { setStatusPanel(4, text); });
@@ -192,10 +206,18 @@ void Form1::buildPages()
         toobarImg_Click(8);
         m_sendPage->BuildNumGrid();
     });
+    connect(m_contactsPage, &ContactsPage::importRequested, this, [this] {
+        ImportContact dialog(this);
+        dialog.exec();
+    });
+    connect(m_contactsPage, &ContactsPage::exportRequested, this, [this] {
+        ExportContact dialog(this);
+        dialog.exec();
+    });
     m_phrasePage = new PhrasePage(ui->FrameMain4);
     ui->FrameMain4->layout()->addWidget(m_phrasePage);
     connect(m_phrasePage, &PhrasePage::insertPhrase, this, [this](const QString& text) {
-        m_sendPage->Text1()->setPlainText(text);
+        m_sendPage->setMessage(text);
     });
     connect(m_phrasePage, &PhrasePage::pageRequested, this, &Form1::toobarImg_Click);
     m_settingsPage = new SettingsPage(ui->FrameMain5);
@@ -341,7 +363,7 @@ void Form1::startOffline()
 {
     showBlankPages();
     setStatusPanel(8, QStringLiteral("脱机登陆"));
-    m_sendPage->AeroButton8()->setEnabled(false);
+    m_sendPage->setSendEnabled(false);
     ShowBalloon(kProgramTitle, g_UserName + QStringLiteral("您好，目前处于离线状态不能发送短信"), 1);
 }
 

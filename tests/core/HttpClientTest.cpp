@@ -146,3 +146,117 @@ TEST_F(HttpClientTest, TheOverrideShortensEveryRequest)
 }
 
 } // namespace
+
+namespace {
+
+// Addresses come from configuration files too (update.ini): nothing but http and https may be
+// fetched, neither directly nor through a redirect, and a redirect chain ends.
+struct AddressCase
+{
+    const char* name;
+    const char* directUrl;    // requested as it is; empty: the sandbox's /keyword/ page
+    const char* redirectTo;   // the sandbox answers with this redirect first; "self": to itself
+    bool ok;
+    const char* errorHas = ""; // part of the failure's reason
+};
+
+void PrintTo(const AddressCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HttpAddressTest : public HttpClientTest, public ::testing::WithParamInterface<AddressCase>
+{
+};
+
+TEST_P(HttpAddressTest, OnlyHttpAndHttpsAreFetched)
+{
+    const AddressCase& c = GetParam();
+    QString target = url(QStringLiteral("/keyword/2011.txt"));
+    if (c.directUrl[0])
+        target = QString::fromLatin1(c.directUrl);
+    if (c.redirectTo[0]) {
+        SandboxServer::Fault fault;
+        fault.redirectTo = QByteArray(c.redirectTo) == "self" ? target.toUtf8() : QByteArray(c.redirectTo);
+        // Once, or for ever when the chain loops.
+        sandbox().injectFault(QStringLiteral("keyword"), fault, QByteArray(c.redirectTo) == "self" ? -1 : 1);
+    }
+
+    const http::Response response = http::get(target);
+
+    EXPECT_EQ(response.ok, c.ok) << response.error.toStdString();
+    if (!c.ok)
+        EXPECT_TRUE(response.body.isEmpty());
+    EXPECT_TRUE(response.error.contains(QString::fromLatin1(c.errorHas))) << response.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Schemes, HttpAddressTest,
+    ::testing::Values(AddressCase{"PlainHttp", "", "", true},
+                      AddressCase{"LocalFile", "file:///etc/hostname", "", false, "http and https"},
+                      AddressCase{"UpperCaseFile", "FILE:///etc/hostname", "", false},
+                      AddressCase{"Ftp", "ftp://127.0.0.1/x", "", false},
+                      AddressCase{"NoScheme", "127.0.0.1/x", "", false},
+                      AddressCase{"RedirectToFile", "", "file:///etc/hostname", false},
+                      AddressCase{"RedirectToFtp", "", "ftp://127.0.0.1:1/x", false, "rotocol"},
+                      AddressCase{"EndlessRedirects", "", "self", false, "edirect"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ReplySizeCase
+{
+    const char* name;
+    int bytes;
+    qsizetype limit;
+    bool ok;
+};
+
+void PrintTo(const ReplySizeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HttpReplySizeTest : public HttpClientTest, public ::testing::WithParamInterface<ReplySizeCase>
+{
+};
+
+TEST_P(HttpReplySizeTest, AReplyOverTheLimitIsRefused)
+{
+    const ReplySizeCase& c = GetParam();
+    sandbox().scriptReply(QStringLiteral("keyword"), QByteArray(c.bytes, 'x'));
+    http::Options options;
+    options.maxReplyBytes = c.limit;
+
+    const http::Response response = http::get(url(QStringLiteral("/keyword/2011.txt")), options);
+
+    EXPECT_EQ(response.ok, c.ok) << response.error.toStdString();
+    EXPECT_EQ(response.body.size(), c.ok ? c.bytes : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, HttpReplySizeTest,
+                         ::testing::Values(ReplySizeCase{"AtTheLimit", 100, 100, true},
+                                           ReplySizeCase{"OneByteOver", 101, 100, false},
+                                           ReplySizeCase{"DefaultLimitHolds", 9 * 1024 * 1024, http::kMaxReplyBytes,
+                                                         false},
+                                           ReplySizeCase{"UnderTheDefault", 64 * 1024, http::kMaxReplyBytes, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A session's requests travel on one kept-alive connection; one-off requests each open their own.
+TEST_F(HttpClientTest, ASessionKeepsOneConnectionForItsRequests)
+{
+    {
+        http::Session session;
+        for (int i = 0; i < 4; ++i) {
+            ASSERT_TRUE(session.post(url(QStringLiteral("/index.php?action=interface&op=x")), "a=1").ok);
+            ASSERT_TRUE(session.get(url(QStringLiteral("/keyword/2011.txt"))).ok);
+        }
+    }
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("x")), 4);
+    EXPECT_EQ(sandbox().connectionCount(), 1);
+
+    sandbox().clearRecords();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(http::get(url(QStringLiteral("/keyword/2011.txt"))).ok);
+    EXPECT_EQ(sandbox().connectionCount(), 3);
+}
+
+} // namespace

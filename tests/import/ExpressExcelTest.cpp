@@ -1,4 +1,5 @@
 #include "ExpressExcel.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "GlobalState.h"
@@ -102,7 +103,7 @@ TEST_P(ExpressExcelImportTest, AddsTheValidNumbersAndReports)
     dialog->findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
 
     EXPECT_EQ(page.numberList()->texts(), c.after);
-    EXPECT_EQ(page.Label5()->text(), QStringLiteral("一共%1个号码").arg(c.after.size()));
+    EXPECT_EQ(Control<QLabel>(page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(c.after.size()));
     EXPECT_EQ(queued(), 0) << "imported numbers are never queued for the white list";
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(dialog->isVisible());

@@ -1,4 +1,5 @@
 #include "ImportTXT2.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "GlobalState.h"
@@ -134,7 +135,7 @@ TEST_P(ImportTXT2Files, AddsTheValidNumbersRemovesDuplicatesReportsAndCloses)
     expectClosingMessage(c.message);
     pressOk();
     EXPECT_EQ(list(), c.after);
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共%1个号码").arg(c.after.size()));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(c.after.size()));
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
 }
@@ -333,7 +334,7 @@ TEST_P(ImportTXT2Cancel, StopsTheImportAndClosesWithoutACount)
         EXPECT_EQ(list().count(QStringLiteral("13800000000")), 1);
         EXPECT_LT(list().size(), 2001);
     }
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共%1个号码").arg(list().size()));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(list().size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ImportTXT2Cancel, ::testing::Values(Layout::Lines, Layout::Semicolons),

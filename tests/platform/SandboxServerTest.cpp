@@ -7,9 +7,11 @@
 #include "SmsCtrl.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <signal.h>
 
 namespace {
@@ -147,6 +149,40 @@ TEST(SandboxProgramTest, RefusesANonLoopbackAddress)
     ASSERT_TRUE(process.waitForFinished(5000));
     EXPECT_NE(process.exitCode(), 0);
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A tester reads what arrived from the sandbox's own output: one line per request.
+TEST_F(SandboxServerTest, LogsOneLinePerRequestWithItsCode)
+{
+    QList<QByteArray> lines;
+    std::mutex linesMutex;
+    sandbox().setTrafficLog([&](const QByteArray& line) {
+        std::lock_guard<std::mutex> lock(linesMutex);
+        lines.append(line);
+    });
+    SmsCtrl client;
+    client.username = QStringLiteral("demo");
+    client.password = QStringLiteral("demo123");
+    QString text = QStringLiteral("会员日通知");
+    QString numbers = QStringLiteral("13800000001;13800000002;13800000003");
+    ASSERT_TRUE(client.SendMessage(text, numbers, QStringLiteral("0")));
+    client.password = QStringLiteral("wrong");
+    ASSERT_FALSE(client.GetBalance());
+    sandbox().setHttpStatus(QStringLiteral("getbalance"), 500, 1);
+    ASSERT_FALSE(client.GetBalance());
+    sandbox().setTrafficLog(nullptr);
+
+    ASSERT_EQ(lines.size(), 3);
+    const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
+    for (const QByteArray& line : lines)
+        EXPECT_TRUE(stamp.match(QString::fromUtf8(line)).hasMatch()) << line.constData();
+    EXPECT_TRUE(lines[0].endsWith(" op=sendmess user=demo numbers=3 length=5 code=1")) << lines[0].constData();
+    EXPECT_TRUE(lines[1].endsWith(" op=getbalance user=demo numbers=0 length=0 code=-2")) << lines[1].constData();
+    EXPECT_TRUE(lines[2].endsWith(" op=getbalance user=demo numbers=0 length=0 code=HTTP500")) << lines[2].constData();
 }
 
 } // namespace

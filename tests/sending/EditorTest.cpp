@@ -1,4 +1,5 @@
 #include "SendPageFixture.h"
+#include "Controls.h"
 
 #include "ColVar.h"
 #include "GlobalState.h"
@@ -25,16 +26,16 @@ class EditorTest : public SendPageFixture
 {
 protected:
     QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
-    QColor textColour() const { return page->Text1()->palette().color(QPalette::Text); }
-    QColor partsColour() const { return page->Label24()->palette().color(QPalette::WindowText); }
+    QColor textColour() const { return Control<QPlainTextEdit>(*page, "Text1")->palette().color(QPalette::Text); }
+    QColor partsColour() const { return Control<QLabel>(*page, "Label24")->palette().color(QPalette::WindowText); }
     // Text "abcdef" with the characters from..to selected (caret at to).
     void selectInText(int from, int to) const
     {
-        page->Text1()->setPlainText(QStringLiteral("abcdef"));
-        QTextCursor cursor = page->Text1()->textCursor();
+        Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QStringLiteral("abcdef"));
+        QTextCursor cursor = Control<QPlainTextEdit>(*page, "Text1")->textCursor();
         cursor.setPosition(from);
         cursor.setPosition(to, QTextCursor::KeepAnchor);
-        page->Text1()->setTextCursor(cursor);
+        Control<QPlainTextEdit>(*page, "Text1")->setTextCursor(cursor);
     }
 };
 
@@ -53,10 +54,10 @@ class PartCountTest : public EditorTest, public ::testing::WithParamInterface<Pa
 TEST_P(PartCountTest, LengthPartsAndColour)
 {
     g_CharsPerSms = GetParam().perPart;
-    page->Text1()->setPlainText(QString(GetParam().length, QChar(0x77ed))); // "短"
-    EXPECT_EQ(page->Label3()->text(), QString::number(GetParam().length));
+    Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QString(GetParam().length, QChar(0x77ed))); // "短"
+    EXPECT_EQ(Control<QLabel>(*page, "Label3")->text(), QString::number(GetParam().length));
     EXPECT_EQ(page->smsnumber(), GetParam().parts);
-    EXPECT_EQ(page->Label24()->text(), QStringLiteral("当前短信分%1条发送").arg(GetParam().parts));
+    EXPECT_EQ(Control<QLabel>(*page, "Label24")->text(), QStringLiteral("当前短信分%1条发送").arg(GetParam().parts));
     const QColor expected = GetParam().overLength ? kDarkRed : kBlack;
     EXPECT_EQ(textColour(), expected);
     EXPECT_EQ(partsColour(), expected);
@@ -70,25 +71,25 @@ INSTANTIATE_TEST_SUITE_P(Texts, PartCountTest,
 
 TEST_F(EditorTest, LengthCountsUtf16Units)
 {
-    page->Text1()->setPlainText(QStringLiteral("a\U0001F600"));
-    EXPECT_EQ(page->Label3()->text(), QStringLiteral("3"));
+    Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QStringLiteral("a\U0001F600"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label3")->text(), QStringLiteral("3"));
 }
 
 TEST_F(EditorTest, PartsAreZeroUntilTheFirstChange)
 {
     EXPECT_EQ(page->smsnumber(), 0);
-    QTest::keyClicks(page->Text1(), QStringLiteral("x"));
+    QTest::keyClicks(Control<QPlainTextEdit>(*page, "Text1"), QStringLiteral("x"));
     EXPECT_EQ(page->smsnumber(), 1);
 }
 
 TEST_F(EditorTest, ClearShowsZeroAndOnePartInBlack)
 {
-    page->Text1()->setPlainText(QString(71, QLatin1Char('x')));
+    Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QString(71, QLatin1Char('x')));
     ASSERT_EQ(textColour(), kDarkRed);
     QTest::mouseClick(button("AeroButton14"), Qt::LeftButton);
-    EXPECT_TRUE(page->Text1()->toPlainText().isEmpty());
-    EXPECT_EQ(page->Label3()->text(), QStringLiteral("0"));
-    EXPECT_EQ(page->Label24()->text(), QStringLiteral("当前短信分1条发送"));
+    EXPECT_TRUE(Control<QPlainTextEdit>(*page, "Text1")->toPlainText().isEmpty());
+    EXPECT_EQ(Control<QLabel>(*page, "Label3")->text(), QStringLiteral("0"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label24")->text(), QStringLiteral("当前短信分1条发送"));
     EXPECT_EQ(textColour(), kBlack);
 }
 
@@ -108,8 +109,8 @@ TEST_P(SignatureTest, SignatureGoesBetweenBracketsAtTheCaret)
     g_EnterpriseSign = QStringLiteral("启明公司");
     selectInText(GetParam().from, GetParam().to);
     QTest::mouseClick(button("AeroButton36"), Qt::LeftButton);
-    EXPECT_EQ(page->Text1()->toPlainText(), QString::fromUtf8(GetParam().expected));
-    EXPECT_EQ(page->Label3()->text(), QString::number(page->Text1()->toPlainText().size()));
+    EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(Control<QLabel>(*page, "Label3")->text(), QString::number(Control<QPlainTextEdit>(*page, "Text1")->toPlainText().size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Carets, SignatureTest,
@@ -120,7 +121,7 @@ TEST_F(EditorTest, EmptySignatureInsertsTheBracketsAlone)
 {
     selectInText(2, 2);
     QTest::mouseClick(button("AeroButton36"), Qt::LeftButton);
-    EXPECT_EQ(page->Text1()->toPlainText(), QStringLiteral("ab【】cdef"));
+    EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QStringLiteral("ab【】cdef"));
 }
 
 struct ColumnCase
@@ -149,9 +150,9 @@ TEST_P(ColumnVariableTest, ChosenColumnReplacesTheSelection)
         dialog->Combo1()->setCurrentIndex(GetParam().item);
         QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
     });
-    QTest::mouseClick(page->AeroButton6(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton6"), Qt::LeftButton);
     EXPECT_TRUE(seen);
-    EXPECT_EQ(page->Text1()->toPlainText(), QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QString::fromUtf8(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Columns, ColumnVariableTest,
@@ -166,46 +167,46 @@ TEST_F(EditorTest, ClosingColVarInsertsNothing)
         if (QWidget* dialog = QApplication::activeModalWidget())
             dialog->close();
     });
-    QTest::mouseClick(page->AeroButton6(), Qt::LeftButton);
-    EXPECT_EQ(page->Text1()->toPlainText(), QStringLiteral("abcdef"));
+    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton6"), Qt::LeftButton);
+    EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QStringLiteral("abcdef"));
 }
 
 TEST_F(EditorTest, SendModesSwitchListsAndColumnButton)
 {
     page->setSendMode(2);
-    EXPECT_FALSE(page->SendListBox1()->isVisible());
-    EXPECT_TRUE(page->SendListBox2()->isVisible());
-    EXPECT_TRUE(page->AeroButton6()->isEnabled());
+    EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
+    EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton6")->isEnabled());
     EXPECT_EQ(g_SendMode, 2);
     page->setSendMode(1);
-    EXPECT_TRUE(page->SendListBox1()->isVisible());
-    EXPECT_FALSE(page->SendListBox2()->isVisible());
-    EXPECT_FALSE(page->AeroButton6()->isEnabled());
+    EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
+    EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton6")->isEnabled());
     EXPECT_EQ(g_SendMode, 1);
 }
 
 TEST_F(EditorTest, TimedSendEnablesThePickers)
 {
-    EXPECT_FALSE(page->DTPicker1()->isEnabled());
-    QTest::mouseClick(page->AeroCheckBox1(), Qt::LeftButton);
-    EXPECT_TRUE(page->DTPicker1()->isEnabled());
-    EXPECT_TRUE(page->DTPicker2()->isEnabled());
-    QTest::mouseClick(page->AeroCheckBox1(), Qt::LeftButton);
-    EXPECT_FALSE(page->DTPicker1()->isEnabled());
-    EXPECT_FALSE(page->DTPicker2()->isEnabled());
+    EXPECT_FALSE(Control<QDateEdit>(*page, "DTPicker1")->isEnabled());
+    QTest::mouseClick(Control<QCheckBox>(*page, "AeroCheckBox1"), Qt::LeftButton);
+    EXPECT_TRUE(Control<QDateEdit>(*page, "DTPicker1")->isEnabled());
+    EXPECT_TRUE(Control<QTimeEdit>(*page, "DTPicker2")->isEnabled());
+    QTest::mouseClick(Control<QCheckBox>(*page, "AeroCheckBox1"), Qt::LeftButton);
+    EXPECT_FALSE(Control<QDateEdit>(*page, "DTPicker1")->isEnabled());
+    EXPECT_FALSE(Control<QTimeEdit>(*page, "DTPicker2")->isEnabled());
 }
 
 TEST_F(EditorTest, PrepareForLoadEmptiesTheListAndSetsThePickers)
 {
     page->AddNumberLines(QStringLiteral("13800000001"));
-    page->DTPicker1()->setDate(QDate(2001, 1, 1));
+    Control<QDateEdit>(*page, "DTPicker1")->setDate(QDate(2001, 1, 1));
     page->prepareForLoad();
     EXPECT_EQ(page->numberList()->count(), 0);
-    EXPECT_EQ(page->XmcfListBox1()->model()->rowCount(), 0);
-    EXPECT_EQ(page->DTPicker1()->date(), QDate::currentDate());
+    EXPECT_EQ(Control<QListView>(*page, "XmcfListBox1")->model()->rowCount(), 0);
+    EXPECT_EQ(Control<QDateEdit>(*page, "DTPicker1")->date(), QDate::currentDate());
     const QTime now = QTime::currentTime();
-    EXPECT_EQ(page->DTPicker2()->time().second(), 0);
-    EXPECT_LE(qAbs(page->DTPicker2()->time().secsTo(QTime(now.hour(), now.minute()))), 60);
+    EXPECT_EQ(Control<QTimeEdit>(*page, "DTPicker2")->time().second(), 0);
+    EXPECT_LE(qAbs(Control<QTimeEdit>(*page, "DTPicker2")->time().secsTo(QTime(now.hour(), now.minute()))), 60);
 }
 
 struct RuleCase
@@ -221,7 +222,7 @@ class LengthRuleTest : public EditorTest, public ::testing::WithParamInterface<R
 TEST_P(LengthRuleTest, HintFollowsThePartSize)
 {
     page->setLengthRule(GetParam().perPart);
-    EXPECT_EQ(page->Label4()->text(), QString::fromUtf8(GetParam().text));
+    EXPECT_EQ(Control<QLabel>(*page, "Label4")->text(), QString::fromUtf8(GetParam().text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, LengthRuleTest,
@@ -235,7 +236,7 @@ TEST_F(EditorTest, PhraseAndSendButtonsAskTheMainWindow)
     QObject::connect(page.get(), &SendPage::pageRequested, [&](int index) { pages.push_back(index); });
     QObject::connect(page.get(), &SendPage::sendRequested, [&] { ++sends; });
     QTest::mouseClick(button("AeroButton5"), Qt::LeftButton);
-    QTest::mouseClick(page->AeroButton8(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton8"), Qt::LeftButton);
     EXPECT_EQ(pages, std::vector<int>{4});
     EXPECT_EQ(sends, 1);
 }

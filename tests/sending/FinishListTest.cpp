@@ -1,4 +1,5 @@
 #include "HistoryFixture.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "FinishList.h"
@@ -104,8 +105,8 @@ TEST_P(FinishListResendTest, RefillsThePlainListAsStoredAndReturnsToTheSendPage)
     QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(GetParam().button)), Qt::LeftButton);
 
     EXPECT_EQ(sorted(listTexts()), sorted(GetParam().numbers));
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共%1个号码").arg(GetParam().numbers.size()));
-    EXPECT_EQ(page->Text1()->toPlainText(), QStringLiteral("改过的内容"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(GetParam().numbers.size()));
+    EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QStringLiteral("改过的内容"));
     EXPECT_EQ(requestedPages, std::vector<int>{1});
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
@@ -123,7 +124,7 @@ TEST_F(FinishListTest, AFailingResendIsReportedAndChangesNothing)
 {
     const qint64 id = addFiveWithTwoFailed();
     page->numberList()->add(QStringLiteral("13911111111"));
-    page->Text1()->setPlainText(QStringLiteral("原来的内容"));
+    Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QStringLiteral("原来的内容"));
     const auto dialog = openDetails(id, QStringLiteral("五个号码"));
     dialog->show();
     g_Conn->execute(QStringLiteral("drop table [Finish]"));
@@ -134,7 +135,7 @@ TEST_F(FinishListTest, AFailingResendIsReportedAndChangesNothing)
 
     desktop.verifyAllConsumed();
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("13911111111")});
-    EXPECT_EQ(page->Text1()->toPlainText(), QStringLiteral("原来的内容"));
+    EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QStringLiteral("原来的内容"));
     EXPECT_TRUE(requestedPages.empty());
     EXPECT_TRUE(dialog->isVisible());
 }

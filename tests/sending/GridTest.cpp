@@ -1,4 +1,5 @@
 #include "SendPageFixture.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "GlobalState.h"
@@ -26,32 +27,32 @@ protected:
         page->BuildNumGrid();
     }
     QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
-    ListViewModel& grid() const { return *page->ListView1()->listModel(); }
+    ListViewModel& grid() const { return *Control<ListView>(*page, "ListView1")->listModel(); }
     void insertRow(const QString& values) const
     {
         g_Conn->execute(QStringLiteral("insert into [DraftBox] (MobilePhone,A,B,IsRepeat) values (") + values +
                         QStringLiteral(")"));
     }
-    void typeAndAdd(const QString& text) const { page->Text2()->setText(text); }
+    void typeAndAdd(const QString& text) const { Control<QLineEdit>(*page, "Text2")->setText(text); }
 };
 
 TEST_F(GridTest, EmptyGridIsDisabledWithItsButtons)
 {
-    EXPECT_EQ(page->Label9()->text(), QStringLiteral("一共有0个号码"));
-    EXPECT_FALSE(page->ListView1()->isEnabled());
+    EXPECT_EQ(Control<QLabel>(*page, "Label9")->text(), QStringLiteral("一共有0个号码"));
+    EXPECT_FALSE(Control<ListView>(*page, "ListView1")->isEnabled());
     for (const char* name : {"AeroButton4", "AeroButton10", "AeroButton11"})
         EXPECT_FALSE(button(name)->isEnabled()) << name;
 }
 
 TEST_F(GridTest, ElevenTypedDigitsAddARow)
 {
-    QTest::keyClicks(page->Text2(), QStringLiteral("13812345678"));
-    EXPECT_TRUE(page->Text2()->text().isEmpty());
-    EXPECT_EQ(page->Label9()->text(), QStringLiteral("一共有1个号码"));
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text2"), QStringLiteral("13812345678"));
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text2")->text().isEmpty());
+    EXPECT_EQ(Control<QLabel>(*page, "Label9")->text(), QStringLiteral("一共有1个号码"));
     ASSERT_EQ(grid().count(), 1);
     EXPECT_EQ(grid().cell(0, 1), QStringLiteral("13812345678"));
     EXPECT_TRUE(grid().rowKey(0).startsWith(QStringLiteral("Row_")));
-    EXPECT_TRUE(page->ListView1()->isEnabled());
+    EXPECT_TRUE(Control<ListView>(*page, "ListView1")->isEnabled());
     for (const char* name : {"AeroButton4", "AeroButton10", "AeroButton11"})
         EXPECT_TRUE(button(name)->isEnabled()) << name;
 }
@@ -59,9 +60,9 @@ TEST_F(GridTest, ElevenTypedDigitsAddARow)
 TEST_F(GridTest, CtrlVAndLettersDoNotReachTheBox)
 {
     QApplication::clipboard()->setText(QStringLiteral("13812345678"));
-    QTest::keyClick(page->Text2(), Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClicks(page->Text2(), QStringLiteral("a+"));
-    EXPECT_TRUE(page->Text2()->text().isEmpty());
+    QTest::keyClick(Control<QLineEdit>(*page, "Text2"), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text2"), QStringLiteral("a+"));
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text2")->text().isEmpty());
     EXPECT_EQ(grid().count(), 0);
 }
 
@@ -70,7 +71,7 @@ TEST_F(GridTest, PastedNumberIsStoredAsTyped)
     typeAndAdd(QStringLiteral("+86 138 1234 5678"));
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select MobilePhone from [DraftBox]")).toString(),
               QStringLiteral("+86 138 1234 5678"));
-    EXPECT_TRUE(page->Text2()->text().isEmpty());
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text2")->text().isEmpty());
 }
 
 struct RefusedCase
@@ -86,11 +87,11 @@ class GridRefusalTest : public GridTest, public ::testing::WithParamInterface<Re
 TEST_P(GridRefusalTest, RefusedEntryLeavesTheGridAndTheBox)
 {
     desktop.expectMessage(GetParam().message, QStringLiteral("提示"), Icon::Information);
-    page->Text2()->setText(QString::fromUtf8(GetParam().typed));
+    Control<QLineEdit>(*page, "Text2")->setText(QString::fromUtf8(GetParam().typed));
     QTest::mouseClick(button("AeroButton1"), Qt::LeftButton);
     desktop.verifyAllConsumed();
     EXPECT_EQ(scalarInt(QStringLiteral("select count(*) from [DraftBox]")), 0);
-    EXPECT_EQ(page->Text2()->text(), QString::fromUtf8(GetParam().typed));
+    EXPECT_EQ(Control<QLineEdit>(*page, "Text2")->text(), QString::fromUtf8(GetParam().typed));
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, GridRefusalTest,
@@ -101,8 +102,8 @@ INSTANTIATE_TEST_SUITE_P(Entries, GridRefusalTest,
 TEST_F(GridTest, InvalidElevenDigitsAreRefusedAtOnce)
 {
     desktop.expectMessage("您输入的号码不是有效的手机号码！", QStringLiteral("提示"), Icon::Information);
-    QTest::keyClicks(page->Text2(), QStringLiteral("12345678901"));
-    EXPECT_EQ(page->Text2()->text(), QStringLiteral("12345678901"));
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text2"), QStringLiteral("12345678901"));
+    EXPECT_EQ(Control<QLineEdit>(*page, "Text2")->text(), QStringLiteral("12345678901"));
     EXPECT_EQ(grid().count(), 0);
 }
 
@@ -118,7 +119,7 @@ TEST_F(GridTest, RepeatsAreFlaggedAndDeletedTogether)
     QTest::mouseClick(button("AeroButton11"), Qt::LeftButton);
     ASSERT_EQ(grid().count(), 1);
     EXPECT_EQ(grid().cell(0, 1), QStringLiteral("13900000000"));
-    EXPECT_EQ(page->Label9()->text(), QStringLiteral("一共有1个号码"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label9")->text(), QStringLiteral("一共有1个号码"));
 }
 
 TEST_F(GridTest, DeleteCheckedNeedsACheckAndDeletesExactlyThose)
@@ -146,8 +147,8 @@ TEST_F(GridTest, DeleteAllEmptiesTheTable)
     page->BuildNumGrid();
     QTest::mouseClick(button("AeroButton10"), Qt::LeftButton);
     EXPECT_EQ(scalarInt(QStringLiteral("select count(*) from [DraftBox]")), 0);
-    EXPECT_FALSE(page->ListView1()->isEnabled());
-    EXPECT_EQ(page->Label9()->text(), QStringLiteral("一共有0个号码"));
+    EXPECT_FALSE(Control<ListView>(*page, "ListView1")->isEnabled());
+    EXPECT_EQ(Control<QLabel>(*page, "Label9")->text(), QStringLiteral("一共有0个号码"));
 }
 
 TEST_F(GridTest, ColumnsShowTheirFieldsWithApostrophesAndNulls)
@@ -196,7 +197,7 @@ TEST_F(GridTest, AddressBookButtonAsksForPageThree)
 {
     std::vector<int> asked;
     QObject::connect(page.get(), &SendPage::pageRequested, [&](int index) { asked.push_back(index); });
-    QTest::mouseClick(page->AeroButton2(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton2"), Qt::LeftButton);
     EXPECT_EQ(asked, std::vector<int>{3});
 }
 

@@ -147,7 +147,7 @@ TEST_F(HistoryPageTest, ForwardPutsTheSelectedTextIntoTheEditorAndKeepsTheList)
 
     QTest::mouseClick(history->AeroButton7(), Qt::LeftButton);
 
-    EXPECT_EQ(page->Text1()->toPlainText(), QStringLiteral("第二条：周五停电"));
+    EXPECT_EQ(page->message(), QStringLiteral("第二条：周五停电"));
     EXPECT_EQ(requestedPages, std::vector<int>{1});
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("13900000000")});
 }

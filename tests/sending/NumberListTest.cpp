@@ -1,4 +1,5 @@
 #include "SendPageFixture.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "GlobalState.h"
@@ -31,27 +32,27 @@ class NumberListTest : public SendPageFixture
 
 TEST_F(NumberListTest, ElevenTypedDigitsAreAddedAtTheLastDigit)
 {
-    QTest::keyClicks(page->Text10(), QStringLiteral("1381234567"));
-    EXPECT_EQ(page->Text10()->text(), QStringLiteral("1381234567"));
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text10"), QStringLiteral("1381234567"));
+    EXPECT_EQ(Control<QLineEdit>(*page, "Text10")->text(), QStringLiteral("1381234567"));
     EXPECT_EQ(page->numberList()->count(), 0);
-    QTest::keyClicks(page->Text10(), QStringLiteral("8"));
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text10"), QStringLiteral("8"));
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("13812345678")});
-    EXPECT_TRUE(page->Text10()->text().isEmpty());
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共1个号码"));
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text10")->text().isEmpty());
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共1个号码"));
 }
 
 TEST_F(NumberListTest, LettersAndPlusSignDoNotReachTheBox)
 {
-    QTest::keyClicks(page->Text10(), QStringLiteral("a+b 1-2"));
-    EXPECT_EQ(page->Text10()->text(), QStringLiteral("12"));
-    QTest::keyClick(page->Text10(), Qt::Key_Backspace);
-    EXPECT_EQ(page->Text10()->text(), QStringLiteral("1"));
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text10"), QStringLiteral("a+b 1-2"));
+    EXPECT_EQ(Control<QLineEdit>(*page, "Text10")->text(), QStringLiteral("12"));
+    QTest::keyClick(Control<QLineEdit>(*page, "Text10"), Qt::Key_Backspace);
+    EXPECT_EQ(Control<QLineEdit>(*page, "Text10")->text(), QStringLiteral("1"));
 }
 
 TEST_F(NumberListTest, LeadingZeroAndTenDigitsEmptiesTheBoxSilently)
 {
-    QTest::keyClicks(page->Text10(), QStringLiteral("01381234567"));
-    EXPECT_TRUE(page->Text10()->text().isEmpty());
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text10"), QStringLiteral("01381234567"));
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text10")->text().isEmpty());
     EXPECT_EQ(page->numberList()->count(), 0);
     EXPECT_TRUE(desktop.calls().empty());
 }
@@ -59,16 +60,16 @@ TEST_F(NumberListTest, LeadingZeroAndTenDigitsEmptiesTheBoxSilently)
 TEST_F(NumberListTest, EnterOnAnEmptyBoxAsksForANumber)
 {
     desktop.expectMessage("请先输入手机号码！", QStringLiteral("提示"), Icon::Information);
-    QTest::keyClick(page->Text10(), Qt::Key_Return);
+    QTest::keyClick(Control<QLineEdit>(*page, "Text10"), Qt::Key_Return);
     EXPECT_EQ(page->numberList()->count(), 0);
 }
 
 TEST_F(NumberListTest, CtrlVPastesThreeLinesAsPlainNumbers)
 {
     setClipboard(QStringLiteral("+86 139 1234 5678\r\n013712345678\r\nabc"));
-    QTest::keyClick(page->Text10(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(Control<QLineEdit>(*page, "Text10"), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("13712345678"), QStringLiteral("13912345678")}));
-    EXPECT_TRUE(page->Text10()->text().isEmpty());
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text10")->text().isEmpty());
     EXPECT_TRUE(desktop.calls().empty());
 }
 
@@ -96,7 +97,7 @@ TEST_P(DelRepeatTest, RemovesEqualNeighboursAndCountsThem)
         page->numberList()->add(entry);
     EXPECT_EQ(page->DelRepeat(), GetParam().removed);
     EXPECT_EQ(listTexts(), GetParam().left);
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共%1个号码").arg(GetParam().left.size()));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(GetParam().left.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,12 +112,12 @@ TEST_F(NumberListTest, ListButtonsFollowTheCount)
 {
     for (const char* name : {"AeroButton43", "AeroButton44", "AeroButton45"})
         EXPECT_FALSE(button(*page, name)->isEnabled()) << name;
-    page->Text10()->setText(QStringLiteral("13812345678"));
+    Control<QLineEdit>(*page, "Text10")->setText(QStringLiteral("13812345678"));
     for (const char* name : {"AeroButton43", "AeroButton44", "AeroButton45"})
         EXPECT_TRUE(button(*page, name)->isEnabled()) << name;
     QTest::mouseClick(button(*page, "AeroButton44"), Qt::LeftButton);
     EXPECT_EQ(page->numberList()->count(), 0);
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共0个号码"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共0个号码"));
     for (const char* name : {"AeroButton43", "AeroButton44", "AeroButton45"})
         EXPECT_FALSE(button(*page, name)->isEnabled()) << name;
 }
@@ -126,19 +127,19 @@ TEST_F(NumberListTest, RemoveSelectedRemovesExactlyTheSelection)
     page->AddNumberLines(QStringLiteral("13800000001\n13800000002\n13800000003\n13800000004"));
     page->DelRepeat();
     publish();
-    QListView* list = page->XmcfListBox1();
+    QListView* list = Control<QListView>(*page, "XmcfListBox1");
     list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
     list->selectionModel()->select(list->model()->index(3, 0), QItemSelectionModel::Select);
     QTest::mouseClick(button(*page, "AeroButton45"), Qt::LeftButton);
     EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("13800000001"), QStringLiteral("13800000003")}));
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共2个号码"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共2个号码"));
 }
 
 TEST_F(NumberListTest, ViewShowsTheListSorted)
 {
     page->AddNumberLines(QStringLiteral("13900000000\n13500000000\n13700000000"));
     publish();
-    QAbstractItemModel* model = page->XmcfListBox1()->model();
+    QAbstractItemModel* model = Control<QListView>(*page, "XmcfListBox1")->model();
     ASSERT_EQ(model->rowCount(), 3);
     EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("13500000000"));
     EXPECT_EQ(model->index(2, 0).data().toString(), QStringLiteral("13900000000"));
@@ -175,7 +176,7 @@ TEST_F(NumberListTest, TypedNumberIsQueuedWhileOnline)
 {
     openUserDatabase();
     g_Online = true;
-    QTest::keyClicks(page->Text10(), QStringLiteral("13812345678"));
+    QTest::keyClicks(Control<QLineEdit>(*page, "Text10"), QStringLiteral("13812345678"));
     EXPECT_EQ(scalarInt(QStringLiteral("select count(*) from [Preference] where MobilePhone='13812345678'")), 1);
 }
 

@@ -1,4 +1,5 @@
 #include "SendPageFixture.h"
+#include "Controls.h"
 
 #include "NumberListModel.h"
 #include "mouseMenu.h"
@@ -41,7 +42,7 @@ class PopupPanelTest : public SendPageFixture
 protected:
     mouseMenu* openPanel()
     {
-        QTest::mouseClick(page->XmcfListBox1()->viewport(), Qt::RightButton, {}, QPoint(10, 12));
+        QTest::mouseClick(Control<QListView>(*page, "XmcfListBox1")->viewport(), Qt::RightButton, {}, QPoint(10, 12));
         return page->popup();
     }
     void press(mouseMenu* panel, int entry) { QTest::mousePress(panel->entry(entry), Qt::LeftButton); }
@@ -60,19 +61,19 @@ TEST_F(PopupPanelTest, RightButtonOpensLeftButtonCloses)
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
     // The pointer position is taken within the list (the viewport sits inside its frame).
-    const QPoint pointer = page->XmcfListBox1()->viewport()->mapTo(page->XmcfListBox1(), QPoint(10, 12));
-    const QPoint list = page->XmcfListBox1()->pos();
+    const QPoint pointer = Control<QListView>(*page, "XmcfListBox1")->viewport()->mapTo(Control<QListView>(*page, "XmcfListBox1"), QPoint(10, 12));
+    const QPoint list = Control<QListView>(*page, "XmcfListBox1")->pos();
     const QPoint form = page->window()->frameGeometry().topLeft();
     EXPECT_EQ(panel->pos(), QPoint(list.x() + pointer.x() + form.x() + 13, list.y() + pointer.y() + form.y() + 113));
 
-    QTest::mouseClick(page->XmcfListBox1()->viewport(), Qt::LeftButton, {}, QPoint(10, 12));
+    QTest::mouseClick(Control<QListView>(*page, "XmcfListBox1")->viewport(), Qt::LeftButton, {}, QPoint(10, 12));
     EXPECT_EQ(page->popup(), nullptr);
 }
 
 TEST_F(PopupPanelTest, EditorClickAndCloseRequestCloseIt)
 {
     ASSERT_NE(openPanel(), nullptr);
-    QTest::mouseClick(page->Text1()->viewport(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPlainTextEdit>(*page, "Text1")->viewport(), Qt::LeftButton);
     EXPECT_EQ(page->popup(), nullptr);
 
     ASSERT_NE(openPanel(), nullptr);
@@ -110,7 +111,7 @@ TEST_F(PopupPanelTest, PasteEntryReportsTheNumbersFound)
     desktop.expectMessage("成功导入3条记录", QStringLiteral("完成"), Icon::Information);
     press(openPanel(), 0);
     EXPECT_EQ(page->numberList()->count(), 3);
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共3个号码"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共3个号码"));
 }
 
 TEST_F(PopupPanelTest, PasteEntryWithoutNumbersSaysSo)
@@ -127,7 +128,7 @@ TEST_F(PopupPanelTest, EntriesActOnThePress)
 {
     page->AddNumberLines(QStringLiteral("13800000001\n13800000002\n13800000003"));
     publish();
-    QListView* list = page->XmcfListBox1();
+    QListView* list = Control<QListView>(*page, "XmcfListBox1");
     mouseMenu* panel = openPanel();
     list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
     press(panel, 2); // "删除号码"
@@ -140,7 +141,7 @@ TEST_F(PopupPanelTest, EntriesActOnThePress)
 
     press(panel, 3); // "清空号码"
     EXPECT_EQ(page->numberList()->count(), 0);
-    EXPECT_EQ(page->Label5()->text(), QStringLiteral("一共0个号码"));
+    EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共0个号码"));
 }
 
 TEST_F(PopupPanelTest, IconsActOnTheirClick)

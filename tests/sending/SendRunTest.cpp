@@ -3,6 +3,7 @@
 #include "SendRun.h"
 #include "SmsCtrl.h"
 #include "TestProgramFolder.h"
+#include "db/DbError.h"
 #include "db/Recordset.h"
 
 #include <gtest/gtest.h>
@@ -185,19 +186,159 @@ TEST_F(SendRunTest, ListRunSendsColumnVariablesUnchanged)
     EXPECT_EQ(sandbox().sends()[0].content, QStringLiteral("{%A列%}您好"));
 }
 
-TEST_F(SendRunTest, StopKeepsThePendingBatchUnsentAndTheRunRowIncomplete)
+struct StopCase
 {
-    observer.stopAfterYields = 1500;
-    EXPECT_EQ(runList(numbers(3000)), SendRun::Outcome::Stopped);
+    const char* name;
+    bool grid;
+    bool firstBatchRefused;
+};
 
-    ASSERT_EQ(sandbox().sends().size(), 1);
+void PrintTo(const StopCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SendRunStop : public SendRunTest, public ::testing::WithParamInterface<StopCase>
+{
+};
+
+// A stop after 1500 of 3000 numbers: the first request's 1000 went out and are the run's
+// amount; the 500 gathered for the second request are neither sent nor recorded.
+TEST_P(SendRunStop, RecordsWhatWentOutAndLeavesThePendingBatchUnsent)
+{
+    const StopCase& c = GetParam();
+    if (c.firstBatchRefused)
+        sandbox().scriptReply(QStringLiteral("sendmess"), kRefused, 1);
+    observer.stopAfterYields = 1500;
+    if (c.grid) {
+        for (const QString& n : numbers(3000))
+            addDraft(n);
+        EXPECT_EQ(runGrid(QStringLiteral("会议通知")), SendRun::Outcome::Stopped);
+    } else {
+        EXPECT_EQ(runList(numbers(3000)), SendRun::Outcome::Stopped);
+    }
+
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("sendmess")), 1);
     EXPECT_EQ(count("select count(*) from [Finish]"), 1000);
     db::Recordset rs;
     rs.Open(QStringLiteral("select * from [Messages]"), *g_Conn);
     ASSERT_EQ(rs.RecordCount(), 1);
-    EXPECT_TRUE(rs.Field(QStringLiteral("FinishTime")).isNull());
+    EXPECT_EQ(rs.Field(QStringLiteral("Amount")).toInt(), 1000);
+    EXPECT_EQ(rs.Field(QStringLiteral("FailNum")).toInt(), c.firstBatchRefused ? 1000 : 0);
+    EXPECT_FALSE(rs.Field(QStringLiteral("FinishTime")).isNull());
     EXPECT_FALSE(rs.Field(QStringLiteral("SubmitTime")).isNull());
     EXPECT_EQ(rs.Field(QStringLiteral("Message")).toString(), QStringLiteral("会议通知"));
+    if (c.grid)
+        EXPECT_EQ(count("select count(*) from [DraftBox]"), c.firstBatchRefused ? 3000 : 2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListAndGrid, SendRunStop,
+                         ::testing::Values(StopCase{"List", false, false}, StopCase{"ListRefused", false, true},
+                                           StopCase{"Grid", true, false}, StopCase{"GridRefused", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FailurePoint
+{
+    const char* name;
+    bool merge;
+    int rows;
+    int step;      // batch step or merge row, from 1
+    int statement; // the recording statement that fails; 0: the first one after the reply
+};
+
+void PrintTo(const FailurePoint& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SendRunOnce : public SendRunTest, public ::testing::WithParamInterface<FailurePoint>
+{
+};
+
+// The platform accepted a request, then recording it failed (disk full, say). A second run
+// must not send those numbers again: every recipient gets exactly one message, and the ones
+// whose outcome was lost are in the history as unconfirmed.
+TEST_P(SendRunOnce, ARecordThatFailsAfterTheRequestNeverLeadsToASecondSend)
+{
+    const FailurePoint& c = GetParam();
+    for (const QString& n : numbers(c.rows))
+        addDraft(n, QStringLiteral("客户"));
+    SendRun::Input in;
+    in.sendMode = 2;
+    in.text = c.merge ? QStringLiteral("{%A列%}您好") : QStringLiteral("会员通知");
+    {
+        SendRun run(client, *g_Conn, observer);
+        int steps = 0;
+        bool replied = false;
+        run.setStepHook([&](int statement) {
+            if (statement == -1) {
+                ++steps;
+                replied = false;
+            }
+            if (statement == 0)
+                replied = true;
+            if (steps == c.step && replied && (statement == c.statement || c.statement == 0))
+                throw db::DbError(db::ErrDiskFull, QStringLiteral("磁盘已满"));
+        });
+        EXPECT_THROW(run.run(in), db::DbError);
+    }
+    const qint64 interrupted = count("select count(*) from [Finish] where State='" + SendRun::unconfirmedState() + "'");
+    // A batch, or the merge rows from the failed one to the end of the window marked with it.
+    EXPECT_EQ(interrupted, c.merge ? c.rows - (c.step - 1) : c.rows - (c.step - 1) * SendRun::kBatchSize);
+
+    SendRun again(client, *g_Conn, observer);
+    EXPECT_EQ(again.run(in), SendRun::Outcome::Completed);
+
+    QHash<QString, int> sendsPerNumber;
+    for (const auto& send : sandbox().sends()) {
+        for (const QString& number : send.numbers)
+            ++sendsPerNumber[number];
+    }
+    EXPECT_EQ(sendsPerNumber.size(), c.merge ? c.rows - interrupted + 1 : c.rows);
+    for (auto it = sendsPerNumber.cbegin(); it != sendsPerNumber.cend(); ++it)
+        ASSERT_EQ(it.value(), 1) << it.key().toStdString();
+    EXPECT_EQ(count("select count(*) from [DraftBox]"), 0) << "the unconfirmed rows left the queue";
+    EXPECT_EQ(count("select count(*) from [Finish] where State='" + SendRun::unconfirmedState() + "'"), interrupted);
+    EXPECT_EQ(count("select count(*) from [Finish] where State='已发送'"), c.rows - interrupted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GridAndMerge, SendRunOnce,
+    ::testing::Values(FailurePoint{"BatchRightAfterTheReply", false, 1500, 2, 0},
+                      // The 1200th row's delete, in the second request of 1500 rows.
+                      FailurePoint{"BatchAtThe1200thRow", false, 1500, 2, 1 + 200},
+                      FailurePoint{"MergeRightAfterTheReply", true, 5, 3, 0},
+                      FailurePoint{"MergeAtTheOutcome", true, 5, 3, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A stop gives back the marks of the merge rows not sent: the next run sends them.
+TEST_F(SendRunTest, AStoppedMergeRunLeavesItsUnsentRowsQueued)
+{
+    for (const QString& n : numbers(5))
+        addDraft(n, QStringLiteral("客户"));
+    observer.stopAfterYields = 2;
+    EXPECT_EQ(runGrid(QStringLiteral("{%A列%}您好")), SendRun::Outcome::Stopped);
+    EXPECT_EQ(count("select count(*) from [Messages]"), 2);
+    EXPECT_EQ(count("select count(*) from [Finish]"), 2);
+
+    observer.stopAfterYields = -1;
+    EXPECT_EQ(runGrid(QStringLiteral("{%A列%}您好")), SendRun::Outcome::Completed);
+    EXPECT_EQ(sandbox().sends().size(), 5);
+    EXPECT_EQ(count("select count(*) from [DraftBox]"), 0);
+    EXPECT_EQ(count("select count(*) from [Finish] where State='已发送'"), 5);
+}
+
+// A refused request is no interruption: its rows stay queued and go out with the next run.
+TEST_F(SendRunTest, RefusedGridRowsStayQueuedForTheNextRun)
+{
+    for (const QString& n : numbers(3))
+        addDraft(n);
+    sandbox().scriptReply(QStringLiteral("sendmess"), kRefused, 1);
+    EXPECT_EQ(runGrid(QStringLiteral("通知")), SendRun::Outcome::Completed);
+    EXPECT_EQ(SendRun::settleInterrupted(*g_Conn), 0);
+    EXPECT_EQ(runGrid(QStringLiteral("通知")), SendRun::Outcome::Completed);
+    EXPECT_EQ(count("select count(*) from [DraftBox]"), 0);
+    EXPECT_EQ(count("select count(*) from [Finish] where State='已发送'"), 3);
 }
 
 TEST_F(SendRunTest, StopDuringTheLastItemStillCompletes)

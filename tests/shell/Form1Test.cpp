@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "MouseHook.h"
@@ -9,6 +10,9 @@
 #include "ScriptedDesktop.h"
 #include "ContactsPage.h"
 #include "ExpressExcel.h"
+#include "ImportAccess.h"
+#include "ImportExcel2.h"
+#include "db/Connection.h"
 #include "ImportTXT2.h"
 #include "ListView.h"
 #include "ListViewModel.h"
@@ -26,6 +30,7 @@
 #include "mouseMenu.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QListWidget>
@@ -36,6 +41,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -210,7 +216,7 @@ TEST_P(Form1LengthRule, Label4ShowsTheLengthRule)
 {
     g_CharsPerSms = GetParam().charsPerSms;
     open();
-    EXPECT_EQ(form->sendPage()->Label4()->text(), QString::fromUtf8(GetParam().label));
+    EXPECT_EQ(Control<QLabel>(*form->sendPage(), "Label4")->text(), QString::fromUtf8(GetParam().label));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, Form1LengthRule,
@@ -223,7 +229,7 @@ TEST_F(Form1Test, OfflineStartLeavesSendingDisabledAndStartsNoWorker)
     EXPECT_EQ(form->statusPanel(8), QStringLiteral("脱机登陆"));
     EXPECT_EQ(form->statusPanel(4), QStringLiteral("0条"));
     EXPECT_EQ(form->statusPanel(2), kUser);
-    EXPECT_FALSE(form->sendPage()->AeroButton8()->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*form->sendPage(), "AeroButton8")->isEnabled());
     ASSERT_NE(form->MyMsg(), nullptr);
     EXPECT_EQ(form->MyMsg()->username, kUser);
     EXPECT_EQ(form->settingsPage()->client(), form->MyMsg());
@@ -256,7 +262,7 @@ TEST_F(Form1Test, OnlineStartShowsTheBalanceAndPagesAndStartsTheWorkers)
     EXPECT_EQ(form->statusPanel(8), QStringLiteral("在线"));
     EXPECT_EQ(form->statusPanel(4), QStringLiteral("4321条"));
     EXPECT_EQ(form->statusPanel(2), kUser);
-    EXPECT_TRUE(form->sendPage()->AeroButton8()->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*form->sendPage(), "AeroButton8")->isEnabled());
     ASSERT_EQ(tray.balloons.size(), 1);
     EXPECT_EQ(tray.balloons[0].text, QStringLiteral("demo您好，短信余额：4321"));
     EXPECT_EQ(form->WebBrowser1()->url(), support("/parts/newWeather.html"));
@@ -373,15 +379,15 @@ TEST_F(Form1Test, GridModeThenPlainListShowsThePlainListAgain)
     form->show();
     SendPage* page = form->sendPage();
     form->toobarImg_Click(8);
-    EXPECT_FALSE(page->SendListBox1()->isVisible());
-    EXPECT_TRUE(page->SendListBox2()->isVisible());
-    EXPECT_TRUE(page->AeroButton6()->isEnabled());
+    EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
+    EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton6")->isEnabled());
     EXPECT_EQ(g_SendMode, 2);
 
     form->toobarImg_Click(1);
-    EXPECT_TRUE(page->SendListBox1()->isVisible());
-    EXPECT_FALSE(page->SendListBox2()->isVisible());
-    EXPECT_FALSE(page->AeroButton6()->isEnabled());
+    EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
+    EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton6")->isEnabled());
     EXPECT_EQ(g_SendMode, 1);
 }
 
@@ -393,7 +399,7 @@ TEST_F(Form1Test, AClickOnAToolbarPictureIsAToolbarClick)
     QTest::mouseClick(form->toobarImg(5), Qt::LeftButton);
     EXPECT_EQ(form->currentPage(), 5);
     // The send page asks for the address book with "通讯录导入".
-    form->sendPage()->AeroButton2()->click();
+    Control<QPushButton>(*form->sendPage(), "AeroButton2")->click();
     EXPECT_EQ(form->currentPage(), 3);
 }
 
@@ -580,7 +586,7 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     g_Conn->execute(QStringLiteral("insert into [DestineMsg](CatID,Message) values(1,'新年快乐')"));
     CloseDatabase();
     Form1& f = openAndStart();
-    f.sendPage()->Text1()->setPlainText(QStringLiteral("旧的内容"));
+    Control<QPlainTextEdit>(*f.sendPage(), "Text1")->setPlainText(QStringLiteral("旧的内容"));
 
     f.toobarImg_Click(8);
     f.toobarImg_Click(4);
@@ -589,10 +595,10 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     list->setCurrentRow(0);
     f.phrasePage()->AeroButton23_Click();
 
-    EXPECT_EQ(f.sendPage()->Text1()->toPlainText(), QStringLiteral("新年快乐"));
+    EXPECT_EQ(Control<QPlainTextEdit>(*f.sendPage(), "Text1")->toPlainText(), QStringLiteral("新年快乐"));
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2) << "back to the grid, the mode it came from";
-    EXPECT_TRUE(f.sendPage()->SendListBox2()->isVisibleTo(&f));
+    EXPECT_TRUE(Control<QGroupBox>(*f.sendPage(), "SendListBox2")->isVisibleTo(&f));
 }
 
 TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWorkbook)
@@ -614,7 +620,7 @@ TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWork
 
     EXPECT_TRUE(shown);
     EXPECT_EQ(f.sendPage()->numberList()->count(), 3);
-    EXPECT_EQ(f.sendPage()->Label5()->text(), QStringLiteral("一共3个号码"));
+    EXPECT_EQ(Control<QLabel>(*f.sendPage(), "Label5")->text(), QStringLiteral("一共3个号码"));
 }
 
 TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
@@ -632,7 +638,7 @@ TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
 
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2);
-    ASSERT_EQ(f.sendPage()->ListView1()->listModel()->rowCount(), 1) << "the grid was rebuilt";
+    ASSERT_EQ(Control<ListView>(*f.sendPage(), "ListView1")->listModel()->rowCount(), 1) << "the grid was rebuilt";
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select B from [DraftBox]")).toString(), QStringLiteral("先生"));
 }
 
@@ -651,6 +657,84 @@ TEST_F(Form1PagesTest, TheReminderTickShowsTheBirthdayBalloonOnce)
     ASSERT_EQ(tray.balloons.size(), 1);
     EXPECT_EQ(tray.balloons[0].title, QStringLiteral("Quorvel提醒您"));
     EXPECT_EQ(tray.balloons[0].text, QStringLiteral("最近7天内您的联系人名单中有1位联系人最近过生日"));
+}
+
+TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
+{
+    openAndStart();
+    const QString source = folder.path(QStringLiteral("numbers.db"));
+    db::Connection::create(source, QByteArray())
+        ->execute(QStringLiteral("create table list (phone text, name text);"
+                                 "insert into list values ('13800000001', 'a'), ('13800000001', 'b')"));
+    desktop.expectOpenFile("Access数据库(*.mdb)|*.mdb", source);
+    desktop.expectMessage("共有2条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [&driven] {
+        auto* dialog = qobject_cast<ImportAccess*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        driven = true;
+        dialog->AeroButton1_Click();
+        dialog->Combo(7)->setCurrentIndex(0);
+        dialog->Combo(1)->setCurrentIndex(1);
+        dialog->Combo(2)->setCurrentIndex(2);
+        dialog->AeroButton2_Click();
+    });
+    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton12"))->click();
+    ASSERT_TRUE(driven);
+    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    ASSERT_EQ(grid.count(), 2);
+    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("b"));
+    EXPECT_EQ(form->sendPage()->Label9()->text(), QStringLiteral("一共有2个号码"));
+}
+
+TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
+{
+    openAndStart();
+    desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
+                           QStringLiteral(QUORVEL_SOURCE_DIR "/tests/import/workbooks/grid.xlsx"));
+    desktop.expectMessage("成功导入号码3个，其中重复号码1个", QStringLiteral("导入完成"), Icon::Information);
+    bool driven = false;
+    QTimer::singleShot(0, form.get(), [&driven] {
+        auto* dialog = qobject_cast<ImportExcel2*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        driven = true;
+        dialog->Timer1_Timer();
+        dialog->Combo(1)->setCurrentIndex(1);
+        dialog->Combo(2)->setCurrentIndex(2);
+        dialog->AeroButton2_Click();
+    });
+    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton3"))->click();
+    ASSERT_TRUE(driven);
+    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    ASSERT_EQ(grid.count(), 3);
+    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Form1PagesTest, TheImportAndExportButtonsOfTheAddressBookOpenTheirDialogs)
+{
+    folder.makeUserDatabase(kUser);
+    Form1& f = openAndStart();
+    f.toobarImg_Click(3);
+    auto shownBy = [](const std::function<void()>& click) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                shown = QString::fromLatin1(dialog->metaObject()->className()) + QLatin1Char(' ') +
+                        dialog->windowTitle();
+                dialog->close();
+            }
+        });
+        click();
+        return shown;
+    };
+    EXPECT_EQ(shownBy([&] { f.contactsPage()->AeroButton37_Click(); }), QStringLiteral("ImportContact 从Excel导入联系人"));
+    EXPECT_EQ(shownBy([&] { f.contactsPage()->AeroButton38_Click(); }), QStringLiteral("ExportContact 导出通讯录"));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "FormLogin.h"
+#include "Controls.h"
 #include "CodePage.h"
 #include "DataStore.h"
 #include "Form1.h"
@@ -392,7 +393,7 @@ TEST_F(FormLoginTest, ASignedInUserSendsAndFindsTheRunInTheHistory)
     SendPage* page = form->sendPage();
     page->AddNumberLines(QStringLiteral("13800138000\r\n13900139000\r\n13800138000"));
     EXPECT_EQ(page->DelRepeat(), 1);
-    page->Text1()->setPlainText(QStringLiteral("主路测试：周五下午三点开会"));
+    Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QStringLiteral("主路测试：周五下午三点开会"));
 
     // The send dialog is modal: start the run from inside it, then close it.
     bool sawDialog = false;
@@ -405,7 +406,7 @@ TEST_F(FormLoginTest, ASignedInUserSendsAndFindsTheRunInTheHistory)
             }
         }
     });
-    page->AeroButton8()->click();
+    Control<QPushButton>(*page, "AeroButton8")->click();
 
     EXPECT_TRUE(sawDialog);
     ASSERT_EQ(sandbox().sends().size(), 1);

@@ -21,6 +21,7 @@ TestProgramFolder::TestProgramFolder() : m_previousFolder(ProgramFolder())
         ADD_FAILURE() << "cannot make a temporary folder";
     m_shipped = copyShipped(QStringLiteral("data.mdb"), path(QStringLiteral("data.mdb"))) &&
                 copyShipped(QStringLiteral("user.mdb"), path(QStringLiteral("user.mdb")));
+    copyShipped(QStringLiteral("ExportTem.dat"), path(QStringLiteral("ExportTem.dat")));
     SetProgramFolder(folder());
 }
 

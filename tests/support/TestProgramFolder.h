@@ -3,8 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A throw-away program folder for one test: holds copies of the shipped data.mdb and
-// user.mdb (when the build has made them), becomes the program folder, and on destruction
+// A throw-away program folder for one test: holds copies of the shipped data.mdb, user.mdb
+// and ExportTem.dat (when the build has made them), becomes the program folder, and on destruction
 // closes g_Conn and gives the previous program folder back.
 class TestProgramFolder final
 {

@@ -1,11 +1,14 @@
-// Runs a grid batch send on the user database of a program folder, for the test that ends the
-// process in the middle of a run:  quorvel-send-child FOLDER USER
+// Runs a grid send on the user database of a program folder, for the tests that end the
+// process in the middle of a run:  quorvel-send-child FOLDER USER [batch|merge]
+// QUORVEL_CRASH_STEP="S:K" aborts the process right after the K-th recording statement of the
+// S-th batch step or merge row (K = 0: once the request has returned, before any statement).
 #include "DataStore.h"
 #include "SendRun.h"
 #include "SmsCtrl.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -29,19 +32,34 @@ public:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
         return 2;
     SetProgramFolder(QString::fromLocal8Bit(argv[1]));
     const QString user = QString::fromLocal8Bit(argv[2]);
+    const bool merge = argc == 4 && QByteArray(argv[3]) == "merge";
     OpenDatabaseOrThrow(user + QStringLiteral(".mdb"));
     SmsCtrl client;
     client.username = user;
     client.password = QStringLiteral("demo123");
     Quiet observer;
     SendRun run(client, *g_Conn, observer);
+
+    const QList<QByteArray> crash = qgetenv("QUORVEL_CRASH_STEP").split(':');
+    if (crash.size() == 2) {
+        const int step = crash.at(0).toInt();
+        const int statement = crash.at(1).toInt();
+        int steps = 0;
+        run.setStepHook([=](int reached) mutable {
+            if (reached == -1)
+                ++steps;
+            if (steps == step && reached == statement)
+                std::abort();
+        });
+    }
+
     SendRun::Input input;
     input.sendMode = 2;
-    input.text = QStringLiteral("会员日通知");
+    input.text = merge ? QStringLiteral("{%A列%}，会员日通知") : QStringLiteral("会员日通知");
     run.run(input);
     return 0;
 }

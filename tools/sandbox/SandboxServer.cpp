@@ -3,9 +3,15 @@
 #include "CodePage.h"
 #include "PublicFunction.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QSet>
 #include <atomic>
 #include <chrono>
 #include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -64,6 +70,31 @@ QString packageName(const QByteArray& path)
     return QString::fromUtf8(path.mid(prefix.size()));
 }
 
+// The server's threads wait on a kept-alive connection until its client closes it or the
+// keep-alive time runs out. A stop must not wait for that: shut down every socket of this
+// process whose own end is the server's port (the listening one is closed already).
+void endKeptAliveConnections(int port)
+{
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        bool numeric = false;
+        const int fd = name.toInt(&numeric);
+        if (!numeric)
+            continue;
+        sockaddr_storage address{};
+        socklen_t length = sizeof(address);
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            continue;
+        int localPort = -1;
+        if (address.ss_family == AF_INET)
+            localPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        else if (address.ss_family == AF_INET6)
+            localPort = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+        if (localPort == port)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+}
+
 bool isLoopback(const QString& host)
 {
     return host == QLatin1String("localhost") || host == QLatin1String("::1") || host.startsWith(QLatin1String("127."));
@@ -99,8 +130,10 @@ int SandboxServer::start(int port, const QString& host)
         const Reply reply =
             handle(QByteArray::fromStdString(req.method), QByteArray::fromStdString(req.target),
                    QByteArray::fromStdString(bodyText), QByteArray::fromStdString(req.get_header_value("Content-Type")),
-                   QByteArray::fromStdString(req.get_header_value("Content-Length")));
+                   QByteArray::fromStdString(req.get_header_value("Content-Length")), req.remote_port);
         res.status = reply.status;
+        if (!reply.location.isEmpty())
+            res.set_header("Location", reply.location.toStdString());
         const std::string type = reply.contentType.toStdString();
         auto body = std::make_shared<std::string>(reply.body.toStdString());
         if (reply.drop) {
@@ -133,7 +166,13 @@ int SandboxServer::start(int port, const QString& host)
             });
             serveBody(req, res, bodyText);
         });
-    server->set_keep_alive_max_count(1);
+    // Connections stay open for a client that keeps them, as the platform's do; an idle one is
+    // closed soon, so that abandoned clients do not hold the server's threads.
+    server->set_keep_alive_max_count(100000);
+    server->set_keep_alive_timeout(2);
+    // Header and body go out in separate writes; without this a kept-alive connection waits
+    // for the client's delayed acknowledgement on every reply.
+    server->set_tcp_nodelay(true);
 
     const std::string hostText = host.toStdString();
     int bound = 0;
@@ -172,6 +211,7 @@ void SandboxServer::stop()
     }
     m_wake.notify_all();
     m_impl->server->stop();
+    endKeptAliveConnections(m_port);
     if (m_impl->thread.joinable())
         m_impl->thread.join();
     m_impl->server.reset();
@@ -301,6 +341,50 @@ void SandboxServer::clearFaults()
     m_faults.clear();
 }
 
+void SandboxServer::setTrafficLog(std::function<void(const QByteArray&)> log)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_trafficLog = std::move(log);
+}
+
+int SandboxServer::connectionCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QSet<int> ports;
+    for (const RequestRecord& request : m_requests)
+        ports.insert(request.clientPort);
+    return static_cast<int>(ports.size());
+}
+
+void SandboxServer::logTraffic(const QString& op, const Form& form, const Reply& reply)
+{
+    std::function<void(const QByteArray&)> log;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        log = m_trafficLog;
+    }
+    if (!log)
+        return;
+    // The platform's code: the errorcode of an XML answer, a plain number as it is, else the status.
+    QByteArray code;
+    const qsizetype open = reply.body.indexOf("<errorcode>");
+    const qsizetype close = reply.body.indexOf("</errorcode>");
+    if (reply.status != 200)
+        code = "HTTP" + number(reply.status);
+    else if (open >= 0 && close > open)
+        code = reply.body.mid(open + 11, close - open - 11);
+    else if (reply.body.size() <= 16)
+        code = reply.body.trimmed();
+    else
+        code = "-";
+    const QString mobiles = form.value(QStringLiteral("mobiles"), form.value(QStringLiteral("mobile")));
+    const auto numbers = mobiles.split(QLatin1Char(';'), Qt::SkipEmptyParts).size();
+    const QString user = form.value(QStringLiteral("username"));
+    log(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")).toUtf8() + " op=" +
+        op.toUtf8() + " user=" + (user.isEmpty() ? QByteArray("-") : user.toUtf8()) + " numbers=" + number(numbers) +
+        " length=" + number(form.value(QStringLiteral("content")).size()) + " code=" + code);
+}
+
 int SandboxServer::requestCount(const QString& op) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -400,7 +484,8 @@ bool SandboxServer::waitInterruptible(int ms)
 }
 
 SandboxServer::Reply SandboxServer::handle(const QByteArray& method, const QByteArray& target, const QByteArray& body,
-                                           const QByteArray& contentType, const QByteArray& contentLength)
+                                           const QByteArray& contentType, const QByteArray& contentLength,
+                                           int clientPort)
 {
     const qsizetype mark = target.indexOf('?');
     const QByteArray path = QByteArray::fromPercentEncoding(mark < 0 ? target : target.left(mark));
@@ -412,13 +497,29 @@ SandboxServer::Reply SandboxServer::handle(const QByteArray& method, const QByte
     const QString op = opOf(path, query);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.append(RequestRecord{op, method, target, body, contentType, contentLength});
+        m_requests.append(RequestRecord{op, method, target, body, contentType, contentLength, clientPort});
     }
+    Form form = query;
+    for (const auto& [key, value] : parseForm(body))
+        form.insert(key, value);
+    const Reply reply = answer(op, path, query, form);
+    logTraffic(op, form, reply);
+    return reply;
+}
 
+SandboxServer::Reply SandboxServer::answer(const QString& op, const QByteArray& path, const Form& query,
+                                           const Form& form)
+{
     Reply reply;
     const std::optional<Fault> fault = takeFault(op);
     if (fault && fault->delayMs > 0 && !waitInterruptible(fault->delayMs)) {
         reply.status = 503;
+        return reply;
+    }
+    if (fault && !fault->redirectTo.isEmpty()) {
+        reply.status = 302;
+        reply.location = fault->redirectTo;
+        reply.contentType = "text/html; charset=utf-8";
         return reply;
     }
     if (fault && fault->status > 0) {
@@ -435,9 +536,6 @@ SandboxServer::Reply SandboxServer::handle(const QByteArray& method, const QByte
     }
 
     if (path == "/index.php" && query.value(QStringLiteral("action")) == QLatin1String("interface")) {
-        Form form = query;
-        for (const auto& [key, value] : parseForm(body))
-            form.insert(key, value);
         reply = platformReply(op, form);
     } else {
         reply = supportReply(op, path);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,6 +51,7 @@ public:
         QByteArray body;   // raw bytes as sent
         QByteArray contentType;
         QByteArray contentLength; // the header's text; empty when absent
+        int clientPort = 0;       // the client's end of the connection that carried it
     };
 
     // What to do instead of (or before) the normal reply.
@@ -59,6 +61,7 @@ public:
         int delayMs = 0;                 // wait before answering
         bool drop = false;               // send headers, then close the connection mid-body
         int status = 0;                  // answer with this HTTP status and a short body
+        QByteArray redirectTo;           // answer "302 Found" with this Location
     };
 
     SandboxServer();
@@ -97,8 +100,14 @@ public:
     void setHttpStatus(const QString& op, int status, int times = -1);
     void clearFaults();
 
+    // One line per answered request: time, operation, user, number count, message length and
+    // the answer's code. quorvel-sandbox prints them on standard output.
+    void setTrafficLog(std::function<void(const QByteArray& line)> log);
+
     // What arrived.
     int requestCount(const QString& op) const;
+    // TCP connections that carried the requests so far (kept-alive ones count once).
+    int connectionCount() const;
     QList<RequestRecord> requests() const;
     std::optional<RequestRecord> lastRequest(const QString& op) const;
     QList<SendRecord> sends() const;
@@ -116,10 +125,11 @@ public:
         QByteArray body;
         bool chunked = false;
         bool drop = false;
+        QByteArray location; // a redirect's target
     };
     // Answers one request without the network (the HTTP layer calls this).
     Reply handle(const QByteArray& method, const QByteArray& target, const QByteArray& body,
-                 const QByteArray& contentType, const QByteArray& contentLength);
+                 const QByteArray& contentType, const QByteArray& contentLength, int clientPort = 0);
 
 private:
     struct PendingFault
@@ -133,7 +143,9 @@ private:
     static QString opOf(const QByteArray& path, const Form& query);
     std::optional<Fault> takeFault(const QString& op);
     bool waitInterruptible(int ms);
+    void logTraffic(const QString& op, const Form& form, const Reply& reply);
 
+    Reply answer(const QString& op, const QByteArray& path, const Form& query, const Form& form);
     Reply platformReply(const QString& op, const Form& form);
     Reply supportReply(const QString& op, const QByteArray& path);
     QByteArray login(const Form& form);
@@ -159,6 +171,7 @@ private:
     bool m_packageChunked = false;
     QList<PendingFault> m_faults;
     QList<RequestRecord> m_requests;
+    std::function<void(const QByteArray&)> m_trafficLog;
     QList<SendRecord> m_sends;
     QStringList m_whiteList;
     QHash<QString, QString> m_issuedSmsIds; // SMSID -> user

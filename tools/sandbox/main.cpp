@@ -157,6 +157,11 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    server.setTrafficLog([](const QByteArray& line) {
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    });
     const int bound = server.start(port, host);
     if (bound == 0) {
         std::fprintf(stderr, "quorvel-sandbox: cannot listen on %s:%d (only loopback addresses are allowed)\n",

@@ -16,6 +16,8 @@ enum ErrorNumber : int {
     ErrCannotOpen = 3051,     // file locked, no permission, not a database file
     ErrNoCurrentRecord = 3021,
     ErrSyntax = 3075,         // syntax error in query expression
+    ErrTableNotFound = 3078,  // cannot find the input table or query
+    ErrUnrecognizedFormat = 3343, // unrecognized database format
     ErrItemNotFound = 3265,   // item not found in this collection (unknown field)
     ErrNotUpdatable = 3251,   // operation not supported by this recordset
     ErrObjectClosed = 3704,   // operation not allowed when the object is closed

@@ -1,0 +1,15 @@
+#pragma once
+
+class QApplication;
+class QCoreApplication;
+
+// What both programs set up right after their application object, before the first window.
+
+// Qt's own captions (message-box buttons, the file dialogs' labels) in Simplified Chinese, from
+// the translations that Qt ships beside its libraries. Returns false when the translation file
+// is missing: the program then runs on with Qt's English captions.
+bool InstallQtTranslations(QCoreApplication& app);
+
+// Chinese captions need a font with CJK glyphs; the default font of a bare X server has none.
+// Keeps the platform's font when WenQuanYi Micro Hei is not installed.
+void UseProgramFont(QApplication& app);

@@ -1,0 +1,231 @@
+#include "ImportExcel2.h"
+#include "ui_ImportExcel2.h"
+
+#include "DataStore.h"
+#include "Desktop.h"
+#include "DraftBoxWriter.h"
+#include "ErrorBoxes.h"
+#include "GlobalState.h"
+#include "PublicFunction.h"
+#include "Workbook.h"
+#include "WorkbookView.h"
+#include "db/DbError.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <array>
+
+namespace {
+
+const QString kNone = QStringLiteral("无");
+
+// The old Trim: blanks (U+0020) at both ends only.
+QString trimBlanks(const QString& text)
+{
+    int first = 0;
+    int last = int(text.size()) - 1;
+    while (first <= last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last >= first && text.at(last) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first + 1);
+}
+
+// What a step of a tick reports when no worksheet is in front (the old "object not set").
+constexpr int kNoSheet = 91;
+
+} // namespace
+
+ImportExcel2::ImportExcel2(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ImportExcel2>())
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    m_timer1 = new QTimer(this);
+    m_timer1->setInterval(500);
+    connect(m_timer1, &QTimer::timeout, this, &ImportExcel2::Timer1_Timer);
+    connect(ui->AeroButton2, &QPushButton::clicked, this, &ImportExcel2::AeroButton2_Click);
+    connect(ui->AeroButton3, &QPushButton::clicked, this, &QDialog::reject);
+    // Until the first tick the lists hold "无", so "开始" before it asks for the number column.
+    ResetCombos();
+}
+
+ImportExcel2::~ImportExcel2() = default;
+
+bool ImportExcel2::Form_Load()
+{
+    m_lastSheet.clear();
+    // The reader is built in, so the "no Excel installed" failure (number 5) cannot occur;
+    // every refusal carries the reader's own number and description.
+    m_loaded = ui->FramerControl1->Open(g_ExcelPath);
+    if (!m_loaded) {
+        MsgBox(ui->FramerControl1->errorDescription(),
+               QStringLiteral("错误号：") + QString::number(ui->FramerControl1->errorNumber()),
+               Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+        return false;
+    }
+    m_timer1->start();
+    m_cancel = false;
+    return true;
+}
+
+int ImportExcel2::exec()
+{
+    if (!m_loaded && !Form_Load())
+        return QDialog::Rejected;
+    return QDialog::exec();
+}
+
+void ImportExcel2::ResetCombos()
+{
+    for (int number = 1; number <= 6; ++number) {
+        QComboBox* combo = Combo(number);
+        combo->clear();
+        combo->addItem(kNone);
+        combo->setCurrentIndex(0);
+    }
+}
+
+void ImportExcel2::Timer1_Timer()
+{
+    // The box of a failed tick runs its own event loop, in which the timer keeps firing.
+    if (m_tickBoxOpen || m_importing)
+        return;
+    const Workbook* book = ui->FramerControl1->document();
+    const int active = ui->FramerControl1->activeSheet();
+    if (!book || active < 0 || active >= book->sheetCount()) {
+        m_tickBoxOpen = true;
+        ShowProgramError(kNoSheet, QStringLiteral("对象变量或 With 块变量未设置"), this);
+        m_tickBoxOpen = false;
+        return;
+    }
+    const Worksheet& sheet = book->sheet(active);
+    if (sheet.Name() == m_lastSheet)
+        return;
+    m_lastSheet = sheet.Name();
+    ResetCombos();
+    QStringList captions;
+    for (int column = 1; column <= sheet.usedRange().columnCount; ++column)
+        captions << sheet.Cells(1, column).text;
+    for (int number = 1; number <= 6; ++number)
+        Combo(number)->addItems(captions);
+    m_rowTotal = sheet.usedRange().rowCount;
+    if (m_rowTotal > 0)
+        ui->AeroProgressBar1->setMaximum(m_rowTotal);
+}
+
+void ImportExcel2::AeroButton2_Click()
+{
+    if (m_importing)
+        return;
+    if (trimBlanks(ui->Combo1->currentText()) == kNone) {
+        MsgBox(QStringLiteral("手机号是必选的！"), QStringLiteral("提示"), Desktop::Icon::Information,
+               Desktop::Buttons::Ok, this);
+        return;
+    }
+    // The column choices stay as they are for the rest of the dialog's life.
+    m_timer1->stop();
+    const Workbook* book = ui->FramerControl1->document();
+    const int active = ui->FramerControl1->activeSheet();
+    if (!book || active < 0 || active >= book->sheetCount())
+        return;
+    const Worksheet& sheet = book->sheet(active);
+
+    // A choice's position in its list is its column in the used range; 0 takes none.
+    const int numberColumn = ui->Combo1->currentIndex();
+    std::array<int, 5> variableColumns{};
+    for (int column = 0; column < 5; ++column)
+        variableColumns[size_t(column)] = Combo(column + 2)->currentIndex();
+
+    m_importing = true;
+    int imported = 0;
+    int repeats = 0;
+    bool failed = false;
+    const int rows = sheet.usedRange().rowCount;
+    try {
+        // Its destructor commits every row added, also when a failure leaves this block.
+        DraftBoxWriter writer(SharedConnection());
+        for (int row = 1; row <= rows && !m_cancel; ++row) {
+            QString number = sheet.Cells(row, numberColumn).text;
+            number.remove(QStringLiteral("+86"));
+            // A header row's caption (and an error value such as "#N/A") is no number: skipped.
+            if (IsMobileNumber(number)) {
+                QVariantList values;
+                for (const int column : variableColumns) {
+                    // An empty cell leaves its column Null; an error value is stored as it reads.
+                    const CellValue cell = column > 0 ? sheet.Cells(row, column) : CellValue();
+                    values << (cell.isEmpty() ? QVariant() : QVariant(cell.text));
+                }
+                if (writer.add(number, values))
+                    ++repeats;
+                ++imported;
+            }
+            // Input is processed only once the rows before it are committed, so "取消" (or a
+            // failure after it) keeps them all.
+            if (writer.commitIfDue()) {
+                ui->AeroProgressBar1->setValue(row);
+                QCoreApplication::processEvents();
+            }
+        }
+        writer.commit();
+        ui->AeroProgressBar1->setValue(rows);
+    } catch (const db::DbError& error) {
+        failed = true;
+        ShowProgramError(error, this);
+    } catch (const std::exception& error) {
+        failed = true;
+        ShowProgramError(db::ErrGeneric, QString::fromLocal8Bit(error.what()), this);
+    }
+    m_importing = false;
+    if (!failed)
+        MsgBox(QStringLiteral("成功导入号码%1个，其中重复号码%2个").arg(imported).arg(repeats),
+               QStringLiteral("导入完成"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+    accept();
+}
+
+void ImportExcel2::done(int result)
+{
+    m_cancel = true;
+    m_timer1->stop();
+    // A running import still reads the sheet; the document closes once it has stopped.
+    if (!m_importing)
+        ui->FramerControl1->Close();
+    QDialog::done(result);
+}
+
+WorkbookView* ImportExcel2::FramerControl1() const
+{
+    return ui->FramerControl1;
+}
+
+QComboBox* ImportExcel2::Combo(int number) const
+{
+    switch (number) {
+    case 1:
+        return ui->Combo1;
+    case 2:
+        return ui->Combo2;
+    case 3:
+        return ui->Combo3;
+    case 4:
+        return ui->Combo4;
+    case 5:
+        return ui->Combo5;
+    case 6:
+        return ui->Combo6;
+    default:
+        return nullptr;
+    }
+}
+
+QProgressBar* ImportExcel2::AeroProgressBar1() const
+{
+    return ui->AeroProgressBar1;
+}
+QPushButton* ImportExcel2::AeroButton2() const
+{
+    return ui->AeroButton2;
+}
+QPushButton* ImportExcel2::AeroButton3() const
+{
+    return ui->AeroButton3;
+}

@@ -1,0 +1,121 @@
+#include "Form1.h"
+#include "GlobalState.h"
+#include "ListView.h"
+#include "MyTrayIcon.h"
+#include "ProgramLook.h"
+#include "SandboxFixture.h"
+#include "ScriptedDesktop.h"
+#include "TestProgramFolder.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every caption of a page whole at the main window's own size: no control gets less width than
+// its caption needs, and none reaches past the edge of a widget that holds it.
+struct PageCase
+{
+    const char* name;
+    int toolbarIndex;
+};
+
+class PageLayoutTest : public SandboxFixture, public ::testing::WithParamInterface<PageCase>
+{
+protected:
+    void SetUp() override
+    {
+        SandboxFixture::SetUp();
+        ResetGlobalState();
+        g_UserName = QStringLiteral("demo");
+        g_Password = QStringLiteral("demo123");
+        // The program's own font: the measures depend on it.
+        UseProgramFont(*qApp);
+        InstallQtTranslations(*qApp);
+    }
+
+    TestProgramFolder folder;
+    ScriptedDesktop desktop;
+    TrayRecorder tray;
+};
+
+// The part of widget that an ancestor cuts off, as a text; empty when it is whole.
+QString cutBy(const QWidget* widget)
+{
+    const QRect own(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+    for (const QWidget* holder = widget->parentWidget(); holder; holder = holder->parentWidget()) {
+        if (qobject_cast<const QAbstractScrollArea*>(holder))
+            continue; // scrolled content is meant to be partly hidden
+        const QRect room(holder->mapTo(widget->window(), QPoint(0, 0)), holder->size());
+        if (!room.contains(own))
+            return QStringLiteral("cut by ") + holder->objectName();
+        if (holder->isWindow())
+            break;
+    }
+    return QString();
+}
+
+QString captionOf(const QWidget* widget)
+{
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (const auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    return QString();
+}
+
+TEST_P(PageLayoutTest, EveryCaptionIsWhole)
+{
+    Form1 form;
+    form.Timer3->setInterval(0);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.Timer3->isActive(); }, 5000));
+    ASSERT_EQ(form.size(), QSize(1000, 700));
+    form.toobarImg_Click(GetParam().toolbarIndex);
+    QApplication::processEvents();
+    QWidget* page = form.findChild<QStackedWidget*>(QStringLiteral("FrameMainStack"))->currentWidget();
+    ASSERT_NE(page, nullptr);
+
+    int captions = 0;
+    for (QWidget* widget : page->findChildren<QWidget*>()) {
+        const QString caption = captionOf(widget);
+        if (caption.isEmpty() || !widget->isVisibleTo(&form))
+            continue;
+        ++captions;
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        if (!label || !label->wordWrap()) {
+            EXPECT_GE(widget->width(), widget->sizeHint().width())
+                << widget->objectName().toStdString() << " \"" << caption.toStdString() << "\"";
+        }
+        EXPECT_EQ(cutBy(widget), QString()) << widget->objectName().toStdString();
+    }
+    EXPECT_GT(captions, 3);
+
+    // A list's columns fit beside its scroll bar, so that none hides behind a horizontal scroll.
+    for (ListView* list : page->findChildren<ListView*>()) {
+        if (!list->isVisibleTo(&form))
+            continue;
+        const QHeaderView* header = list->header();
+        int columns = 0;
+        for (int c = 0; c < header->count(); ++c)
+            columns += header->isSectionHidden(c) ? 0 : header->sectionSize(c);
+        const int room = list->width() - 2 * list->frameWidth() -
+                         list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        EXPECT_LE(header->stretchLastSection() ? columns - header->sectionSize(header->count() - 1) : columns, room)
+            << list->objectName().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageLayoutTest,
+                         ::testing::Values(PageCase{"PlainList", 1}, PageCase{"Grid", 8}, PageCase{"History", 2},
+                                           PageCase{"AddressBook", 3}, PageCase{"Phrases", 4},
+                                           PageCase{"Settings", 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
