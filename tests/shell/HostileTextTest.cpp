@@ -14,6 +14,7 @@
 #include "FinishList.h"
 #include "GlobalState.h"
 #include "HistoryPage.h"
+#include "ImportAccess.h"
 #include "ListView.h"
 #include "MsgEdit.h"
 #include "NewMsg.h"
@@ -24,6 +25,7 @@
 #include "SendPage.h"
 #include "SettingsPage.h"
 #include "TestProgramFolder.h"
+#include "db/Connection.h"
 #include "db/Recordset.h"
 
 #include <QApplication>
@@ -552,10 +554,10 @@ TEST_P(HostileSending, NumberListKeepsOnlyTheValidLines)
     EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("13800000001"), QStringLiteral("13800000002")}));
     // A typed line that is no number is dropped without a word, as a pasted one is.
     // (Eleven characters or more are taken as they arrive.)
-    page->Text10()->setText(text());
-    if (!page->Text10()->text().isEmpty())
-        QTest::keyClick(page->Text10(), Qt::Key_Return);
-    EXPECT_TRUE(page->Text10()->text().isEmpty());
+    page->findChild<QLineEdit*>(QStringLiteral("Text10"))->setText(text());
+    if (!page->findChild<QLineEdit*>(QStringLiteral("Text10"))->text().isEmpty())
+        QTest::keyClick(page->findChild<QLineEdit*>(QStringLiteral("Text10")), Qt::Key_Return);
+    EXPECT_TRUE(page->findChild<QLineEdit*>(QStringLiteral("Text10"))->text().isEmpty());
     EXPECT_EQ(listTexts().size(), 2);
     expectIntact({{QStringLiteral("Preference"), 2}});
 }
@@ -568,7 +570,7 @@ TEST_P(HostileSending, GridNumberIsRefusedAndColumnsShowAsStored)
     const int tests = text().size() > 10 ? 2 : 1;
     for (int i = 0; i < tests; ++i)
         desktop.expectMessage("您输入的号码不是有效的手机号码！", "提示", Icon::Information);
-    page->Text2()->setText(text());
+    page->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(text());
     QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("AeroButton1")), Qt::LeftButton);
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [DraftBox]")).toInt(), 0);
 
@@ -580,7 +582,7 @@ TEST_P(HostileSending, GridNumberIsRefusedAndColumnsShowAsStored)
         row[QString::fromLatin1(name)] = stored + QString::fromLatin1(name);
     insertRow(QStringLiteral("DraftBox"), row);
     page->BuildNumGrid();
-    const ListViewModel& grid = *page->ListView1()->listModel();
+    const ListViewModel& grid = *page->findChild<ListView*>(QStringLiteral("ListView1"))->listModel();
     ASSERT_EQ(grid.count(), 1);
     for (int c = 0; c < 5; ++c)
         EXPECT_EQ(grid.cell(0, 2 + c), stored + QChar(u'A' + c)) << c;
@@ -609,16 +611,58 @@ TEST_P(HostileSending, HistoryForwardAndResendCarryTheStoredTexts)
     history.prepareForLoad();
     history.AeroButton15_Click();
     history.AeroButton7_Click();
-    EXPECT_EQ(page->Text1()->toPlainText(), stored);
+    EXPECT_EQ(page->message(), stored);
 
     FinishList details(QStringLiteral("Row_") + QString::number(id), stored, page.get());
     details.show();
     details.AeroButton2()->click();
     EXPECT_EQ(listTexts(), QStringList{stored});
-    EXPECT_EQ(page->Text1()->toPlainText(), stored);
+    EXPECT_EQ(page->message(), stored);
     expectIntact({{QStringLiteral("Messages"), 1}, {QStringLiteral("Finish"), 2}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, HostileSending, ::testing::ValuesIn(hostileTexts()), caseName);
+
+// --- a source database's names and cells ---------------------------------------------------
+
+class HostileImport : public HostileTextTest
+{
+};
+
+TEST_P(HostileImport, TableFieldAndCellOfASourceDatabaseArriveAsStored)
+{
+    // A name holds no NUL: the engine cannot write one into its schema.
+    const QString name = storable(text()).remove(QChar(u'\0'));
+    const QString table = QStringLiteral("表") + name;
+    const QString field = QStringLiteral("列") + name;
+    const auto quoted = [](QString id) { return QLatin1Char('"') + id.replace(u'"', QStringLiteral("\"\"")) + QLatin1Char('"'); };
+    const QString path = folder.path(QStringLiteral("source.db"));
+    {
+        auto source = db::Connection::create(path, QByteArray());
+        source->execute(QStringLiteral("create table ") + quoted(table) + QStringLiteral(" (phone text, ") +
+                        quoted(field) + QStringLiteral(" text)"));
+        source->execute(QStringLiteral("insert into ") + quoted(table) + QStringLiteral(" values ('13800000001', '") +
+                        SqlQuote(storable(text())) + QStringLiteral("')"));
+        source->checkpoint();
+    }
+    ImportAccess dialog;
+    dialog.show();
+    desktop.expectOpenFile(QStringLiteral("Access数据库(*.mdb)|*.mdb"), path);
+    dialog.AeroButton1()->click();
+    const auto pick = [&dialog](int combo, const QString& entry) {
+        const int index = dialog.Combo(combo)->findText(entry);
+        ASSERT_GE(index, 0) << combo;
+        dialog.Combo(combo)->setCurrentIndex(index);
+    };
+    pick(7, table);
+    pick(1, QStringLiteral("phone"));
+    pick(2, field);
+    desktop.expectMessage("共有1条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
+    dialog.AeroButton2()->click();
+    EXPECT_EQ(column(QStringLiteral("select A from [DraftBox]"), QStringLiteral("A")), QStringList{storable(text())});
+    expectIntact({{QStringLiteral("DraftBox"), 1}});
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, HostileImport, ::testing::ValuesIn(hostileTexts()), caseName);
 
 } // namespace
