@@ -13,6 +13,7 @@ packages=(
     qt6-translations-l10n
     libcpp-httplib-dev
     libgtest-dev libgmock-dev
+    clang-14 libclang-rt-14-dev
     xvfb openbox trayer x11-apps xauth xdotool imagemagick
     fonts-wqy-microhei
     python3-openpyxl python3-xlwt

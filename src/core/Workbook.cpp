@@ -30,15 +30,21 @@ QString WorkbookNumberText(double value)
     return text;
 }
 
-QDateTime WorkbookSerialToDate(double serial, bool date1904)
+bool WorkbookIsDateSerial(double serial)
 {
     // 2958466 is 10000-01-01 in the 1900 system, past the last date a sheet can hold.
-    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466)
-        return {};
+    return std::isfinite(serial) && serial >= 0 && serial < 2958466;
+}
+
+namespace {
+
+// The date and time of a valid serial. Kept apart from QDateTime: a local QDateTime asks the
+// C library for the time zone every time, which a sheet of 100,000 dates would feel.
+void serialParts(double serial, bool date1904, QDate& date, QTime& time)
+{
     // Office suites store 23:59:00 as 31412.99930555555; cutting the fraction would read 23:58:59.
     const qint64 seconds = std::llround(serial * 86400.0);
     const qint64 days = seconds / 86400;
-    const int rest = int(seconds % 86400);
     QDate base;
     if (date1904)
         base = QDate(1904, 1, 1);
@@ -46,17 +52,33 @@ QDateTime WorkbookSerialToDate(double serial, bool date1904)
         base = QDate(1899, 12, 30); // the 1900 system counts a 29 February 1900 that never was
     else
         base = QDate(1899, 12, 31);
-    return QDateTime(base.addDays(days), QTime(0, 0).addSecs(rest), Qt::LocalTime);
+    date = base.addDays(days);
+    time = QTime(0, 0).addSecs(int(seconds % 86400));
+}
+
+QString dateText(const QDate& date, const QTime& time)
+{
+    QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
+    if (time != QTime(0, 0))
+        text += QLatin1Char(' ') + time.toString(QStringLiteral("hh:mm:ss"));
+    return text;
+}
+
+} // namespace
+
+QDateTime WorkbookSerialToDate(double serial, bool date1904)
+{
+    if (!WorkbookIsDateSerial(serial))
+        return {};
+    QDate date;
+    QTime time;
+    serialParts(serial, date1904, date, time);
+    return QDateTime(date, time, Qt::LocalTime);
 }
 
 QString WorkbookDateText(const QDateTime& date)
 {
-    const QTime time = date.time();
-    const bool hasTime = time != QTime(0, 0);
-    QString text = date.date().toString(QStringLiteral("yyyy-MM-dd"));
-    if (hasTime)
-        text += QLatin1Char(' ') + time.toString(QStringLiteral("hh:mm:ss"));
-    return text;
+    return dateText(date.date(), date.time());
 }
 
 bool WorkbookIsDateFormat(int numFmtId, const QString& formatCode)
@@ -104,38 +126,65 @@ bool WorkbookIsDateFormat(int numFmtId, const QString& formatCode)
 
 // ---- worksheet ----
 
-CellValue Worksheet::cellAt(int row, int column) const
+const StoredCell* Worksheet::find(int row, int column) const
 {
-    CellValue value;
     if (row < 1 || column < 1)
-        return value;
+        return nullptr;
     const auto key = std::make_pair(quint32(row), quint32(column));
     const auto it = std::lower_bound(m_cells.cbegin(), m_cells.cend(), key, [](const StoredCell& cell, const auto& k) {
         return std::make_pair(cell.row, cell.column) < k;
     });
     if (it == m_cells.cend() || it->row != key.first || it->column != key.second)
-        return value;
-    value.kind = it->kind;
-    value.number = it->number;
-    switch (it->kind) {
+        return nullptr;
+    return &*it;
+}
+
+QString Worksheet::textOf(const StoredCell& cell) const
+{
+    switch (cell.kind) {
     case CellValue::Kind::Text:
     case CellValue::Kind::Error:
-        value.text = m_texts->at(it->textIndex);
-        break;
+        return m_texts->at(cell.textIndex);
     case CellValue::Kind::Number:
-        value.text = WorkbookNumberText(it->number);
-        break;
+        return WorkbookNumberText(cell.number);
     case CellValue::Kind::Boolean:
-        value.text = it->number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        break;
-    case CellValue::Kind::Date:
-        value.date = WorkbookSerialToDate(it->number, m_date1904);
-        value.text = WorkbookDateText(value.date);
-        break;
+        return cell.number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case CellValue::Kind::Date: {
+        QDate date;
+        QTime time;
+        serialParts(cell.number, m_date1904, date, time);
+        return dateText(date, time);
+    }
     case CellValue::Kind::Empty:
         break;
     }
+    return QString();
+}
+
+CellValue Worksheet::cellAt(int row, int column) const
+{
+    CellValue value;
+    const StoredCell* cell = find(row, column);
+    if (!cell)
+        return value;
+    value.kind = cell->kind;
+    value.number = cell->number;
+    value.text = textOf(*cell);
+    if (cell->kind == CellValue::Kind::Date)
+        value.date = WorkbookSerialToDate(cell->number, m_date1904);
     return value;
+}
+
+QString Worksheet::textAt(int row, int column) const
+{
+    const StoredCell* cell = find(row, column);
+    return cell ? textOf(*cell) : QString();
+}
+
+CellValue::Kind Worksheet::kindAt(int row, int column) const
+{
+    const StoredCell* cell = find(row, column);
+    return cell ? cell->kind : CellValue::Kind::Empty;
 }
 
 CellValue Worksheet::Cells(int row, int column) const
@@ -145,40 +194,50 @@ CellValue Worksheet::Cells(int row, int column) const
     return cellAt(m_used.firstRow + row - 1, m_used.firstColumn + column - 1);
 }
 
+QString Worksheet::Text(int row, int column) const
+{
+    if (row < 1 || column < 1 || row > m_used.rowCount || column > m_used.columnCount)
+        return {};
+    return textAt(m_used.firstRow + row - 1, m_used.firstColumn + column - 1);
+}
+
 void Worksheet::finish()
 {
-    // Writers keep rows in order; sort anyway, so lookups can rely on it. A later duplicate of a
-    // position wins, as it would when the file is read cell after cell.
-    std::stable_sort(m_cells.begin(), m_cells.end(), [](const StoredCell& a, const StoredCell& b) {
+    // Writers keep rows in order; sort only when one did not. A later duplicate of a position
+    // wins, as it would when the file is read cell after cell.
+    const auto before = [](const StoredCell& a, const StoredCell& b) {
         return std::make_pair(a.row, a.column) < std::make_pair(b.row, b.column);
-    });
-    QVector<StoredCell> kept;
-    kept.reserve(m_cells.size());
-    for (const StoredCell& cell : qAsConst(m_cells)) {
-        if (!kept.isEmpty() && kept.last().row == cell.row && kept.last().column == cell.column)
-            kept.last() = cell;
+    };
+    if (!std::is_sorted(m_cells.begin(), m_cells.end(), before))
+        std::stable_sort(m_cells.begin(), m_cells.end(), before);
+    size_t kept = 0;
+    for (size_t i = 0; i < m_cells.size(); ++i) {
+        const StoredCell& cell = m_cells[i];
+        if (kept > 0 && m_cells[kept - 1].row == cell.row && m_cells[kept - 1].column == cell.column)
+            m_cells[kept - 1] = cell;
         else
-            kept.append(cell);
+            m_cells[kept++] = cell;
     }
-    kept.erase(std::remove_if(kept.begin(), kept.end(),
-                              [](const StoredCell& cell) { return cell.kind == CellValue::Kind::Empty; }),
-               kept.end());
-    m_cells = std::move(kept);
-    m_cells.squeeze();
+    m_cells.resize(kept);
+    m_cells.erase(std::remove_if(m_cells.begin(), m_cells.end(),
+                                 [](const StoredCell& cell) { return cell.kind == CellValue::Kind::Empty; }),
+                  m_cells.end());
+    if (m_cells.capacity() > m_cells.size() + m_cells.size() / 4)
+        m_cells.shrink_to_fit();
 
     // The used range comes from the cells: some writers store empty leading rows, and the
     // dimensions a file claims may start at A1 whatever it holds.
     m_used = UsedRange();
-    if (m_cells.isEmpty())
+    if (m_cells.empty())
         return;
-    quint32 minColumn = m_cells.first().column;
+    quint32 minColumn = m_cells.front().column;
     quint32 maxColumn = minColumn;
-    for (const StoredCell& cell : qAsConst(m_cells)) {
+    for (const StoredCell& cell : m_cells) {
         minColumn = std::min(minColumn, cell.column);
         maxColumn = std::max(maxColumn, cell.column);
     }
-    m_used.firstRow = int(m_cells.first().row);
-    m_used.rowCount = int(m_cells.last().row - m_cells.first().row + 1);
+    m_used.firstRow = int(m_cells.front().row);
+    m_used.rowCount = int(m_cells.back().row - m_cells.front().row + 1);
     m_used.firstColumn = int(minColumn);
     m_used.columnCount = int(maxColumn - minColumn + 1);
 }
@@ -232,8 +291,15 @@ bool WorkbookLoader::addCell(const StoredCell& cell)
              QStringLiteral("工作簿“%1”的单元格超过%2个，无法读取。").arg(fileName()).arg(limits().cells));
         return false;
     }
-    m_book.m_sheets.last().m_cells.append(cell);
+    m_book.m_sheets.last().m_cells.push_back(cell);
     return true;
+}
+
+void WorkbookLoader::expectCells(qint64 cells)
+{
+    const qint64 room = std::min(cells, limits().cells - m_cells);
+    if (room > 0 && !m_book.m_sheets.isEmpty())
+        m_book.m_sheets.last().m_cells.reserve(size_t(room));
 }
 
 void WorkbookLoader::finishSheet()

@@ -5,11 +5,12 @@
 #include <QStringList>
 #include <QVector>
 #include <memory>
+#include <vector>
 
 // One cell's value as a user of the sheet reads it.
 struct CellValue
 {
-    enum class Kind
+    enum class Kind : quint8
     {
         Empty,
         Text,
@@ -48,9 +49,9 @@ struct StoredCell
 {
     quint32 row = 0;    // 1-based, A1 terms
     quint32 column = 0; // 1-based, A1 terms
-    CellValue::Kind kind = CellValue::Kind::Empty;
     double number = 0;  // Number, Date serial, Boolean
     int textIndex = -1; // Text, Error: index into the workbook's text pool
+    CellValue::Kind kind = CellValue::Kind::Empty;
 };
 
 class Worksheet
@@ -62,16 +63,23 @@ public:
     CellValue Cells(int row, int column) const;
     // Counted from 1 at A1.
     CellValue cellAt(int row, int column) const;
+    // Only the text of Cells() and cellAt(): what the view and a copied selection show, without
+    // building the rest of the value.
+    QString Text(int row, int column) const;
+    QString textAt(int row, int column) const;
+    CellValue::Kind kindAt(int row, int column) const;
     int storedCellCount() const { return int(m_cells.size()); }
 
 private:
     friend class WorkbookLoader;
     // Sorts the cells, drops the empty ones and finds the used range from what is left.
     void finish();
+    const StoredCell* find(int row, int column) const;
+    QString textOf(const StoredCell& cell) const;
 
     QString m_name;
     UsedRange m_used;
-    QVector<StoredCell> m_cells;                // ordered by row, then column
+    std::vector<StoredCell> m_cells;            // ordered by row, then column
     std::shared_ptr<const QStringList> m_texts; // the workbook's text pool
     bool m_date1904 = false;
 };
@@ -151,6 +159,8 @@ QString WorkbookNumberText(double value);
 // A date serial (1900 or 1904 system) as local date and time, rounded to the second; invalid
 // for serials that name no date.
 QDateTime WorkbookSerialToDate(double serial, bool date1904);
+// Whether a serial names a date a sheet can hold (0 up to the end of 9999).
+bool WorkbookIsDateSerial(double serial);
 // "yyyy-mm-dd", with " hh:mm:ss" when there is a time of day.
 QString WorkbookDateText(const QDateTime& date);
 // Whether a number format shows a date or time: built-in ids 14-22 and 45-47, and custom

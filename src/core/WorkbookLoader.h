@@ -26,6 +26,8 @@ public:
     const QString& text(int index) const { return m_book.m_texts->at(index); }
     // Adds a cell to the last sheet; false (TooLarge recorded) past the cell limit.
     bool addCell(const StoredCell& cell);
+    // Room for about this many cells in the last sheet, so a large sheet is not copied as it grows.
+    void expectCells(qint64 cells);
     // Sorts the last sheet and finds its used range.
     void finishSheet();
     void finish();

@@ -9,6 +9,7 @@
 #include "HttpClient.h"
 #include "Package.h"
 #include "PackageDownload.h"
+#include "VersionReply.h"
 #include "PublicFunction.h"
 #include "db/DbError.h"
 
@@ -167,7 +168,7 @@ bool Form1::GetVerData(const QString& url)
         return false;
     }
     try {
-        VerData = BytesToBstr(response.body).split(kLineBreak);
+        VerData = SplitVersionReply(response.body);
     } catch (const HelperError&) {
         ErrMsg = kConnectFailed;
         return false;

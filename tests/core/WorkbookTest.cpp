@@ -103,6 +103,7 @@ TEST_P(WorkbookFormatTest, NumbersReadAsTheUserSeesThem)
         const CellValue value = sheet.Cells(e.row, e.column);
         EXPECT_EQ(value.kind, e.kind) << e.text;
         EXPECT_EQ(value.text, QString::fromUtf8(e.text));
+        EXPECT_EQ(sheet.Text(e.row, e.column), value.text);
     }
     EXPECT_EQ(sheet.Cells(2, 2).number, 13900139000.0);
 }
@@ -235,6 +236,20 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"ZipBombThatLiesAboutItsSize", "liar.xlsx", Workbook::TooLarge, "超过1 MB", 1 << 20},
                       FailureCase{"PackedBlanks", "blanks.xlsx", Workbook::TooLarge, "连续内容"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WorkbookRange, RowsOutOfOrderAndARepeatedCell)
+{
+    Workbook book;
+    ASSERT_TRUE(book.open(fixture(QStringLiteral("unordered.xlsx"))));
+    const Worksheet& sheet = book.sheet(0);
+    EXPECT_EQ(sheet.usedRange().firstRow, 2);
+    EXPECT_EQ(sheet.usedRange().firstColumn, 2);
+    EXPECT_EQ(sheet.usedRange().rowCount, 4);
+    EXPECT_EQ(sheet.usedRange().columnCount, 2);
+    EXPECT_EQ(sheet.cellAt(2, 2).text, QStringLiteral("second"));
+    EXPECT_EQ(sheet.cellAt(5, 3).text, QStringLiteral("5"));
+    EXPECT_EQ(sheet.storedCellCount(), 2);
+}
 
 TEST(WorkbookLimits, TheBombFixtureReadsWithinTheUsualLimits)
 {

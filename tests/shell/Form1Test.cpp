@@ -682,10 +682,10 @@ TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
     });
     form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton12"))->click();
     ASSERT_TRUE(driven);
-    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    const ListViewModel& grid = *Control<ListView>(*form->sendPage(), "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 2);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("b"));
-    EXPECT_EQ(form->sendPage()->Label9()->text(), QStringLiteral("一共有2个号码"));
+    EXPECT_EQ(Control<QLabel>(*form->sendPage(), "Label9")->text(), QStringLiteral("一共有2个号码"));
 }
 
 TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
@@ -707,7 +707,7 @@ TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
     });
     form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton3"))->click();
     ASSERT_TRUE(driven);
-    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    const ListViewModel& grid = *Control<ListView>(*form->sendPage(), "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 3);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
 }

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -49,11 +50,10 @@ public:
             return {};
         if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole)
             return {};
-        const CellValue value = m_sheet->cellAt(index.row() + 1, index.column() + 1);
         if (role == Qt::DisplayRole)
-            return value.text;
+            return m_sheet->textAt(index.row() + 1, index.column() + 1);
         // Numbers and dates stand to the right, truth values and errors in the middle, as in a sheet.
-        switch (value.kind) {
+        switch (m_sheet->kindAt(index.row() + 1, index.column() + 1)) {
         case CellValue::Kind::Number:
         case CellValue::Kind::Date:
             return int(Qt::AlignRight | Qt::AlignVCenter);
@@ -231,11 +231,21 @@ void WorkbookView::showSheet(int index)
     if (!m_book || index < 0 || index >= m_book->sheetCount())
         return;
     m_model->setSheet(&m_book->sheet(index));
-    // As in a sheet, the cell at the top-left of the used range is the active cell.
+    // Wide enough for what the first rows hold (a phone number, a date and time), within reason;
+    // Qt measures a sample of rows, so a long sheet costs no more than a short one.
+    m_table->horizontalHeader()->setResizeContentsPrecision(200);
+    m_table->resizeColumnsToContents();
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        m_table->setColumnWidth(column, std::clamp(m_table->columnWidth(column) + 8, 64, 240));
+    // As in a sheet, the cell at the top-left of the used range is the active cell. The view
+    // starts at A1 unless that cell lies far from it.
     const UsedRange& used = m_book->sheet(index).usedRange();
     const QModelIndex start = m_model->index(used.firstRow - 1, used.firstColumn - 1);
     m_table->selectionModel()->setCurrentIndex(start, QItemSelectionModel::ClearAndSelect);
-    m_table->scrollTo(start);
+    m_table->scrollToTop();
+    m_table->horizontalScrollBar()->setValue(0);
+    if (used.firstRow > 20 || used.firstColumn > 6)
+        m_table->scrollTo(start, QAbstractItemView::PositionAtTop);
     Q_EMIT activeSheetChanged(index);
 }
 
@@ -268,7 +278,7 @@ bool WorkbookView::selectionText(QString& text)
         for (int column = bounds.left; column <= bounds.right; ++column) {
             if (column > bounds.left)
                 text += QLatin1Char('\t');
-            text += sheet->cellAt(row + 1, column + 1).text;
+            text += sheet->textAt(row + 1, column + 1);
         }
         text += QLatin1String("\r\n");
     }

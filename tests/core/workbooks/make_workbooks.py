@@ -185,6 +185,13 @@ def hostile_files():
                   b'<row r="1048576"><c r="XFD1048576"><v>7</v></c></row></sheetData></worksheet>')
     replace_sheet("mac1904.xlsx", "corner.xlsx", claimed)
 
+    # Rows out of order and a cell written twice (the later one counts), as hand-made files have.
+    def unordered(out):
+        out.write(SHEET_HEAD + b'<sheetData><row r="5"><c r="C5"><v>5</v></c></row>'
+                  b'<row r="2"><c r="B2"><v>1</v></c><c r="B2" t="inlineStr"><is><t>second</t></is></c></row>'
+                  b'</sheetData></worksheet>')
+    replace_sheet("mac1904.xlsx", "unordered.xlsx", unordered)
+
     # A cell a million columns to the right of A.
     def wide(out):
         out.write(SHEET_HEAD + b'<sheetData><row r="1"><c r="BDWGN1"><v>1</v></c></row></sheetData></worksheet>')

@@ -1,0 +1,7 @@
+#include "workbook.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::readWorkbook(QStringLiteral("input.xls"), data, size);
+    return 0;
+}
