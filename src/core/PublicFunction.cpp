@@ -117,7 +117,11 @@ bool IsInDraftBox(const QString& number)
 QString SqlQuote(const QString& text)
 {
     QString quoted = text;
-    return quoted.replace(u'\'', QStringLiteral("''"));
+    quoted.replace(u'\'', QStringLiteral("''"));
+    // The engine reads a statement only up to a NUL, so a NUL inside a literal would cut the
+    // statement short. Every caller writes the result between quotes: close the literal, join
+    // the character by its code, and open the literal again.
+    return quoted.replace(QChar(u'\0'), QStringLiteral("'||char(0)||'"));
 }
 
 QString NullToEmpty(const QVariant& value)
