@@ -153,6 +153,9 @@ DownloadResult download(const QString& url, const QString& targetFile, const Ope
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // Only the web: an address from the update reply must not reach local files or other schemes.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
