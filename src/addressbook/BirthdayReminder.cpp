@@ -47,7 +47,7 @@ void ShowBirthdayReminder()
     qlonglong num = 0;
     try {
         db::Recordset rs;
-        rs.Open(BirthdayCountSql(days), *g_Conn, db::LockType::ReadOnly);
+        rs.Open(BirthdayCountSql(days), SharedConnection(), db::LockType::ReadOnly);
         if (rs.RecordCount() > 0)
             num = rs.Field(QStringLiteral("num")).toLongLong();
         rs.Close();

@@ -38,7 +38,7 @@ void ContactEdit::load()
     ContactForm& form = *ui->contactForm;
     form.loadCategories();
     db::Recordset rs;
-    rs.Open(rowSql(), *g_Conn, db::LockType::ReadOnly);
+    rs.Open(rowSql(), SharedConnection(), db::LockType::ReadOnly);
     if (rs.RecordCount() < 1) {
         rs.Close();
         reportMissing();

@@ -31,7 +31,7 @@ void ContactForm::loadCategories(const QString& preselect)
 {
     ui->Combo3->clear();
     db::Recordset rs;
-    rs.Open(QStringLiteral("select * from [ContactCategory]"), *g_Conn, db::LockType::ReadOnly);
+    rs.Open(QStringLiteral("select * from [ContactCategory]"), SharedConnection(), db::LockType::ReadOnly);
     int chosen = -1;
     for (; !rs.IsEOF(); rs.MoveNext()) {
         const QString name = NullToEmpty(rs.Field(QStringLiteral("CategoryName")));

@@ -214,9 +214,9 @@ void ContactsPage::AeroButton19_Click()
         return;
     try {
         // Both or neither: a category must not vanish while its contacts stay behind.
-        db::Transaction transaction(*g_Conn);
-        g_Conn->execute(QStringLiteral("delete from [ContactList] where CatID=") + QString::number(id));
-        g_Conn->execute(QStringLiteral("delete from [ContactCategory] where ID=") + QString::number(id));
+        db::Transaction transaction(SharedConnection());
+        SharedConnection().execute(QStringLiteral("delete from [ContactList] where CatID=") + QString::number(id));
+        SharedConnection().execute(QStringLiteral("delete from [ContactCategory] where ID=") + QString::number(id));
         transaction.commit();
         LoadContactTree();
     } catch (const db::DbError& error) {
@@ -229,7 +229,7 @@ void ContactsPage::AeroButton19_Click()
 void ContactsPage::loadList(const QString& sql, bool formatBirthdays)
 {
     db::Recordset rs;
-    rs.Open(sql, *g_Conn, db::LockType::ReadOnly);
+    rs.Open(sql, SharedConnection(), db::LockType::ReadOnly);
     LoadListView(*ui->ListView2, rs);
     rs.Close();
     if (!formatBirthdays)
@@ -315,7 +315,7 @@ void ContactsPage::AeroButton32_Click()
         return;
     }
     try {
-        g_Conn->execute(QStringLiteral("delete from [ContactList] where id in (") + ids + QStringLiteral(")"));
+        SharedConnection().execute(QStringLiteral("delete from [ContactList] where id in (") + ids + QStringLiteral(")"));
     } catch (const db::DbError& error) {
         ShowProgramError(error, this);
     }

@@ -50,7 +50,7 @@ ExportContact::ExportContact(QWidget* parent) : QDialog(parent), ui(std::make_un
 
     RunReported(this, [this] {
         db::Recordset rs;
-        rs.Open(QStringLiteral("select * from [ContactCategory]"), *g_Conn);
+        rs.Open(QStringLiteral("select * from [ContactCategory]"), SharedConnection());
         for (; !rs.IsEOF(); rs.MoveNext())
             ui->Combo1->addItem(NullToEmpty(rs.Field(QStringLiteral("CategoryName"))),
                                 rs.Field(QStringLiteral("id")).toLongLong());
@@ -90,7 +90,7 @@ void ExportContact::AeroButton1_Click()
 
     int total = 0;
     if (!RunReported(this, [&] {
-            total = g_Conn->scalar(QStringLiteral("select count(*) from [ContactList]") + contactFilter()).toInt();
+            total = SharedConnection().scalar(QStringLiteral("select count(*) from [ContactList]") + contactFilter()).toInt();
         }))
         return;
     // A sheet of an .xls file ends at row 65,536: refuse before the user picks a file for
@@ -138,7 +138,7 @@ int ExportContact::exportTo(const QString& target, int total)
     QString select;
     for (const char* column : kColumns)
         select += (select.isEmpty() ? QString() : QStringLiteral(",")) + QString::fromLatin1(column);
-    auto rows = g_Conn->prepare(QStringLiteral("select ") + select + QStringLiteral(" from [ContactList]") +
+    auto rows = SharedConnection().prepare(QStringLiteral("select ") + select + QStringLiteral(" from [ContactList]") +
                                 contactFilter());
 
     ui->AeroProgressBar1->setMaximum(total + 1);

@@ -69,7 +69,7 @@ ImportContact::ImportContact(QWidget* parent) : QDialog(parent), ui(std::make_un
 
     RunReported(this, [this] {
         db::Recordset rs;
-        rs.Open(QStringLiteral("select * from [ContactCategory]"), *g_Conn);
+        rs.Open(QStringLiteral("select * from [ContactCategory]"), SharedConnection());
         for (; !rs.IsEOF(); rs.MoveNext())
             ui->Combo2->addItem(NullToEmpty(rs.Field(QStringLiteral("CategoryName"))),
                                 rs.Field(QStringLiteral("id")).toLongLong());
@@ -208,10 +208,10 @@ void ImportContact::runImport()
         return list;
     };
     const QString marks = QStringLiteral(",?").repeated(int(mapped.size()));
-    auto find = g_Conn->prepare(QStringLiteral("select id from [ContactList] where MobilePhone = ?"));
-    auto insert = g_Conn->prepare(QStringLiteral("insert into [ContactList] (MobilePhone,") + mapped.join(QLatin1Char(',')) +
+    auto find = SharedConnection().prepare(QStringLiteral("select id from [ContactList] where MobilePhone = ?"));
+    auto insert = SharedConnection().prepare(QStringLiteral("insert into [ContactList] (MobilePhone,") + mapped.join(QLatin1Char(',')) +
                                   QStringLiteral(") values (?") + marks + QStringLiteral(")"));
-    auto update = g_Conn->prepare(QStringLiteral("update [ContactList] set ") + mapped.join(QStringLiteral("=?,")) +
+    auto update = SharedConnection().prepare(QStringLiteral("update [ContactList] set ") + mapped.join(QStringLiteral("=?,")) +
                                   QStringLiteral("=? where id=?"));
 
     // Rows are committed together, a fraction of a second's worth at a time, instead of one
@@ -236,7 +236,7 @@ void ImportContact::runImport()
                     ++m_errorCount;
                 } else {
                     if (!batch) {
-                        batch = std::make_unique<db::Transaction>(*g_Conn);
+                        batch = std::make_unique<db::Transaction>(SharedConnection());
                         sinceCommit.start();
                     }
                     find->bind(1, m);

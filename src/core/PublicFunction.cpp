@@ -105,12 +105,10 @@ bool IsMobileNumber(QString& value)
 
 bool IsInDraftBox(const QString& number)
 {
-    if (!g_Conn)
-        throw db::DbError(db::ErrObjectClosed, QStringLiteral("对象关闭时，不允许操作。"));
     db::Recordset rs;
     rs.Open(QStringLiteral("select MobilePhone from [DraftBox] where MobilePhone='") + SqlQuote(number) +
                 QStringLiteral("'"),
-            *g_Conn, db::LockType::ReadOnly);
+            SharedConnection(), db::LockType::ReadOnly);
     const bool found = rs.RecordCount() > 0;
     rs.Close();
     return found;
@@ -119,7 +117,11 @@ bool IsInDraftBox(const QString& number)
 QString SqlQuote(const QString& text)
 {
     QString quoted = text;
-    return quoted.replace(u'\'', QStringLiteral("''"));
+    quoted.replace(u'\'', QStringLiteral("''"));
+    // The engine reads a statement only up to a NUL, so a NUL inside a literal would cut the
+    // statement short. Every caller writes the result between quotes: close the literal, join
+    // the character by its code, and open the literal again.
+    return quoted.replace(QChar(u'\0'), QStringLiteral("'||char(0)||'"));
 }
 
 QString NullToEmpty(const QVariant& value)

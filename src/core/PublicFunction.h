@@ -32,6 +32,7 @@ qint16 CountSmsParts(int length, int charsPerSms);
 bool IsMobileNumber(QString& value);
 // True when [DraftBox] already holds the number (uses g_Conn; raises db::DbError).
 bool IsInDraftBox(const QString& number);
+// The text ready to stand between single quotes in a statement.
 QString SqlQuote(const QString& text);
 QString NullToEmpty(const QVariant& value);
 // Seconds from 1970-01-01 00:00:00 to the local date and time, minus 28800 (UTC+8).

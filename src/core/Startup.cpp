@@ -73,7 +73,8 @@ void ReadLocalVersion()
     QVariant value;
     bool found = false;
     try {
-        g_Rs->Open(QStringLiteral("select * from [config] where key='Verson'"), *g_Conn, db::LockType::ReadOnly);
+        g_Rs->Open(QStringLiteral("select * from [config] where key='Verson'"), SharedConnection(),
+                   db::LockType::ReadOnly);
         found = !g_Rs->IsEOF();
         if (found)
             value = g_Rs->Field(QStringLiteral("value"));
@@ -112,11 +113,9 @@ bool FetchLatestVersion()
 
 void AddPreference(const QString& number)
 {
-    if (!g_Conn)
-        throw db::DbError(db::ErrObjectClosed, QStringLiteral("对象关闭时，不允许操作。"));
     db::Recordset rs;
     rs.Open(QStringLiteral("select * from [Preference] where MobilePhone='") + SqlQuote(number) + QLatin1Char('\''),
-            *g_Conn, db::LockType::Optimistic);
+            SharedConnection(), db::LockType::Optimistic);
     if (rs.RecordCount() == 0) {
         rs.AddNew();
         rs.SetField(QStringLiteral("MobilePhone"), number);

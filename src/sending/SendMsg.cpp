@@ -50,7 +50,7 @@ void SendMsg::AeroButton2_Click()
     ui->AeroButton2->setEnabled(false);
     ui->Label1->setText(QStringLiteral("正在发送短信……"));
     m_started = true;
-    SendRun run(*m_client, *g_Conn, *this);
+    SendRun run(*m_client, SharedConnection(), *this);
     const bool listRun = SendRun::modeFor(m_request.input.sendMode, m_request.input.text) == SendRun::Mode::List;
     try {
         m_outcome = run.run(m_request.input);

@@ -58,9 +58,7 @@ QString trimBlanks(const QString& text)
 
 db::Connection& sharedConnection()
 {
-    if (!g_Conn)
-        throw db::DbError(db::ErrObjectClosed, QStringLiteral("数据库连接尚未打开"));
-    return *g_Conn;
+    return SharedConnection();
 }
 
 // Runs a database step; a failure is shown in the generic error box. False when it failed.

@@ -1,32 +1,15 @@
 #include "Backup.h"
 
+#include "AtomicFile.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
 #include <memory>
-#include <unistd.h>
 
 namespace {
-
-constexpr qint64 kChunkSize = 1 << 20;
-
-bool copyBytes(QFile& from, QIODevice& to)
-{
-    QByteArray chunk;
-    while (!from.atEnd()) {
-        chunk = from.read(kChunkSize);
-        if (chunk.isEmpty() && from.error() != QFileDevice::NoError)
-            return false;
-        if (to.write(chunk) != chunk.size())
-            return false;
-    }
-    return from.error() == QFileDevice::NoError;
-}
 
 bool sameFile(const QString& a, const QString& b)
 {
@@ -66,27 +49,30 @@ private:
     db::Connection& m_conn;
 };
 
-bool copyToNewFile(const QString& source, const QString& target)
+qint64 logSize(const QString& databasePath)
 {
-    if (QFileInfo::exists(target))
+    const QFileInfo wal(databasePath + QStringLiteral("-wal"));
+    return wal.exists() ? wal.size() : 0;
+}
+
+constexpr int kSnapshotAttempts = 5;
+
+// A file that the engine of this program opens with the database password and that holds the
+// tables every user database has.
+bool isOurDatabase(const QString& path)
+{
+    try {
+        auto conn = db::Connection::open(path, QByteArray(kDatabasePassword));
+        for (const char* table : {"config", "DraftBox", "ContactList", "Messages", "Finish"}) {
+            if (conn->scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='%1'")
+                                 .arg(QLatin1String(table)))
+                    .toInt() != 1)
+                return false;
+        }
+        return true;
+    } catch (const db::DbError&) {
         return false;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QFileInfo targetInfo(target);
-    QTemporaryFile out(targetInfo.absolutePath() + QLatin1Char('/') + targetInfo.fileName() +
-                       QStringLiteral(".XXXXXX.part"));
-    if (!out.open() || !copyBytes(in, out) || !out.flush())
-        return false;
-    if (::fsync(out.handle()) != 0)
-        return false;
-    // Renaming never replaces an existing file, so a name taken meanwhile fails the backup
-    // instead of being overwritten; the temporary file is removed with `out` then.
-    if (!out.rename(target))
-        return false;
-    // A renamed temporary file would still be removed with `out`.
-    out.setAutoRemove(false);
-    return true;
+    }
 }
 
 } // namespace
@@ -115,22 +101,36 @@ bool BackupUserDatabase(const QString& target)
         own = OpenWorkerConnection(g_UserName + QStringLiteral(".mdb"));
         conn = own.get();
     }
-    conn->checkpoint();
-    const FrozenFile snapshot(*conn);
-    return copyToNewFile(source, target);
+    // The checkpoint has to come before the transaction, so a commit of another connection
+    // (the white-list worker) can land in between and stay in the log, missing from a copy of
+    // the main file. Inside the held write lock nobody commits: an empty log there means the
+    // main file holds every row.
+    for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
+        conn->checkpoint();
+        const FrozenFile snapshot(*conn);
+        if (logSize(source) == 0)
+            return atomicfile::copy(source, target, atomicfile::Mode::NoReplace);
+    }
+    return false;
 }
 
-bool RestoreUserDatabase(const QString& source)
+const QString kNotABackupText = QStringLiteral("所选文件不是本程序的备份文件，不能还原！");
+
+RestoreOutcome RestoreUserDatabase(const QString& source)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile out(PendingRestorePath());
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (!copyBytes(in, out)) {
-        out.cancelWriting();
-        return false;
+    // The chosen file is examined on a copy of its own: opening it where it is would switch
+    // it to the engine's log mode and leave files beside it.
+    const QString target = PendingRestorePath();
+    const QString staging = atomicfile::stagingName(target);
+    if (!QFile::copy(source, staging))
+        return RestoreOutcome::Failed;
+    const bool ours = isOurDatabase(staging);
+    QFile::remove(staging + QStringLiteral("-wal"));
+    QFile::remove(staging + QStringLiteral("-shm"));
+    if (!ours) {
+        QFile::remove(staging);
+        return RestoreOutcome::NotABackup;
     }
-    return out.commit();
+    return atomicfile::commit(staging, target, atomicfile::Mode::Replace) ? RestoreOutcome::Pending
+                                                                          : RestoreOutcome::Failed;
 }

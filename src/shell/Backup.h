@@ -16,6 +16,17 @@ QString PendingRestorePath();
 // the engine itself raises db::DbError.
 bool BackupUserDatabase(const QString& target);
 
-// Copies source, whatever it holds, to the pending restore file, replacing an earlier one
-// in one step (a half-written file never takes its place). False when that failed.
-bool RestoreUserDatabase(const QString& source);
+enum class RestoreOutcome
+{
+    Pending,    // the copy is the pending restore file now
+    NotABackup, // the file is no database of this program; nothing changed
+    Failed,     // the copy failed; an earlier pending restore stays as it was
+};
+
+// The refusal shown for a file that is no backup of this program.
+extern const QString kNotABackupText;
+
+// Copies source to the pending restore file, replacing an earlier one in one step (a
+// half-written file never takes its place), once the copy has been found to be a database of
+// this program: opened with the database password and holding the user tables.
+RestoreOutcome RestoreUserDatabase(const QString& source);

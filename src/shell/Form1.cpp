@@ -1,15 +1,18 @@
 #include "Form1.h"
 
+#include "AtomicFile.h"
+#include "BirthdayReminder.h"
+#include "ContactsPage.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "ExpressExcel.h"
 #include "GlobalState.h"
+#include "HistoryPage.h"
 #include "BirthdayReminder.h"
 #include "ContactsPage.h"
 #include "ExportContact.h"
 #include "ImportContact.h"
-#include "HistoryPage.h"
 #include "ImportAccess.h"
 #include "ImportExcel2.h"
 #include "PhrasePage.h"
@@ -18,10 +21,12 @@
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "PhrasePage.h"
 #include "SendAction.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
+#include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
 #include "WhiteListWorker.h"
@@ -86,20 +91,12 @@ QString describe(const std::exception& error)
 void createUserDatabase(const QString& fileName)
 {
     const QString target = ProgramFile(fileName);
-    const QString partial = target + QStringLiteral(".part");
     // A log left beside an earlier file of that name would be replayed into the fresh copy.
     QFile::remove(target + QStringLiteral("-wal"));
     QFile::remove(target + QStringLiteral("-shm"));
-    QFile::remove(partial);
-    QFile source(ProgramFile(QStringLiteral("data.mdb")));
-    if (!source.copy(partial))
-        throw std::runtime_error(QStringLiteral("无法创建用户数据库：%1").arg(source.errorString()).toStdString());
-    QFile copy(partial);
-    if (!copy.rename(target)) {
-        const QString reason = copy.errorString();
-        QFile::remove(partial);
+    QString reason;
+    if (!atomicfile::copy(ProgramFile(QStringLiteral("data.mdb")), target, atomicfile::Mode::NoReplace, &reason))
         throw std::runtime_error(QStringLiteral("无法创建用户数据库：%1").arg(reason).toStdString());
-    }
 }
 
 } // namespace
@@ -279,7 +276,7 @@ void Form1::load()
     showBlankPages();
     OpenDatabase(userDatabase);
     // The white-list queue starts empty at every start.
-    g_Conn->execute(QStringLiteral("DELETE FROM Preference"));
+    SharedConnection().execute(QStringLiteral("DELETE FROM Preference"));
 
     m_sendPage->prepareForLoad();
     m_historyPage->prepareForLoad();
@@ -397,8 +394,8 @@ void Form1::toobarImg_Click(int index)
         break;
     case 7:
         if (confirmExit()) {
-            shutdown();
-            Desktop::instance().exitNow(0);
+            m_shutDown = true;
+            ShutDownAndExit(0);
         }
         break;
     case 9:
@@ -438,15 +435,7 @@ void Form1::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
-    RemoveTrayIcon();
-    g_TrayMenu.reset();
-    if (g_TrayForm == this)
-        g_TrayForm = nullptr;
-    // The white-list worker uses the client and the user's database: it ends before either goes.
-    g_Threads(2).Terminal();
-    g_Threads(3).Terminal();
-    CloseDatabase();
-    MouseHook::remove();
+    ShutDownProgram();
 }
 
 void Form1::closePopup()

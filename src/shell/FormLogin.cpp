@@ -10,6 +10,7 @@
 #include "HttpClient.h"
 #include "PendingRestore.h"
 #include "PublicFunction.h"
+#include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
 #include "db/DbError.h"
@@ -30,7 +31,7 @@ constexpr int kUpdateWatchMs = 600;
 class SharedRecordset final
 {
 public:
-    explicit SharedRecordset(const QString& sql) { g_Rs->Open(sql, *g_Conn, db::LockType::ReadOnly); }
+    explicit SharedRecordset(const QString& sql) { g_Rs->Open(sql, SharedConnection(), db::LockType::ReadOnly); }
     ~SharedRecordset()
     {
         if (g_Rs && g_Rs->IsOpen())
@@ -41,6 +42,8 @@ public:
     db::Recordset& operator*() const { return *g_Rs; }
     db::Recordset* operator->() const { return g_Rs.get(); }
 };
+
+const QString kBadUserNameText = QStringLiteral("用户名不能包含“/”、“\\”、“..”或空字符！");
 
 QString userWhere(const QString& user)
 {
@@ -152,7 +155,7 @@ void FormLogin::Timer2_Timer()
                    Desktop::Icon::Question, Desktop::Buttons::YesNo, this);
         if (answer == Desktop::Answer::Yes)
             Desktop::instance().startProgram(ProgramFile(QStringLiteral("update")));
-        Desktop::instance().exitNow(0);
+        ShutDownAndExit(0);
     }
     ui->Label3->clear();
 }
@@ -176,6 +179,14 @@ void FormLogin::AeroButton1_Click()
         MsgBox(QStringLiteral("请输入密码！"), QStringLiteral("提示"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok,
                this);
         ui->AeroTextBox2->setFocus();
+        return;
+    }
+    // The name becomes the file name of the user's database and of a pending restore in the
+    // program folder: one that could name a place outside it is no name at all.
+    if (user.contains(QLatin1Char('/')) || user.contains(QLatin1Char('\\')) || user.contains(QLatin1String("..")) ||
+        user.contains(QChar(0))) {
+        MsgBox(kBadUserNameText, QStringLiteral("提示"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+        ui->AeroTextBox1->setFocus();
         return;
     }
     writeUpdateConfig(UrlEncodeAnsi(user.trimmed()));
@@ -240,7 +251,8 @@ void FormLogin::SaveLoginUser(const QString& user, const QString& password)
     // up the name as typed would add a second row for " a " and then clear the marks of both.
     const QString name = user.trimmed();
     db::Recordset rs;
-    rs.Open(QStringLiteral("select * from [User] where ") + userWhere(name), *g_Conn, db::LockType::Optimistic);
+    rs.Open(QStringLiteral("select * from [User] where ") + userWhere(name), SharedConnection(),
+            db::LockType::Optimistic);
     if (rs.RecordCount() == 0)
         rs.AddNew();
     rs.SetField(QStringLiteral("username"), name);
@@ -249,8 +261,8 @@ void FormLogin::SaveLoginUser(const QString& user, const QString& password)
     rs.SetField(QStringLiteral("remember"), ui->AeroCheckBox1->isChecked() ? 1 : 0);
     rs.Update();
     rs.Close();
-    g_Conn->execute(QStringLiteral("update [User] set remember=false,LastLogin=false where username<>'") +
-                    SqlQuote(name) + QLatin1Char('\''));
+    SharedConnection().execute(QStringLiteral("update [User] set remember=false,LastLogin=false where username<>'") +
+                               SqlQuote(name) + QLatin1Char('\''));
 }
 
 void FormLogin::openMainWindow()

@@ -1,34 +1,35 @@
 #include "PendingRestore.h"
 
+#include "AtomicFile.h"
+#include "CrashPoint.h"
+#include "DataStore.h"
+#include "db/Connection.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 
 namespace {
 
-// The engine keeps committed rows in these beside the file until a checkpoint; left over from
-// the replaced file they would be replayed onto the restored one.
-void removeJournalFiles(const QString& databasePath)
+// The engine keeps committed rows beside the file until a checkpoint. Before another file takes
+// the name, the old file's log is written back into it and removed: a log left behind would be
+// replayed onto the restored file, and removing an unwritten one first would cut rows out of
+// the old file should the replacement then fail.
+void settleJournal(const QString& databasePath)
 {
+    const QFileInfo wal(databasePath + QStringLiteral("-wal"));
+    if (wal.exists() && wal.size() > 0) {
+        try {
+            db::Connection::open(databasePath, QByteArray(kDatabasePassword))->checkpoint();
+        } catch (const db::DbError&) {
+            // Not a file of ours any more: nothing of it can be kept.
+        }
+    }
+    crashpoint::reach("restore-after-checkpoint");
     QFile::remove(databasePath + QStringLiteral("-wal"));
     QFile::remove(databasePath + QStringLiteral("-shm"));
-}
-
-bool replaceFile(const QString& source, const QString& target)
-{
-    // Copy beside the target first, so a failed copy leaves the old database (and its journal)
-    // untouched.
-    const QString staging = target + QStringLiteral(".restoring");
-    QFile::remove(staging);
-    if (!QFile::copy(source, staging))
-        return false;
-    removeJournalFiles(target);
-    QFile::remove(target);
-    if (QFile::rename(staging, target))
-        return true;
-    QFile::remove(staging);
-    return false;
 }
 
 } // namespace
@@ -44,7 +45,12 @@ QString ApplyPendingRestore(const QString& folder)
     const QString name = names.first();
     const QString source = dir.filePath(name);
     const QString target = dir.filePath(QString(name).replace(QStringLiteral(".recover"), QStringLiteral(".mdb")));
-    const bool replaced = replaceFile(source, target);
+    settleJournal(target);
+    // One rename puts the whole copy in place; the restore file goes only once it has, so a
+    // failure or a crash before leaves it for the next start.
+    if (!atomicfile::copy(source, target, atomicfile::Mode::Replace))
+        return QString();
+    crashpoint::reach("restore-before-remove");
     QFile::remove(source);
-    return replaced ? target : QString();
+    return target;
 }

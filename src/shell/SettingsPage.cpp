@@ -7,6 +7,7 @@
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
 #include "PublicFunction.h"
+#include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
@@ -31,9 +32,7 @@ constexpr int kMaxBirthdayDays = 365;
 
 db::Connection& sharedConnection()
 {
-    if (!g_Conn)
-        throw db::DbError(db::ErrObjectClosed, QStringLiteral("对象关闭时，不允许操作。"));
-    return *g_Conn;
+    return SharedConnection();
 }
 
 QString configSql(const QString& key)
@@ -261,7 +260,7 @@ void SettingsPage::AeroButton30_Click()
                Desktop::Buttons::Ok, this);
         return;
     }
-    Desktop::instance().exitNow(0);
+    ShutDownAndExit(0);
 }
 
 void SettingsPage::AeroButton13_Click()
@@ -322,7 +321,12 @@ void SettingsPage::AeroButton41_Click()
 {
     const QString source = Desktop::instance().openFile(kBackupFilter, this);
     // A cancelled dialog and a failed copy both end without a message.
-    if (source.isEmpty() || !RestoreUserDatabase(source))
+    if (source.isEmpty())
+        return;
+    const RestoreOutcome outcome = RestoreUserDatabase(source);
+    if (outcome == RestoreOutcome::NotABackup)
+        MsgBox(kNotABackupText, kHintTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+    if (outcome != RestoreOutcome::Pending)
         return;
     MsgBox(QStringLiteral("已经恢复备份数据，重新启动程序后生效！"), kHintTitle, Desktop::Icon::Information,
            Desktop::Buttons::Ok, this);

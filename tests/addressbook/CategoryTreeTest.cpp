@@ -1,4 +1,5 @@
 #include "AddressBookFixture.h"
+#include "CaseName.h"
 #include "ContactCategoryAdd.h"
 #include "ContactCategoryEdit.h"
 #include "DataStore.h"
@@ -106,7 +107,7 @@ TEST_P(RootLabelTest, RootLabelEditIsRefused)
     EXPECT_EQ(storedNames(), QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(Roots, RootLabelTest, ::testing::Values("all", "birthday"));
+INSTANTIATE_TEST_SUITE_P(Roots, RootLabelTest, ::testing::Values("all", "birthday"), ByValue());
 
 struct InPlaceCase
 {
@@ -298,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(Roots, RootButtonTest,
                          ::testing::Values(RootButtonCase{"all", "AeroButton33", "请先选择一个要修改的类别！"},
                                            RootButtonCase{"birthday", "AeroButton33", "请先选择一个要修改的类别！"},
                                            RootButtonCase{"all", "AeroButton19", "请先选择一个要删除的类别！"},
-                                           RootButtonCase{"birthday", "AeroButton19", "请先选择一个要删除的类别！"}));
+                                           RootButtonCase{"birthday", "AeroButton19", "请先选择一个要删除的类别！"}),
+                         NameFrom(&RootButtonCase::button));
 
 class DeleteCategoryTest : public CategoryTreeTest, public ::testing::WithParamInterface<Desktop::Answer>
 {
@@ -328,6 +330,7 @@ TEST_P(DeleteCategoryTest, DeleteTakesTheCategorysContactsOnYes)
     EXPECT_EQ(listedNames(), (QStringList{QStringLiteral("张三"), QStringLiteral("王五")}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, DeleteCategoryTest, ::testing::Values(Desktop::Answer::Yes, Desktop::Answer::No));
+INSTANTIATE_TEST_SUITE_P(Answers, DeleteCategoryTest, ::testing::Values(Desktop::Answer::Yes, Desktop::Answer::No),
+                         ByValue());
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "CodePage.h"
+#include "CaseName.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -107,6 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, EncodeTest,
                                            EncodeCase{u"你"_qs, QByteArray("\xC4\xE3"), false},
                                            EncodeCase{u""_qs, QByteArray(), false},
                                            EncodeCase{u"a😀"_qs, QByteArray("a?"), true},
-                                           EncodeCase{u"한"_qs, QByteArray("?"), true}));
+                                           EncodeCase{u"한"_qs, QByteArray("?"), true}),
+                         NameFrom(&EncodeCase::text));
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "DataStore.h"
+#include "CaseName.h"
 #include "TestProgramFolder.h"
 #include "db/DbError.h"
 
@@ -100,7 +101,8 @@ TEST_P(FailedOpenTest, KeepsThePreviousConnectionAndCreatesNothing)
 
 INSTANTIATE_TEST_SUITE_P(Files, FailedOpenTest,
                          ::testing::Values(BadOpen{"nobody.mdb", nullptr, db::ErrFileNotFound},
-                                           BadOpen{"junk.mdb", "this is no database", db::ErrCannotOpen}));
+                                           BadOpen{"junk.mdb", "this is no database", db::ErrCannotOpen}),
+                         NameFrom(&BadOpen::file));
 
 TEST_F(DataStoreTest, UserDatabaseIsACopyOfTheTemplate)
 {

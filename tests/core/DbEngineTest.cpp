@@ -125,7 +125,7 @@ TEST_F(DbEngineTest, UnkeyedOpenReadsPlainFilesAndRefusesKeyedOnes)
 {
     const QString plain = m_folder.path(QStringLiteral("plain.db"));
     Connection::create(plain, QByteArray())
-        ->execute(QStringLiteral("CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('x')"));
+        ->executeScript(QStringLiteral("CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('x')"));
     EXPECT_EQ(Connection::openUnkeyed(plain)->scalar(QStringLiteral("select a from t")).toString(),
               QStringLiteral("x"));
     EXPECT_EQ(errorNumberOf([&] { Connection::openUnkeyed(m_path); }), db::ErrCannotOpen);
@@ -406,6 +406,43 @@ TEST_F(DbEngineTest, ConnectionsAreCounted)
         EXPECT_EQ(Connection::openCount(), before + 1);
     }
     EXPECT_EQ(Connection::openCount(), before);
+}
+
+} // namespace
+
+namespace {
+
+// A value that slipped out of its quotes must not be able to run a statement of its own.
+struct StackedCase
+{
+    const char* name;
+    const char* sql;
+};
+
+class StackedStatementTest : public DbEngineTest, public ::testing::WithParamInterface<StackedCase>
+{
+};
+
+TEST_P(StackedStatementTest, IsRefusedBeforeAnythingRuns)
+{
+    EXPECT_EQ(errorNumberOf([&] { m_conn->execute(QString::fromUtf8(GetParam().sql)); }), db::ErrSyntax);
+    EXPECT_EQ(count(), 3);
+    EXPECT_EQ(m_conn->scalar(QStringLiteral("select count(*) from Pets")).toInt(), 1);
+    EXPECT_FALSE(m_conn->inTransaction());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StackedStatementTest,
+    ::testing::Values(StackedCase{"DropAfterUpdate", "update People set Note='x'; drop table Pets"},
+                      StackedCase{"UnquotedValue", "update People set Note='x';delete from People;--' where id=1"},
+                      StackedCase{"BeginThenFailure", "begin; insert into Nowhere values (1)"},
+                      StackedCase{"TwoInserts", "insert into Pets (Kind) values ('dog'); delete from People"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DbEngineTest, OneStatementMayEndInSemicolonAndComment)
+{
+    EXPECT_EQ(m_conn->execute(QStringLiteral("update People set Note='a;b' where id=1; -- done")), 1);
+    EXPECT_EQ(m_conn->scalar(QStringLiteral("select Note from People where id=1")).toString(), QStringLiteral("a;b"));
 }
 
 } // namespace

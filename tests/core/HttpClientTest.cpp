@@ -1,4 +1,5 @@
 #include "HttpClient.h"
+#include "CaseName.h"
 #include "QtPrinters.h"
 #include "SandboxFixture.h"
 #include "ScopedEnv.h"
@@ -34,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(Environment, SmsPlatformAuthorityTest,
                                            HostCase{QByteArray("http://host:82/"), QStringLiteral("host:82")},
                                            HostCase{QByteArray("[::1]"), QStringLiteral("[::1]:3000")},
                                            HostCase{QByteArray("[::1]:8080"), QStringLiteral("[::1]:8080")},
-                                           HostCase{QByteArray("::1"), QStringLiteral("[::1]:3000")}));
+                                           HostCase{QByteArray("::1"), QStringLiteral("[::1]:3000")}),
+                         NameFrom(&HostCase::authority));
 
 class SupportHostTest : public ::testing::TestWithParam<HostCase>
 {
@@ -49,7 +51,8 @@ TEST_P(SupportHostTest, TakesTheEnvironmentAsGiven)
 INSTANTIATE_TEST_SUITE_P(Environment, SupportHostTest,
                          ::testing::Values(HostCase{std::nullopt, QStringLiteral("www.quorvel.cn")},
                                            HostCase{QByteArray("127.0.0.1:9"), QStringLiteral("127.0.0.1:9")},
-                                           HostCase{QByteArray("support.example"), QStringLiteral("support.example")}));
+                                           HostCase{QByteArray("support.example"), QStringLiteral("support.example")}),
+                         NameFrom(&HostCase::authority));
 
 class HttpClientTest : public SandboxFixture
 {

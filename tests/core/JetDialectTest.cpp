@@ -1,4 +1,5 @@
 #include "db/JetDialect.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "TestProgramFolder.h"
 #include "db/Clock.h"
@@ -46,12 +47,15 @@ INSTANTIATE_TEST_SUITE_P(
         Translation{
             "select * from [Messages] where SubmitTime between #2027-01-01 00:00:00# and #2027-01-31 23:59:59# ",
             R"(select * from "Messages" where SubmitTime between '2027-01-01 00:00:00' and '2027-01-31 23:59:59' )"},
-        // "+" beside a text literal joins texts; between numbers it adds
+        // every "+" and "&" is decided at run time, its operands taken with Jet's precedence
         Translation{"Rtrim(year(date()))+'-'+Rtrim(month(Birthday))",
-                    "Rtrim(year(date()))||'-'||Rtrim(month(Birthday))"},
-        Translation{"Rtrim(year(date())+1)+'-'", "Rtrim(year(date())+1)||'-'"},
-        Translation{"select Name + ' ' + Sex, a + b, 1+2 from t", "select Name || ' ' || Sex, a + b, 1+2 from t"},
-        Translation{"select a & b from t", "select a || b from t"},
+                    "jet_plus(jet_plus(Rtrim(year(date())),'-'),Rtrim(month(Birthday)))"},
+        Translation{"Rtrim(year(date())+1)+'-'", "jet_plus(Rtrim(jet_plus(year(date()),1)),'-')"},
+        Translation{"select [Name]+[Remark], a - b + c, a + b * c from t",
+                    R"(select jet_plus("Name","Remark"), jet_plus(a - b,c), jet_plus(a,b * c) from t)"},
+        Translation{"select a & b + c, x = a & b from t",
+                    "select jet_concat(a,jet_plus(b,c)), x = jet_concat(a,b) from t"},
+        Translation{"where a+1 >= -b + 2 and c=+3", "where jet_plus(a,1) >= jet_plus(-b,2) and c=+3"},
         // literals stay exactly as written, escapes included
         Translation{"insert into [T] (a) values('it''s #1/2/2027# + [x] true')",
                     R"(insert into "T" (a) values('it''s #1/2/2027# + [x] true'))"},
@@ -59,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(select * from "ContactList" where Name like '%王%')"},
         Translation{"delete * from [T] where id in (1,2)", R"(delete  from "T" where id in (1,2))"},
         Translation{"select count(*) as num from [Finish] where state<>'已发送' and MsgId=3",
-                    R"(select count(*) as num from "Finish" where state<>'已发送' and MsgId=3)"}));
+                    R"(select count(*) as num from "Finish" where state<>'已发送' and MsgId=3)"}),
+    NameFrom(&Translation::jet));
 
 TEST(TranslateErrorTest, ImpossibleDateLiteralIsASyntaxError)
 {
@@ -174,11 +179,31 @@ INSTANTIATE_TEST_SUITE_P(
         Evaluation{"Format('2027-01-05','yyyy年m月d日')", text("2027年1月5日")},
         Evaluation{"Format('2027-2-29','yyyy-mm-dd')", text("2027-02-28")},
         Evaluation{"Format(null,'yyyy-mm-dd')", QVariant()}, Evaluation{"Format('abc','yyyy-mm-dd')", text("abc")},
-        Evaluation{"Format(3.14159,'0.00')", text("3.14")}, Evaluation{"Format(1234567,'#,##0')", text("1,234,567")}));
+        Evaluation{"Format(3.14159,'0.00')", text("3.14")}, Evaluation{"Format(1234567,'#,##0')", text("1,234,567")},
+        // "+" by the operands' values, "&" with Null as empty
+        Evaluation{"'张三'+'12'", text("张三12")}, Evaluation{"'5'+3", number(8)}, Evaluation{"3+' 5'", number(8)},
+        Evaluation{"1+2", number(3)}, Evaluation{"null+1", QVariant()}, Evaluation{"'a'+null", QVariant()},
+        Evaluation{"null & 'x'", text("x")}, Evaluation{"'x' & null", text("x")}, Evaluation{"null & null", QVariant()},
+        Evaluation{"'a' & 1+2", text("a3")}, Evaluation{"'a' & 'b' & 'c'", text("abc")},
+        Evaluation{"10-2+3", number(11)}, Evaluation{"1+2*3", number(7)}, Evaluation{"(1+2)*3", number(9)},
+        Evaluation{"-1+-2", number(-3)}, Evaluation{"#2027-01-30#+2", text("2027-02-01 00:00:00")}),
+    NameFrom(&Evaluation::expression));
 
 class JetFunctionsErrorTest : public JetFunctionsFixture, public ::testing::Test
 {
 };
+
+TEST_F(JetFunctionsErrorTest, PlusReadsTheColumnsValues)
+{
+    m_conn->execute(QStringLiteral("create table p (Name text, Remark text, Age integer)"));
+    m_conn->execute(QStringLiteral("insert into p values ('张三', '12', 30)"));
+    EXPECT_EQ(m_conn->scalar(QStringLiteral("select [Name]+[Remark] from p")).toString(), QStringLiteral("张三12"));
+    EXPECT_EQ(m_conn->scalar(QStringLiteral("select [Remark]+[Age] from p")).toLongLong(), 42);
+    EXPECT_EQ(m_conn->scalar(QStringLiteral("select [Age] & [Name] & null from p")).toString(),
+              QStringLiteral("30张三"));
+    // A text that is no number beside a number is Jet's type mismatch, not a silent 0.
+    EXPECT_THROW(m_conn->scalar(QStringLiteral("select [Name]+[Age] from p")), db::DbError);
+}
 
 TEST_F(JetFunctionsErrorTest, UnknownDatediffIntervalIsAnError)
 {
@@ -251,11 +276,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BirthdayListTest, ReturnsTheBirthdayAsADateText)
 {
-    m_conn->execute(QStringLiteral("CREATE TABLE ContactList (id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, "
-                                   "Birthday TEXT);"
-                                   "insert into [ContactList] (Name, Birthday) values ('a', '1990-01-03 00:00:00');"
-                                   "insert into [ContactList] (Name, Birthday) values ('b', '1990-06-03 00:00:00');"
-                                   "insert into [ContactList] (Name, Birthday) values ('c', null)"));
+    m_conn->executeScript(
+        QStringLiteral("CREATE TABLE ContactList (id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, "
+                       "Birthday TEXT);"
+                       "insert into [ContactList] (Name, Birthday) values ('a', '1990-01-03 00:00:00');"
+                       "insert into [ContactList] (Name, Birthday) values ('b', '1990-06-03 00:00:00');"
+                       "insert into [ContactList] (Name, Birthday) values ('c', null)"));
     QString sql = birthdayCount(7);
     sql.replace(QStringLiteral("SELECT count(*) as num"),
                 QStringLiteral("SELECT id,Name,Format(Birthday,'yyyy-mm-dd') as Birthday"));

@@ -1,4 +1,5 @@
 #include "PublicFunction.h"
+#include "CaseName.h"
 #include "CodePage.h"
 #include "DataStore.h"
 #include "TestProgramFolder.h"
@@ -106,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, CountSmsPartsTest,
                                            PartsCase{195, 70, 3}, PartsCase{196, 70, 4}, PartsCase{0, 60, 0},
                                            PartsCase{60, 60, 1}, PartsCase{61, 60, 2}, PartsCase{5, 1, 5},
                                            PartsCase{65, 65, 1}, PartsCase{66, 65, 2},
-                                           PartsCase{32767 * 65, 70, 32767}));
+                                           PartsCase{32767 * 65, 70, 32767}),
+                         NameFrom(&PartsCase::length));
 
 struct PartsErrorCase
 {
@@ -134,7 +136,8 @@ TEST_P(CountSmsPartsErrorTest, Raises)
 INSTANTIATE_TEST_SUITE_P(Invalid, CountSmsPartsErrorTest,
                          ::testing::Values(PartsErrorCase{10, 0, 11}, PartsErrorCase{0, 0, 11},
                                            // past the 16-bit range
-                                           PartsErrorCase{32767 * 65 + 1, 70, 6}, PartsErrorCase{40000, 1, 6}));
+                                           PartsErrorCase{32767 * 65 + 1, 70, 6}, PartsErrorCase{40000, 1, 6}),
+                         NameFrom(&PartsErrorCase::length));
 
 // ---- ToUnixTime ------------------------------------------------------------------------
 
@@ -188,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UnixCase{"Asia/Shanghai", kEpochPlus8, 0}, UnixCase{"Australia/Lord_Howe", kEpochPlus8, 0},
                       UnixCase{"America/New_York", kMidsummer, 1308112245},
                       UnixCase{"Europe/Berlin", kMidsummer, 1308112245}, UnixCase{"UTC", kWithMillis, 1},
-                      UnixCase{"Asia/Tokyo", kMidnight1970, -28800}));
+                      UnixCase{"Asia/Tokyo", kMidnight1970, -28800}),
+    NameFrom(&UnixCase::zone));
 
 TEST(ToUnixTimeInvalid, Raises)
 {
@@ -215,7 +219,8 @@ TEST_P(GetSalutationTest, MapsSex)
 INSTANTIATE_TEST_SUITE_P(Sexes, GetSalutationTest,
                          ::testing::Values(TextCase{u""_qs, u""_qs}, TextCase{u"男"_qs, u"先生"_qs},
                                            TextCase{u"女"_qs, u"女士"_qs}, TextCase{u"未知"_qs, u"未知"_qs},
-                                           TextCase{u" 男"_qs, u" 男"_qs}, TextCase{u"男女"_qs, u"男女"_qs}));
+                                           TextCase{u" 男"_qs, u" 男"_qs}, TextCase{u"男女"_qs, u"男女"_qs}),
+                         NameFrom(&TextCase::expected));
 
 class SqlQuoteTest : public ::testing::TestWithParam<TextCase>
 {
@@ -229,7 +234,8 @@ TEST_P(SqlQuoteTest, DoublesQuotes)
 INSTANTIATE_TEST_SUITE_P(Texts, SqlQuoteTest,
                          ::testing::Values(TextCase{u"O'Brien"_qs, u"O''Brien"_qs}, TextCase{u""_qs, u""_qs},
                                            TextCase{u"''"_qs, u"''''"_qs}, TextCase{u"'; drop"_qs, u"''; drop"_qs},
-                                           TextCase{u"\"x\""_qs, u"\"x\""_qs}));
+                                           TextCase{u"\"x\""_qs, u"\"x\""_qs}),
+                         NameFrom(&TextCase::input));
 
 struct VariantCase
 {
@@ -421,7 +427,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, UrlEncodeAnsiTest,
                                            TextCase{u"亐"_qs, u"%81%80"_qs}, // trail 0x80
                                            TextCase{u"仧"_qs, u"%81%9F"_qs}, // trail 0x9F
                                            TextCase{u"a亐b"_qs, u"a%81%80b"_qs}, TextCase{u""_qs, u""_qs},
-                                           TextCase{u"😀"_qs, u"%3F"_qs})); // no GBK code: written as "?"
+                                           TextCase{u"😀"_qs, u"%3F"_qs}),
+                         NameFrom(&TextCase::expected)); // no GBK code: written as "?"
 
 } // namespace
 
@@ -452,7 +459,8 @@ TEST_P(IsInDraftBoxTest, LooksTheNumberUp)
 INSTANTIATE_TEST_SUITE_P(Numbers, IsInDraftBoxTest,
                          ::testing::Values(std::pair{u"13800138000"_qs, true}, std::pair{u"13900139000"_qs, false},
                                            std::pair{u"1380013800"_qs, false}, std::pair{u"O'Brien"_qs, true},
-                                           std::pair{u"x' or '1'='1"_qs, false}, std::pair{u""_qs, false}));
+                                           std::pair{u"x' or '1'='1"_qs, false}, std::pair{u""_qs, false}),
+                         NameFrom(&std::pair<QString, bool>::first));
 
 TEST(IsInDraftBoxFailure, RaisesWithoutConnectionOrTable)
 {

@@ -102,7 +102,7 @@ protected:
     {
         const QString path = dir.filePath(QStringLiteral("source.db"));
         auto conn = db::Connection::create(path, QByteArray());
-        conn->execute(script);
+        conn->executeScript(script);
         conn->checkpoint();
         return path;
     }

@@ -1,6 +1,7 @@
 // Every statement the program writes, run against fresh copies of the shipped databases,
 // with values pasted the way the windows paste them. Grouped by table.
 
+#include "CaseName.h"
 #include "DataStore.h"
 #include "PublicFunction.h"
 #include "TestProgramFolder.h"
@@ -162,7 +163,7 @@ TEST_P(ShippedFile, IsKeyedCompleteAndAlone)
     EXPECT_GT(conn->scalar(QStringLiteral("select count(*) from sqlite_master where type='table'")).toInt(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, ShippedFile, ::testing::Values("data.mdb", "user.mdb"));
+INSTANTIATE_TEST_SUITE_P(Databases, ShippedFile, ::testing::Values("data.mdb", "user.mdb"), ByValue());
 
 TEST(ShippedPage, BlankPageIsAnEmptyUtf8Document)
 {
@@ -765,7 +766,7 @@ TEST_P(CategoryStatements, DeleteRemovesOnlyThatCategory)
     EXPECT_EQ(count(QStringLiteral("select * from ") + table()), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tables, CategoryStatements, ::testing::Values("ContactCategory", "MsgCategory"));
+INSTANTIATE_TEST_SUITE_P(Tables, CategoryStatements, ::testing::Values("ContactCategory", "MsgCategory"), ByValue());
 
 // ---------------------------------------------------------------------------------------------
 // ContactList

@@ -1,4 +1,5 @@
 #include "Desktop.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
@@ -47,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(Filters, ToQtFilterTest,
                                                       u"文本文件(*.txt) (*.txt);;所有文件(*.*) (*.*)"_qs},
                                            FilterCase{u"备份文件|*.bak; *.mdb"_qs, u"备份文件 (*.bak *.mdb)"_qs},
                                            FilterCase{u"数据库(*.mdb)"_qs, u"数据库(*.mdb)"_qs},
-                                           FilterCase{u""_qs, u""_qs}));
+                                           FilterCase{u""_qs, u""_qs}),
+                         NameFrom(&FilterCase::qtForm));
 
 // ---- the production desktop, driven through the real dialogs ---------------------------
 

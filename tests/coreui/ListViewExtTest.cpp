@@ -1,4 +1,5 @@
 #include "ListViewExt.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "ListView.h"
 #include "TestProgramFolder.h"
@@ -109,7 +110,8 @@ TEST_P(CheckedIdsTest, CheckedIdsInListOrder)
 
 INSTANTIATE_TEST_SUITE_P(Checks, CheckedIdsTest,
                          ::testing::Values(CheckedCase{{}, ""}, CheckedCase{{1}, "7"}, CheckedCase{{2, 0}, "3,12"},
-                                           CheckedCase{{0, 1, 2}, "3,7,12"}));
+                                           CheckedCase{{0, 1, 2}, "3,7,12"}),
+                         NameFrom(&CheckedCase::ids));
 
 TEST_F(ListViewExtTest, ClearRemovesEveryRow)
 {

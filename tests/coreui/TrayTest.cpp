@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "MyTrayIcon.h"
 
 #include <QAction>
@@ -70,7 +71,8 @@ TEST_P(TrayTextCut, BalloonTextAndTipKeepTheirFirst128Characters)
 
 INSTANTIATE_TEST_SUITE_P(Lengths, TrayTextCut,
                          ::testing::Values(CutCase{0, 0}, CutCase{127, 127}, CutCase{128, 128}, CutCase{129, 128},
-                                           CutCase{200, 128}));
+                                           CutCase{200, 128}),
+                         NameFrom(&CutCase::length));
 
 TEST_F(TrayTest, BalloonTitleFitsItsField)
 {

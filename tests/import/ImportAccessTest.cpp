@@ -51,7 +51,7 @@ protected:
     {
         const QString path = folder.path(name);
         auto conn = db::Connection::create(path, QByteArray());
-        conn->execute(script);
+        conn->executeScript(script);
         conn->checkpoint();
         return path;
     }

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "CodePage.h"
 #include "GlobalState.h"
 #include "HttpClient.h"
@@ -100,7 +101,8 @@ TEST_P(SandboxChargeTest, ChargesNumbersTimesParts)
 INSTANTIATE_TEST_SUITE_P(Lengths, SandboxChargeTest,
                          ::testing::Values(PartsCase{70, 1, 1}, PartsCase{70, 70, 1}, PartsCase{70, 71, 2},
                                            PartsCase{70, 130, 2}, PartsCase{70, 131, 3}, PartsCase{60, 60, 1},
-                                           PartsCase{60, 61, 2}));
+                                           PartsCase{60, 61, 2}),
+                         NameFrom(&PartsCase::length));
 
 TEST(SandboxProgramTest, ServesAnAccountsFileAndStopsOnSigterm)
 {

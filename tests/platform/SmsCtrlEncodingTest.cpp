@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "QtPrinters.h"
 #include "SmsCtrl.h"
 
@@ -52,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Beyond U+FFFF: the pair becomes one four-byte character; a lone half the replacement character.
         EncodeCase{QString::fromUcs4(U"\U0001F600"), QStringLiteral("%F0%9F%98%80"), QString::fromUcs4(U"\U0001F600")},
         EncodeCase{QString(QChar(0xD800)) + QLatin1Char('a'), QStringLiteral("%EF%BF%BDa"),
-                   QString(QChar(0xD800)) + QLatin1Char('a')}));
+                   QString(QChar(0xD800)) + QLatin1Char('a')}),
+    NameFrom(&EncodeCase::encoded));
 
 struct CodeCase
 {
@@ -87,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ResultCodeTextTest,
                                            CodeCase{QStringLiteral("-10"), QStringLiteral("LogId错误！")},
                                            CodeCase{QStringLiteral("-11"), QStringLiteral("内容里有关键字")},
                                            CodeCase{QStringLiteral("-12"), QStringLiteral("一次提交的手机号码过多！")},
-                                           CodeCase{QStringLiteral("-100"), QStringLiteral("系统错误")}));
+                                           CodeCase{QStringLiteral("-100"), QStringLiteral("系统错误")}),
+                         NameFrom(&CodeCase::code));
 
 // A code counts as success when, as text, it is not smaller than "0".
 INSTANTIATE_TEST_SUITE_P(
@@ -99,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CodeCase{QString(), kUnknown}, CodeCase{QStringLiteral("-4"), kUnknown},
                       CodeCase{QStringLiteral("-1x"), kUnknown}, CodeCase{QStringLiteral("-100 "), kUnknown},
                       CodeCase{QStringLiteral(" 1"), kUnknown}, CodeCase{QStringLiteral("/"), kUnknown},
-                      CodeCase{QStringLiteral("-"), kUnknown}, CodeCase{QStringLiteral("+1"), kUnknown}));
+                      CodeCase{QStringLiteral("-"), kUnknown}, CodeCase{QStringLiteral("+1"), kUnknown}),
+    NameFrom(&CodeCase::code));
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "SmsCtrl.h"
+#include "CaseName.h"
 #include "GlobalState.h"
 #include "HttpClient.h"
 #include "QtPrinters.h"
@@ -376,7 +377,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, SmsCtrlChangePasswordTest,
                                            NumberReplyCase{"2", false, QStringLiteral("操作成功")},
                                            NumberReplyCase{"-2", false, QStringLiteral("用户名或者密码错误")},
                                            NumberReplyCase{"abc", false, kFail},
-                                           NumberReplyCase{"40000", false, kFail}));
+                                           NumberReplyCase{"40000", false, kFail}),
+                         NameFrom(&NumberReplyCase::reply));
 
 class SmsCtrlAddWhiteTest : public SmsCtrlTest, public ::testing::WithParamInterface<NumberReplyCase>
 {
@@ -394,7 +396,8 @@ TEST_P(SmsCtrlAddWhiteTest, TrueOnlyForTheNumberOneAndNeverTouchesErrMsg)
 INSTANTIATE_TEST_SUITE_P(Replies, SmsCtrlAddWhiteTest,
                          ::testing::Values(NumberReplyCase{"1", true, kKept}, NumberReplyCase{"ok", false, kKept},
                                            NumberReplyCase{"0", false, kKept}, NumberReplyCase{"-2", false, kKept},
-                                           NumberReplyCase{"", false, kKept}, NumberReplyCase{"1.5", false, kKept}));
+                                           NumberReplyCase{"", false, kKept}, NumberReplyCase{"1.5", false, kKept}),
+                         NameFrom(&NumberReplyCase::reply));
 
 TEST_F(SmsCtrlTest, AddWhiteUploadsTheNumberUnencoded)
 {
@@ -485,7 +488,12 @@ INSTANTIATE_TEST_SUITE_P(All, SmsCtrlTransportTest,
                                                               Operation::ChangePassword, Operation::Login,
                                                               Operation::AddWhite),
                                             ::testing::Values(Transport::Status500, Transport::Dropped,
-                                                              Transport::TimedOut, Transport::Unreachable)));
+                                                              Transport::TimedOut, Transport::Unreachable)),
+                         [](const auto& info) {
+                             return CaseName(casename::text(std::get<0>(info.param)) + QLatin1Char('_') +
+                                                 casename::text(std::get<1>(info.param)),
+                                             info.index);
+                         });
 
 QStringList g_logged;
 

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "SendPageFixture.h"
 #include "Controls.h"
 
@@ -67,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, PartCountTest,
                          ::testing::Values(PartsCase{70, 1, 1, false}, PartsCase{70, 70, 1, false},
                                            PartsCase{70, 71, 2, true}, PartsCase{70, 130, 2, true},
                                            PartsCase{70, 131, 3, true}, PartsCase{60, 60, 1, false},
-                                           PartsCase{60, 61, 2, true}, PartsCase{60, 121, 3, true}));
+                                           PartsCase{60, 61, 2, true}, PartsCase{60, 121, 3, true}),
+                         NameFrom(&PartsCase::length));
 
 TEST_F(EditorTest, LengthCountsUtf16Units)
 {
@@ -115,7 +117,8 @@ TEST_P(SignatureTest, SignatureGoesBetweenBracketsAtTheCaret)
 
 INSTANTIATE_TEST_SUITE_P(Carets, SignatureTest,
                          ::testing::Values(InsertCase{3, 3, "abc【启明公司】def"}, InsertCase{1, 4, "a【启明公司】ef"},
-                                           InsertCase{6, 6, "abcdef【启明公司】"}));
+                                           InsertCase{6, 6, "abcdef【启明公司】"}),
+                         NameFrom(&InsertCase::expected));
 
 TEST_F(EditorTest, EmptySignatureInsertsTheBracketsAlone)
 {
@@ -157,7 +160,8 @@ TEST_P(ColumnVariableTest, ChosenColumnReplacesTheSelection)
 
 INSTANTIATE_TEST_SUITE_P(Columns, ColumnVariableTest,
                          ::testing::Values(ColumnCase{2, 3, 3, "abc{%C列%}def"}, ColumnCase{0, 0, 6, "{%A列%}"},
-                                           ColumnCase{4, 2, 4, "ab{%E列%}ef"}));
+                                           ColumnCase{4, 2, 4, "ab{%E列%}ef"}),
+                         NameFrom(&ColumnCase::expected));
 
 TEST_F(EditorTest, ClosingColVarInsertsNothing)
 {
@@ -227,7 +231,8 @@ TEST_P(LengthRuleTest, HintFollowsThePartSize)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, LengthRuleTest,
                          ::testing::Values(RuleCase{70, "手机短信70字/条；超过70字每条短信增加分隔符“(x/y)”"},
-                                           RuleCase{67, "手机短信67字/条；"}));
+                                           RuleCase{67, "手机短信67字/条；"}),
+                         NameFrom(&RuleCase::perPart));
 
 TEST_F(EditorTest, PhraseAndSendButtonsAskTheMainWindow)
 {

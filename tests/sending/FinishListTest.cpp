@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "HistoryFixture.h"
 #include "Controls.h"
 
@@ -118,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(Buttons, FinishListResendTest,
                                            ResendCase{"AeroButton1",
                                                       {QStringLiteral("13800000001"), QStringLiteral("13800000002"),
                                                        QStringLiteral("13800000001"), QStringLiteral("12345"),
-                                                       QStringLiteral("13800000005")}}));
+                                                       QStringLiteral("13800000005")}}),
+                         NameFrom(&ResendCase::button));
 
 TEST_F(FinishListTest, AFailingResendIsReportedAndChangesNothing)
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "SendPageFixture.h"
 #include "Controls.h"
 
@@ -97,7 +98,8 @@ TEST_P(GridRefusalTest, RefusedEntryLeavesTheGridAndTheBox)
 INSTANTIATE_TEST_SUITE_P(Entries, GridRefusalTest,
                          ::testing::Values(RefusedCase{"", "请先输入手机号码！"},
                                            RefusedCase{"   ", "请先输入手机号码！"},
-                                           RefusedCase{"1234", "您输入的号码不是有效的手机号码！"}));
+                                           RefusedCase{"1234", "您输入的号码不是有效的手机号码！"}),
+                         NameFrom(&RefusedCase::typed));
 
 TEST_F(GridTest, InvalidElevenDigitsAreRefusedAtOnce)
 {

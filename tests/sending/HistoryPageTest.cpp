@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "HistoryFixture.h"
 
 #include "DataStore.h"
@@ -57,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
     Bounds, HistoryBoundsTest,
     ::testing::Values(BoundCase{"2024-04-30 23:59:59", false}, BoundCase{"2024-05-01 00:00:00", true},
                       BoundCase{"2024-05-01 12:30:00", true}, BoundCase{"2024-05-01 23:59:30", true},
-                      BoundCase{"2024-05-01 23:59:59", true}, BoundCase{"2024-05-02 00:00:00", false}));
+                      BoundCase{"2024-05-01 23:59:59", true}, BoundCase{"2024-05-02 00:00:00", false}),
+    NameFrom(&BoundCase::submitTime));
 
 TEST_F(HistoryPageTest, PickersStartOnTodayAndAFirstQueryListsTodaysSends)
 {
@@ -202,7 +204,8 @@ TEST_P(HistoryDetailsTest, OpensTheDetailsOfTheSelectedRecordModally)
     EXPECT_TRUE(requestedPages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, HistoryDetailsTest, ::testing::Values(DetailsBy::Button, DetailsBy::DoubleClick));
+INSTANTIATE_TEST_SUITE_P(Ways, HistoryDetailsTest, ::testing::Values(DetailsBy::Button, DetailsBy::DoubleClick),
+                         ByValue());
 
 TEST_F(HistoryPageTest, AFailingQueryIsReportedAndLeavesNoStaleRows)
 {

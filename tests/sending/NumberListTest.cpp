@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "SendPageFixture.h"
 #include "Controls.h"
 
@@ -106,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DelRepeatCase{{"13800000002", "13800000001", "13800000002"}, 1, {"13800000001", "13800000002"}},
                       DelRepeatCase{{"13800000003", "13800000003", "13800000003", "13800000003"}, 3, {"13800000003"}},
                       // Exact comparison: texts that differ only in case are both kept.
-                      DelRepeatCase{{"abc", "ABC", "abc"}, 1, {"ABC", "abc"}}));
+                      DelRepeatCase{{"abc", "ABC", "abc"}, 1, {"ABC", "abc"}}),
+    NameFrom(&DelRepeatCase::removed));
 
 TEST_F(NumberListTest, ListButtonsFollowTheCount)
 {
@@ -170,7 +172,8 @@ TEST_P(WhiteListQueueTest, OnlyShortTextsAreQueuedWhileOnline)
 
 INSTANTIATE_TEST_SUITE_P(Texts, WhiteListQueueTest,
                          ::testing::Values(QueueCase{true, 30, 30}, QueueCase{true, 31, 0}, QueueCase{false, 30, 0},
-                                           QueueCase{true, 1, 1}));
+                                           QueueCase{true, 1, 1}),
+                         NameFrom(&QueueCase::lines));
 
 TEST_F(NumberListTest, TypedNumberIsQueuedWhileOnline)
 {

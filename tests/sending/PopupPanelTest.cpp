@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "SendPageFixture.h"
 #include "Controls.h"
 
@@ -35,7 +36,8 @@ TEST_P(PlacementTest, PanelGoesBesideThePointer)
 INSTANTIATE_TEST_SUITE_P(Positions, PlacementTest,
                          ::testing::Values(PlacementCase{{0, 0}, {0, 0}, {0, 0}, {200, 1700}},
                                            PlacementCase{{150, 300}, {10, 20}, {1500, 3000}, {2000, 5300}},
-                                           PlacementCase{{120, 360}, {1, 1}, {0, 0}, {335, 2075}}));
+                                           PlacementCase{{120, 360}, {1, 1}, {0, 0}, {335, 2075}}),
+                         NameFrom(&PlacementCase::placed));
 
 class PopupPanelTest : public SendPageFixture
 {

@@ -1,4 +1,5 @@
 #include "SendChecks.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +52,8 @@ TEST_P(ScheduleBounds, RefusesPastAndBeyondThreeDays)
 INSTANTIATE_TEST_SUITE_P(SendChecks, ScheduleBounds,
                          ::testing::Values(ScheduleCase{0, ""}, ScheduleCase{259200, ""},
                                            ScheduleCase{-1, "定时发送的时间已经过期！"},
-                                           ScheduleCase{259201, "定时发送的时间不能超过3天！"},
-                                           ScheduleCase{3600, ""}));
+                                           ScheduleCase{259201, "定时发送的时间不能超过3天！"}, ScheduleCase{3600, ""}),
+                         NameFrom(&ScheduleCase::offsetSeconds));
 
 TEST(SendChecks, ScheduleIsIgnoredWhenNotTimed)
 {

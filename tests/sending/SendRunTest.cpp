@@ -1,6 +1,7 @@
+#include "SendRun.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "SandboxFixture.h"
-#include "SendRun.h"
 #include "SmsCtrl.h"
 #include "TestProgramFolder.h"
 #include "db/DbError.h"
@@ -117,7 +118,8 @@ TEST_P(SendRunBatches, ListRunSplitsIntoBatchesOfAThousand)
 
 INSTANTIATE_TEST_SUITE_P(SendRun, SendRunBatches,
                          ::testing::Values(BatchCase{1, {1}}, BatchCase{1000, {1000}}, BatchCase{1001, {1000, 1}},
-                                           BatchCase{2500, {1000, 1000, 500}}));
+                                           BatchCase{2500, {1000, 1000, 500}}),
+                         NameFrom(&BatchCase::numbers));
 
 TEST_F(SendRunTest, FailedBatchIsRecordedWithItsTextAndTheRunGoesOn)
 {

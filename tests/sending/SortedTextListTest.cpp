@@ -1,4 +1,5 @@
 #include "SortedTextList.h"
+#include "CaseName.h"
 
 #include <QRandomGenerator>
 #include <algorithm>
@@ -74,6 +75,6 @@ TEST_P(SortedTextListTest, RemovalsKeepTheOrder)
     EXPECT_FALSE(list.removeOne(QStringLiteral("13800000000")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, SortedTextListTest, ::testing::Values(0, 1, 2, 100, 5000));
+INSTANTIATE_TEST_SUITE_P(Sizes, SortedTextListTest, ::testing::Values(0, 1, 2, 100, 5000), ByValue());
 
 } // namespace

@@ -4,11 +4,13 @@
 #include "ScriptedDesktop.h"
 #include "SettingsPage.h"
 #include "TestProgramFolder.h"
+#include "db/Connection.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -168,8 +170,8 @@ TEST_F(BackupTest, BackupWithoutTheSharedConnectionStillHoldsCommittedRows)
 
 TEST_F(BackupTest, RestoreCopiesTheChosenBytesToThePendingFile)
 {
-    const QString chosen = folder.path(QStringLiteral("anything.bin"));
-    writeFile(chosen, QByteArray("not even a database\0\x01\x02", 23));
+    const QString chosen = folder.path(QStringLiteral("other.qbk"));
+    ASSERT_TRUE(QFile::copy(folder.makeUserDatabase(QStringLiteral("other")), chosen));
     desktop.expectOpenFile(kFilter, chosen)
         .expectMessage("已经恢复备份数据，重新启动程序后生效！", "提示", Icon::Information);
 
@@ -179,12 +181,56 @@ TEST_F(BackupTest, RestoreCopiesTheChosenBytesToThePendingFile)
     EXPECT_EQ(readAll(PendingRestorePath()), readAll(chosen));
 }
 
+struct ForeignFileCase
+{
+    const char* name;
+    std::function<void(const QString&)> make;
+};
+
+class RestoreRefusalTest : public BackupTest, public ::testing::WithParamInterface<ForeignFileCase>
+{
+};
+
+// Anything else would become the user's database at the next start and fail to open there.
+TEST_P(RestoreRefusalTest, RefusesAFileThatIsNoBackupAndKeepsThePendingOne)
+{
+    writeFile(PendingRestorePath(), "pending");
+    const QString chosen = folder.path(QStringLiteral("chosen.qbk"));
+    GetParam().make(chosen);
+    const QByteArray before = readAll(chosen);
+    desktop.expectOpenFile(kFilter, chosen)
+        .expectMessage("所选文件不是本程序的备份文件，不能还原！", "提示", Icon::Exclamation);
+
+    click("AeroButton41");
+
+    EXPECT_EQ(readAll(PendingRestorePath()), QByteArray("pending"));
+    EXPECT_EQ(readAll(chosen), before);
+    EXPECT_FALSE(QFile::exists(chosen + QStringLiteral("-wal")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RestoreRefusalTest,
+    ::testing::Values(ForeignFileCase{"Bytes",
+                                      [](const QString& p) { writeFile(p, QByteArray("not a database\0\x01", 16)); }},
+                      ForeignFileCase{"Empty", [](const QString& p) { writeFile(p, QByteArray()); }},
+                      ForeignFileCase{"OtherKey",
+                                      [](const QString& p) {
+                                          db::Connection::create(p, QByteArrayLiteral("another"))
+                                              ->execute(QStringLiteral("create table config (key text)"));
+                                      }},
+                      ForeignFileCase{"OtherTables",
+                                      [](const QString& p) {
+                                          db::Connection::create(p, QByteArray(kDatabasePassword))
+                                              ->execute(QStringLiteral("create table config (key text)"));
+                                      }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(BackupTest, SecondRestoreReplacesTheFirstAndBackupStillCopiesTheDatabaseInUse)
 {
     const QString first = folder.path(QStringLiteral("first.qbk"));
     const QString second = folder.path(QStringLiteral("second.qbk"));
-    writeFile(first, "first backup");
-    writeFile(second, "second");
+    ASSERT_TRUE(QFile::copy(folder.makeUserDatabase(QStringLiteral("first")), first));
+    ASSERT_TRUE(QFile::copy(folder.makeUserDatabase(QStringLiteral("second")), second));
     addCategories(2);
     const QString target = folder.path(QStringLiteral("after-restore.qbk"));
     desktop.expectOpenFile(kFilter, first)
@@ -198,7 +244,7 @@ TEST_F(BackupTest, SecondRestoreReplacesTheFirstAndBackupStillCopiesTheDatabaseI
     click("AeroButton41");
     click("AeroButton9");
 
-    EXPECT_EQ(readAll(PendingRestorePath()), QByteArray("second"));
+    EXPECT_EQ(readAll(PendingRestorePath()), readAll(second));
     EXPECT_EQ(categoriesIn(target), 2);
 }
 

@@ -1,13 +1,18 @@
 #include "Form1.h"
+#include "CaseName.h"
+#include "ContactsPage.h"
 #include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
+#include "ListView.h"
+#include "ListViewModel.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
-#include "NumberListModel.h"
+#include "PhrasePage.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
+#include "NumberListModel.h"
 #include "ContactsPage.h"
 #include "ExpressExcel.h"
 #include "ImportAccess.h"
@@ -16,8 +21,6 @@
 #include "ImportTXT2.h"
 #include "ListView.h"
 #include "ListViewModel.h"
-#include "NumberListModel.h"
-#include "PhrasePage.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
@@ -221,7 +224,8 @@ TEST_P(Form1LengthRule, Label4ShowsTheLengthRule)
 
 INSTANTIATE_TEST_SUITE_P(Rules, Form1LengthRule,
                          ::testing::Values(LengthRuleCase{70, "手机短信70字/条；超过70字每条短信增加分隔符“(x/y)”"},
-                                           LengthRuleCase{67, "手机短信67字/条；"}));
+                                           LengthRuleCase{67, "手机短信67字/条；"}),
+                         NameFrom(&LengthRuleCase::charsPerSms));
 
 TEST_F(Form1Test, OfflineStartLeavesSendingDisabledAndStartsNoWorker)
 {
@@ -335,7 +339,8 @@ TEST_P(Form1Toolbar, SwitchesPagesAndHighlightsTheIconClicked)
 INSTANTIATE_TEST_SUITE_P(Icons, Form1Toolbar,
                          ::testing::Values(ToolbarCase{1, 1, 1}, ToolbarCase{2, 2, 0}, ToolbarCase{3, 3, 0},
                                            ToolbarCase{4, 4, 0}, ToolbarCase{5, 5, 0}, ToolbarCase{6, 0, 0},
-                                           ToolbarCase{7, 0, 0}, ToolbarCase{8, 1, 2}, ToolbarCase{9, 0, 0}));
+                                           ToolbarCase{7, 0, 0}, ToolbarCase{8, 1, 2}, ToolbarCase{9, 0, 0}),
+                         NameFrom(&ToolbarCase::index));
 
 TEST_F(Form1Test, TxtImportOfTheNumberListFillsItFromAFile)
 {
@@ -441,7 +446,8 @@ TEST_P(Form1ServicePlacement, TheServiceWindowOpensBelowItsIcon)
     EXPECT_EQ(page, support("/parts/service.html"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, Form1ServicePlacement, ::testing::Values(QPoint(40, 30), QPoint(260, 190)));
+INSTANTIATE_TEST_SUITE_P(Positions, Form1ServicePlacement, ::testing::Values(QPoint(40, 30), QPoint(260, 190)),
+                         ByValue());
 
 enum class ExitPath
 {
@@ -519,8 +525,8 @@ TEST_P(Form1Exit, YesRunsTheShutdownSteps)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Form1Exit,
-                         ::testing::Values(ExitPath::CloseBox, ExitPath::TrayMenu, ExitPath::Toolbar));
+INSTANTIATE_TEST_SUITE_P(Paths, Form1Exit, ::testing::Values(ExitPath::CloseBox, ExitPath::TrayMenu, ExitPath::Toolbar),
+                         ByValue());
 
 TEST_F(Form1Test, TheTrayExitWhileHiddenAsksToo)
 {
@@ -664,7 +670,7 @@ TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
     openAndStart();
     const QString source = folder.path(QStringLiteral("numbers.db"));
     db::Connection::create(source, QByteArray())
-        ->execute(QStringLiteral("create table list (phone text, name text);"
+        ->executeScript(QStringLiteral("create table list (phone text, name text);"
                                  "insert into list values ('13800000001', 'a'), ('13800000001', 'b')"));
     desktop.expectOpenFile("Access数据库(*.mdb)|*.mdb", source);
     desktop.expectMessage("共有2条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
@@ -682,10 +688,10 @@ TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
     });
     form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton12"))->click();
     ASSERT_TRUE(driven);
-    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    const ListViewModel& grid = *Control<ListView>(*form->sendPage(), "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 2);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("b"));
-    EXPECT_EQ(form->sendPage()->Label9()->text(), QStringLiteral("一共有2个号码"));
+    EXPECT_EQ(Control<QLabel>(*form->sendPage(), "Label9")->text(), QStringLiteral("一共有2个号码"));
 }
 
 TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
@@ -707,7 +713,7 @@ TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
     });
     form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton3"))->click();
     ASSERT_TRUE(driven);
-    const ListViewModel& grid = *form->sendPage()->ListView1()->listModel();
+    const ListViewModel& grid = *Control<ListView>(*form->sendPage(), "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 3);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
 }

@@ -177,6 +177,8 @@ TEST_P(UpdateOfferTest, ComparesVersionsAsText)
         if (*c.answer == Answer::Yes)
             desktop.expectStartProgram(folder.path(QStringLiteral("update")));
         EXPECT_EQ(runOffer(), std::optional<int>(0));
+        // Ended through the shutdown steps, whatever the answer: the connection is closed.
+        EXPECT_EQ(g_Conn, nullptr);
     } else {
         EXPECT_EQ(runOffer(), std::nullopt);
         EXPECT_TRUE(status().isEmpty());
@@ -221,6 +223,8 @@ TEST_F(FormLoginTest, TheTimerMakesTheOfferOnItsOwn)
 
 // ---- Sign-in refusals -------------------------------------------------------------------
 
+constexpr char kBadName[] = "用户名不能包含“/”、“\\”、“..”或空字符！";
+
 struct RefusalCase
 {
     const char* name;
@@ -253,19 +257,34 @@ TEST_P(SignInRefusalTest, ShowsItsMessageAndStaysOpen)
         0);
 }
 
+TEST_F(FormLoginTest, ANameHoldingNulIsRefused)
+{
+    addUser(QStringLiteral("alice"), QStringLiteral("secret"));
+    start();
+    desktop.expectMessage(kBadName, QStringLiteral("提示"), Icon::Exclamation);
+    signIn(QStringLiteral("alice") + QChar(0) + QStringLiteral("x"), QStringLiteral("secret"), true);
+    desktop.verifyAllConsumed();
+    EXPECT_EQ(MainForm(), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Refusals, SignInRefusalTest,
-    ::testing::Values(RefusalCase{"BlankUser", "   ", "pw", false, "请输入用户名！", "提示", Icon::Exclamation, false},
-                      RefusalCase{"BlankPassword", "alice", " ", false, "请输入密码！", "提示", Icon::Exclamation,
-                                  false},
-                      RefusalCase{"OfflineUnknownUser", "bob", "secret", true, "本地验证用户名错误！", "验证失败",
-                                  Icon::Exclamation, true},
-                      RefusalCase{"OfflineWrongPassword", "alice", "Secret", true, "本地密码验证错误！", "验证失败",
-                                  Icon::Exclamation, true},
-                      RefusalCase{"OfflinePasswordWithBlanks", "alice", " secret ", true, "本地密码验证错误！",
-                                  "验证失败", Icon::Exclamation, true},
-                      RefusalCase{"OnlineWrongPassword", "demo", "wrong", false, "帐号或者密码错误！", "登陆失败",
-                                  Icon::Exclamation, true}),
+    ::testing::Values(
+        RefusalCase{"BlankUser", "   ", "pw", false, "请输入用户名！", "提示", Icon::Exclamation, false},
+        RefusalCase{"BlankPassword", "alice", " ", false, "请输入密码！", "提示", Icon::Exclamation, false},
+        RefusalCase{"OfflineUnknownUser", "bob", "secret", true, "本地验证用户名错误！", "验证失败", Icon::Exclamation,
+                    true},
+        RefusalCase{"OfflineWrongPassword", "alice", "Secret", true, "本地密码验证错误！", "验证失败",
+                    Icon::Exclamation, true},
+        RefusalCase{"OfflinePasswordWithBlanks", "alice", " secret ", true, "本地密码验证错误！", "验证失败",
+                    Icon::Exclamation, true},
+        RefusalCase{"OnlineWrongPassword", "demo", "wrong", false, "帐号或者密码错误！", "登陆失败", Icon::Exclamation,
+                    true},
+        // the name is a file name in the program folder: none that leaves it
+        RefusalCase{"ParentFolder", "../alice", "secret", true, kBadName, "提示", Icon::Exclamation, false},
+        RefusalCase{"Slash", "a/b", "secret", false, kBadName, "提示", Icon::Exclamation, false},
+        RefusalCase{"Backslash", "a\\b", "secret", true, kBadName, "提示", Icon::Exclamation, false},
+        RefusalCase{"TwoDots", "demo..", "secret", false, kBadName, "提示", Icon::Exclamation, false}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FormLoginTest, SignInWaitsForTheUpdateCheck)
@@ -518,7 +537,7 @@ TEST_F(FormLoginTest, TwoPendingRestoresArePutInPlaceOverTwoStarts)
     EXPECT_EQ(scalar(QStringLiteral("a.mdb"), markers).toString(), QStringLiteral("from-a"));
 }
 
-TEST_F(FormLoginTest, ARestoreThatCannotBeCopiedKeepsTheOldDatabaseAndIsStillDeleted)
+TEST_F(FormLoginTest, ARestoreThatCannotBeCopiedKeepsTheOldDatabaseAndStaysPending)
 {
     folder.makeUserDatabase(QStringLiteral("c"));
     execute(QStringLiteral("c.mdb"), QStringLiteral("insert into [ContactCategory] (CategoryName) values ('kept')"));
@@ -527,9 +546,9 @@ TEST_F(FormLoginTest, ARestoreThatCannotBeCopiedKeepsTheOldDatabaseAndIsStillDel
     restore.write("not a database");
     restore.close();
     // A folder in the way of the copy makes it fail, whatever rights the tests run with.
-    ASSERT_TRUE(QDir(folder.folder()).mkpath(QStringLiteral("c.mdb.restoring")));
+    ASSERT_TRUE(QDir(folder.folder()).mkpath(QStringLiteral("c.mdb.part")));
     start();
-    EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("c.recover"))));
+    EXPECT_TRUE(QFile::exists(folder.path(QStringLiteral("c.recover"))));
     EXPECT_EQ(scalar(QStringLiteral("c.mdb"), QStringLiteral("select CategoryName from [ContactCategory]")).toString(),
               QStringLiteral("kept"));
 }

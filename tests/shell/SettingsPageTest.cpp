@@ -1,6 +1,8 @@
 #include "SettingsPage.h"
+#include "CaseName.h"
 #include "DataStore.h"
 #include "GlobalState.h"
+#include "MultiThread.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "SmsCtrl.h"
@@ -138,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ReminderCase{"   ", "提醒天数不能为空！", false, 0}, ReminderCase{"030", "修改成功！", true, 30},
                       ReminderCase{"15天左右", "修改成功！", true, 15}, ReminderCase{"一周", "修改成功！", true, 0},
                       ReminderCase{"400天", "提醒天数不能超过1年！", false, 0},
-                      ReminderCase{"99999999999999999999", "提醒天数不能超过1年！", false, 0}));
+                      ReminderCase{"99999999999999999999", "提醒天数不能超过1年！", false, 0}),
+    NameFrom(&ReminderCase::typed));
 
 struct KeyCase
 {
@@ -169,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{Qt::Key_A, Qt::NoModifier, "12"}, KeyCase{Qt::Key_Minus, Qt::NoModifier, "12"},
                       KeyCase{Qt::Key_Space, Qt::NoModifier, "12"}, KeyCase{Qt::Key_Period, Qt::NoModifier, "12"},
                       KeyCase{Qt::Key_Backspace, Qt::NoModifier, "1"}, KeyCase{Qt::Key_V, Qt::ControlModifier, "1234"},
-                      KeyCase{Qt::Key_X, Qt::ControlModifier, "12"}));
+                      KeyCase{Qt::Key_X, Qt::ControlModifier, "12"}),
+    NameFrom(&KeyCase::key));
 
 // --- Password checks before the platform ------------------------------------------------------
 
@@ -213,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, SettingsPasswordChecks,
                                            PasswordCase{"demo123", "New1", "new1", "两次输入的新密码不一致，请查证！"},
                                            PasswordCase{"demo12", "new1", "new1", "旧密码错误！"},
                                            PasswordCase{"demo123 ", "new1", "new1", "旧密码错误！"},
-                                           PasswordCase{"wrong", "", "", "请输入新密码！"}));
+                                           PasswordCase{"wrong", "", "", "请输入新密码！"}),
+                         NameFrom(&PasswordCase::newPassword));
 
 // --- Signature ------------------------------------------------------------------------------
 
@@ -236,7 +241,7 @@ TEST_P(SettingsSignature, SavedExactlyAsTyped)
     EXPECT_EQ(env.edit("Text9")->text(), signature);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, SettingsSignature, ::testing::Values(" 【海川科技】 ", "", "O'Brien & Co"));
+INSTANTIATE_TEST_SUITE_P(Texts, SettingsSignature, ::testing::Values(" 【海川科技】 ", "", "O'Brien & Co"), ByValue());
 
 TEST_F(SettingsPageTest, SignatureIsSavedEvenWhenTheDatabaseLacksItsRow)
 {
@@ -284,16 +289,23 @@ INSTANTIATE_TEST_SUITE_P(Versions, SettingsUpdateCheck,
                          ::testing::Values(VersionCase{"1.0.10", "1.0.9", false}, VersionCase{"1.0.9", "1.0.10", true},
                                            VersionCase{"2", "10", true}, VersionCase{"10", "2", false},
                                            VersionCase{"1.0.0", "1.0.0", false}, VersionCase{"1.0.0.1", "1.0.0", true},
-                                           VersionCase{"0", "1.0", false}, VersionCase{"a", "B", true}));
+                                           VersionCase{"0", "1.0", false}, VersionCase{"a", "B", true}),
+                         NameFrom(&VersionCase::remote));
 
 TEST_F(SettingsPageTest, UpdateYesStartsTheUpdaterAndEndsTheProgram)
 {
     g_RemoteVersion.set(QStringLiteral("2.0"));
+    // A white-list upload still running when the updater is started.
+    ASSERT_TRUE(g_Threads(2).Add([](const MultiThread::StopToken& stop) { stop.waitFor(60000); }));
+    ASSERT_TRUE(g_Threads(2).Start());
     env.desktop
         .expectMessage("系统检测到升级，现在立刻升级吗？", "升级确认", Icon::Question, Buttons::YesNo, Answer::Yes)
         .expectStartProgram(ProgramFile(QStringLiteral("update")));
 
     EXPECT_THROW(env.page->AeroButton30_Click(), ScriptedDesktop::Exited);
+    // The program ends with its shutdown steps: worker joined, connection closed.
+    EXPECT_FALSE(g_Threads(2).isRunning());
+    EXPECT_EQ(g_Conn, nullptr);
 }
 
 TEST_F(SettingsPageTest, UpdaterThatCannotStartKeepsTheProgramRunning)

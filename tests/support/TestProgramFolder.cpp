@@ -58,7 +58,7 @@ QString TestProgramFolder::createDatabase(const QString& name, const QString& sc
 {
     const QString target = path(name);
     auto conn = db::Connection::create(target, QByteArray(kDatabasePassword));
-    conn->execute(script);
+    conn->executeScript(script);
     conn->checkpoint();
     return target;
 }

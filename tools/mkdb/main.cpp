@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
 
     try {
         auto conn = db::Connection::create(output, QByteArray(kDatabasePassword));
-        conn->execute(script);
+        conn->executeScript(script);
         conn->checkpoint();
     } catch (const db::DbError& e) {
         // Leave nothing half-written behind: the build must not ship a partial schema.

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
+#include <cctype>
+#include <cstring>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1 // sqlite3_key
@@ -185,7 +187,59 @@ void Connection::raise(int rc, const QString& context) const
     throw error(rc, context);
 }
 
+namespace {
+
+// True when only blanks, comments or ";" are left: the end of a single statement.
+bool onlyTrailingNoise(const char* tail, const char* end)
+{
+    while (tail < end) {
+        if (*tail == ';' || std::isspace(static_cast<unsigned char>(*tail))) {
+            ++tail;
+        } else if (end - tail >= 2 && tail[0] == '-' && tail[1] == '-') {
+            while (tail < end && *tail != '\n')
+                ++tail;
+        } else if (end - tail >= 2 && tail[0] == '/' && tail[1] == '*') {
+            const char* close = std::strstr(tail + 2, "*/");
+            if (!close || close >= end)
+                return true; // an open comment runs to the end
+            tail = close + 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 int Connection::execute(const QString& sql)
+{
+    const QByteArray utf8 = jet::translate(sql).toUtf8();
+    const char* const end = utf8.constData() + utf8.size();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail);
+    if (rc != SQLITE_OK)
+        raise(rc, sql);
+    if (!stmt)
+        throw DbError(ErrSyntax, QStringLiteral("SQL 语句为空。"));
+    if (!onlyTrailingNoise(tail, end)) {
+        sqlite3_finalize(stmt);
+        throw DbError(ErrSyntax, QStringLiteral("在 SQL 语句结尾之后找到字符。 [%1]").arg(sql.left(kContextLimit)));
+    }
+    int step;
+    while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (step != SQLITE_DONE) {
+        const DbError failure = error(step, sql);
+        sqlite3_finalize(stmt);
+        throw failure;
+    }
+    sqlite3_finalize(stmt);
+    return sqlite3_changes(m_db);
+}
+
+int Connection::executeScript(const QString& sql)
 {
     const QByteArray utf8 = jet::translate(sql).toUtf8();
     const char* tail = utf8.constData();

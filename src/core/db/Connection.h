@@ -35,9 +35,13 @@ public:
 
     QString path() const { return m_path; }
 
-    // Runs one statement (or, for the schema scripts, several separated by ";").
-    // Returns the number of rows changed by the last one.
+    // Runs exactly one statement and returns the rows it changed. A text holding a second
+    // statement is refused before anything runs: statements are built by pasting values in,
+    // and a value that escaped its quotes must not be able to append a statement of its own.
     int execute(const QString& sql);
+    // Runs a script of statements separated by ";" (the shipped schema, test databases).
+    // Returns the number of rows changed by the last one.
+    int executeScript(const QString& sql);
     // First column of the first row, or a null QVariant when there is none.
     QVariant scalar(const QString& sql);
     qint64 lastInsertId() const;

@@ -391,6 +391,83 @@ void formatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 
 using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
 
+// A text that Jet would take as a number in arithmetic: digits with an optional sign,
+// point and exponent, blanks around allowed.
+std::optional<double> numberInText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double number = trimmed.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    return number;
+}
+
+void resultSum(sqlite3_context* ctx, sqlite3_value* a, sqlite3_value* b)
+{
+    if (sqlite3_value_type(a) == SQLITE_INTEGER && sqlite3_value_type(b) == SQLITE_INTEGER) {
+        sqlite3_int64 sum = 0;
+        if (!__builtin_add_overflow(sqlite3_value_int64(a), sqlite3_value_int64(b), &sum)) {
+            sqlite3_result_int64(ctx, sum);
+            return;
+        }
+    }
+    sqlite3_result_double(ctx, sqlite3_value_double(a) + sqlite3_value_double(b));
+}
+
+// Jet's "+": Null when either side is Null; two texts join; two numbers add; a number and a
+// text add when the text reads as a number, move a date by that many days when it reads as
+// a date, and are a type mismatch otherwise.
+void plusFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* a = argv[0];
+    sqlite3_value* b = argv[1];
+    if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const bool numberA = isNumeric(a);
+    const bool numberB = isNumeric(b);
+    if (numberA && numberB) {
+        resultSum(ctx, a, b);
+        return;
+    }
+    if (!numberA && !numberB) {
+        resultText(ctx, textOf(a) + textOf(b));
+        return;
+    }
+    sqlite3_value* number = numberA ? a : b;
+    const QString text = textOf(numberA ? b : a);
+    if (const auto value = numberInText(text)) {
+        const double sum = *value + sqlite3_value_double(number);
+        if (sqlite3_value_type(number) == SQLITE_INTEGER && std::floor(sum) == sum && std::fabs(sum) < 9.0e15)
+            sqlite3_result_int64(ctx, sqlite3_int64(sum));
+        else
+            sqlite3_result_double(ctx, sum);
+        return;
+    }
+    if (const auto moment = JetDate::parse(text)) {
+        const double days = sqlite3_value_double(number);
+        resultText(ctx, JetDate::toText(moment->addMSecs(qint64(std::llround(days * 86400000.0)))));
+        return;
+    }
+    sqlite3_result_error(ctx, "标准表达式中数据类型不匹配。", -1);
+}
+
+// Jet's "&": both sides as text, Null read as empty; Null only when both are Null.
+void concatFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const bool nullA = sqlite3_value_type(argv[0]) == SQLITE_NULL;
+    const bool nullB = sqlite3_value_type(argv[1]) == SQLITE_NULL;
+    if (nullA && nullB) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    resultText(ctx, (nullA ? QString() : textOf(argv[0])) + (nullB ? QString() : textOf(argv[1])));
+}
+
 void add(sqlite3* db, const char* name, int argc, Function function, bool deterministic = true,
          const DatePart* part = nullptr)
 {
@@ -417,6 +494,8 @@ void registerFunctions(sqlite3* db)
         add(db, "datediff", argc, datediffFunction);
     add(db, "format", 1, formatFunction);
     add(db, "format", 2, formatFunction);
+    add(db, "jet_plus", 2, plusFunction);
+    add(db, "jet_concat", 2, concatFunction);
 }
 
 } // namespace db::jet

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// Puts a whole file in place under its name in one step, so that a crash or a full disk at
+// any moment leaves either the old file or the new one under that name, never a part of one.
+// The bytes are first written to a staging file beside the target (same file system), flushed
+// to the disk, and then renamed onto the target; the folder is flushed too, so the new name
+// survives a power loss.
+namespace atomicfile {
+
+enum class Mode
+{
+    Replace,   // an existing target is replaced in the same rename
+    NoReplace, // an existing target makes the step fail and is left as it was
+};
+
+// Copies source to a staging file beside target and puts it in place. False (with the reason
+// in *error) when any step failed; target is untouched then and no staging file is left.
+bool copy(const QString& source, const QString& target, Mode mode, QString* error = nullptr);
+
+// Puts a finished staging file (beside target) in place: flushes it, renames it and flushes
+// the folder. The staging file is gone afterwards, whatever the outcome.
+bool commit(const QString& staging, const QString& target, Mode mode, QString* error = nullptr);
+
+// Name of the staging file beside target (target + ".part").
+QString stagingName(const QString& target);
+
+} // namespace atomicfile

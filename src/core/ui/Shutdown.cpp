@@ -1,0 +1,26 @@
+#include "Shutdown.h"
+
+#include "DataStore.h"
+#include "Desktop.h"
+#include "MouseHook.h"
+#include "MultiThread.h"
+#include "MyTrayIcon.h"
+
+#include <QMenu>
+
+void ShutDownProgram()
+{
+    RemoveTrayIcon();
+    g_TrayMenu.reset();
+    g_TrayForm = nullptr;
+    for (int worker = 1; worker <= 3; ++worker)
+        g_Threads(worker).Terminal();
+    CloseDatabase();
+    MouseHook::remove();
+}
+
+void ShutDownAndExit(int code)
+{
+    ShutDownProgram();
+    Desktop::instance().exitNow(code);
+}

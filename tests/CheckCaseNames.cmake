@@ -1,0 +1,28 @@
+# Fails when a parametrised case of a test program is known only by its position: its CTest
+# name then says nothing about the case and moves whenever a case is added above it.
+# Run as: cmake -DPROGRAMS=<a;b;...> -P CheckCaseNames.cmake
+set(unnamed "")
+foreach(program IN LISTS PROGRAMS)
+    execute_process(COMMAND "${program}" --gtest_list_tests
+                    OUTPUT_VARIABLE listing RESULT_VARIABLE rc ERROR_QUIET)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${program} --gtest_list_tests failed (${rc})")
+    endif()
+    string(REPLACE "\n" ";" lines "${listing}")
+    set(suite "")
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^([^ ].*)\\.$")
+            set(suite "${CMAKE_MATCH_1}")
+        elseif(line MATCHES "^  ([^ ]+)")
+            set(test "${CMAKE_MATCH_1}")
+            if(test MATCHES "/[0-9]+$" OR NOT test MATCHES "^[A-Za-z0-9_/]+$")
+                list(APPEND unnamed "${suite}.${test}")
+            endif()
+        endif()
+    endforeach()
+endforeach()
+list(LENGTH unnamed count)
+if(count GREATER 0)
+    list(JOIN unnamed "\n  " text)
+    message(FATAL_ERROR "${count} parametrised cases have no name of their own:\n  ${text}")
+endif()
