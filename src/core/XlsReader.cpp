@@ -1,6 +1,7 @@
 // The BIFF (.xls) side of the workbook reader, through FreeXL.
 
 #include "WorkbookLoader.h"
+#include "XlsCheck.h"
 
 #include <QFile>
 #include <freexl.h>
@@ -52,6 +53,22 @@ public:
 
 void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
 {
+    const QString encrypted =
+        QStringLiteral("工作簿“%1”设有打开密码（已加密），无法读取。请在Excel中取消密码后再导入。").arg(loader.fileName());
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const XlsVerdict verdict = CheckXlsFile(file.readAll());
+        file.close();
+        if (verdict == XlsVerdict::Encrypted) {
+            loader.fail(Workbook::Encrypted, encrypted);
+            return;
+        }
+        if (verdict == XlsVerdict::Damaged) {
+            loader.fail(Workbook::Damaged, QStringLiteral("工作簿文件“%1”已损坏或不完整。").arg(loader.fileName()));
+            return;
+        }
+    }
+
     Handle xls;
     const int opened = freexl_open(QFile::encodeName(path).constData(), &xls.handle);
     if (opened != FREEXL_OK) {
