@@ -229,6 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"ZipWithoutWorkbook", "archive.xlsx", Workbook::NotAWorkbook, "不是Excel工作簿"},
                       FailureCase{"TruncatedXlsx", "truncated.xlsx", Workbook::Damaged, "已损坏或不完整"},
                       FailureCase{"TruncatedXls", "truncated.xls", Workbook::Damaged, "已损坏或不完整"},
+                      FailureCase{"HostileFormatRecordBehindAPassword", "overlong-format.xls", Workbook::Encrypted, "加密"},
                       FailureCase{"EncryptedXls", "encrypted.xls", Workbook::Encrypted, "加密"},
                       FailureCase{"EncryptedXlsx", "encrypted.xlsx", Workbook::Encrypted, "加密"},
                       FailureCase{"MillionColumns", "wide.xlsx", Workbook::SheetUnreadable, "BDWGN1"},
