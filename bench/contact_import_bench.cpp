@@ -1,6 +1,7 @@
 // Figures for the contact import: 20,000 new contacts, all twelve columns mapped, from an .xls
 // workbook. Prints the median of several runs beside a baseline of the same rows inserted one
 // commit each through a prepared statement, the floor for an import that commits row by row.
+#include "BenchSupport.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "GlobalState.h"
@@ -22,30 +23,6 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr int kContacts = 20000;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-// Answers the open dialog with the workbook and every box with Ok.
-class BenchDesktop final : public Desktop
-{
-public:
-    QString file;
-    QString lastBox;
-    Answer message(const QString& text, const QString&, Icon, Buttons, QWidget*) override
-    {
-        lastBox = text;
-        return Answer::Ok;
-    }
-    QString openFile(const QString&, QWidget*) override { return file; }
-    QString saveFile(const QString&, QWidget*) override { return QString(); }
-    bool startProgram(const QString&) override { return false; }
-    bool openUrl(const QString&) override { return false; }
-    [[noreturn]] void exitNow(int code) override { std::exit(code); }
-};
 
 QStringList contact(int i)
 {
@@ -79,7 +56,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir out;
     BenchDesktop desktop;
-    desktop.file = out.filePath(QStringLiteral("contacts.xls"));
+    desktop.path = out.filePath(QStringLiteral("contacts.xls"));
     {
         XlsBook book;
         const int sheet = book.addSheet(QStringLiteral("Sheet1"));
@@ -92,7 +69,7 @@ int main(int argc, char** argv)
             for (int c = 0; c < 12; ++c)
                 book.setText(sheet, i + 1, c, fields.at(c));
         }
-        if (!book.save(desktop.file)) {
+        if (!book.save(desktop.path)) {
             std::printf("cannot write the workbook: %s\n", qPrintable(book.error()));
             return 1;
         }
@@ -140,6 +117,6 @@ int main(int argc, char** argv)
     std::printf("  one insert a commit, prepared (baseline): %8.1f ms\n", median(baseline));
     std::printf("  import through the dialog:                %8.1f ms  (x%.2f of baseline)\n", median(runs),
                 median(runs) / median(baseline));
-    std::printf("  rows stored: %d; last box: %s\n", stored, qPrintable(desktop.lastBox));
+    std::printf("  rows stored: %d; last box: %s\n", stored, qPrintable(desktop.lastMessage));
     return 0;
 }

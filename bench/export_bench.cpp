@@ -1,6 +1,7 @@
 // Figures for the contact export: 60,000 contacts with all twelve columns filled, written into
 // a copy of the shipped template. Prints the median of several runs and the peak memory growth,
 // beside a baseline of reading the same rows through a recordset.
+#include "BenchSupport.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ExportContact.h"
@@ -26,12 +27,6 @@ namespace {
 constexpr int kRuns = 5;
 constexpr int kContacts = 60000;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
 long peakRssKb()
 {
     rusage usage{};
@@ -56,7 +51,7 @@ long currentRssKb()
 }
 
 // Answers the save dialog with the next file and every box with Ok.
-class BenchDesktop final : public Desktop
+class ExportDesktop final : public Desktop
 {
 public:
     QString next;
@@ -110,7 +105,7 @@ int main(int argc, char** argv)
     OpenDatabaseOrThrow(g_UserName + QStringLiteral(".mdb"));
     fillContacts();
 
-    BenchDesktop desktop;
+    ExportDesktop desktop;
     Desktop::install(&desktop);
     // A folder given on the command line keeps the written workbooks, to open them elsewhere.
     QTemporaryDir temporary;

@@ -5,6 +5,7 @@
 //   rows into an empty queue, and with 100,000 rows already queued, so that every repeat check
 //   finds its number (also as a ratio to the empty-queue time, measured in the same run).
 // The workbook is written by make_grid_bench_workbook.py (python3-openpyxl) when missing.
+#include "BenchSupport.h"
 #include "Controls.h"
 #include "DataStore.h"
 #include "Desktop.h"
@@ -33,30 +34,6 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr int kRows = 100000;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-// Answers the file dialog with the source and every box with Ok.
-class BenchDesktop final : public Desktop
-{
-public:
-    QString path;
-    QString lastMessage;
-    Answer message(const QString& text, const QString&, Icon, Buttons, QWidget*) override
-    {
-        lastMessage = text;
-        return Answer::Ok;
-    }
-    QString openFile(const QString&, QWidget*) override { return path; }
-    QString saveFile(const QString&, QWidget*) override { return QString(); }
-    bool startProgram(const QString&) override { return false; }
-    bool openUrl(const QString&) override { return false; }
-    [[noreturn]] void exitNow(int code) override { std::exit(code); }
-};
 
 QString number(int i)
 {

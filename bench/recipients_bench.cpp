@@ -1,5 +1,6 @@
 // Figures for the send page at 100,000 recipients: paste + de-duplication of the plain list,
 // de-duplication alone, and loading the grid from [DraftBox]. Prints the median of several runs.
+#include "BenchSupport.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "Controls.h"
@@ -22,12 +23,6 @@
 namespace {
 
 constexpr int kRuns = 5;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 QString number(int i)
 {

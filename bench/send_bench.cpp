@@ -3,6 +3,7 @@
 // Prints the median of several runs for a list run of 100,000 numbers, a grid batch run of
 // 100,000 rows and a merge run of 10,000 rows, with the share of a list run spent in HTTP,
 // in yielding to the window and (the rest) in the database.
+#include "BenchSupport.h"
 #include "DataStore.h"
 #include "SandboxFixture.h"
 #include "SendRun.h"
@@ -53,12 +54,6 @@ void fillDraftBox(int rows)
         insert->execute();
     }
     tx.commit();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 struct Sample

@@ -1,6 +1,7 @@
 // Figures for the text-file import into the plain number list at 100,000 lines, DelRepeat
 // included, in both layouts; the paste road of the same numbers is the baseline. Prints the
 // median of several runs.
+#include "BenchSupport.h"
 #include "Desktop.h"
 #include "GlobalState.h"
 #include "ImportTXT2.h"
@@ -22,30 +23,6 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr int kLines = 100000;
-
-// Answers every box with Ok and every open dialog with one path; remembers the last box.
-class BenchDesktop final : public Desktop
-{
-public:
-    QString path;
-    QString lastMessage;
-    Answer message(const QString& text, const QString&, Icon, Buttons, QWidget*) override
-    {
-        lastMessage = text;
-        return Answer::Ok;
-    }
-    QString openFile(const QString&, QWidget*) override { return path; }
-    QString saveFile(const QString&, QWidget*) override { return QString(); }
-    bool startProgram(const QString&) override { return false; }
-    bool openUrl(const QString&) override { return false; }
-    [[noreturn]] void exitNow(int code) override { std::exit(code); }
-};
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 // kLines numbers in a scattered order, every tenth one a repeat of an earlier number.
 QStringList numbers()

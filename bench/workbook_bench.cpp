@@ -1,6 +1,7 @@
 // Figures for workbooks of 100,000 rows x 6 columns: reading a .xlsx (used range and every
 // cell's text) with the memory it takes, opening it in the view until the first paint, and the
 // selection import of 100,000 cells into the plain list. Prints the median of several runs.
+#include "BenchSupport.h"
 #include "ExpressExcel.h"
 #include "GlobalState.h"
 #include "NumberListModel.h"
@@ -26,12 +27,6 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr int kRows = 100000;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 double cpuMs()
 {

@@ -1,0 +1,33 @@
+#pragma once
+
+// What the benchmarks share: the median of their runs, and a desktop that answers every box
+// with Ok and every open dialog with one prepared file.
+#include "Desktop.h"
+
+#include <QString>
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+class BenchDesktop final : public Desktop
+{
+public:
+    QString path;        // what the open dialog answers
+    QString lastMessage; // the text of the last box shown
+    Answer message(const QString& text, const QString&, Icon, Buttons, QWidget*) override
+    {
+        lastMessage = text;
+        return Answer::Ok;
+    }
+    QString openFile(const QString&, QWidget*) override { return path; }
+    QString saveFile(const QString&, QWidget*) override { return QString(); }
+    bool startProgram(const QString&) override { return false; }
+    bool openUrl(const QString&) override { return false; }
+    [[noreturn]] void exitNow(int code) override { std::exit(code); }
+};
