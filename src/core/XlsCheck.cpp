@@ -157,6 +157,7 @@ enum : quint16 {
     kFilePass = 0x002F,
     kContinue = 0x003C,
     kBoundSheet = 0x0085,
+    kSst = 0x00FC,
     kFormat = 0x041E,
 };
 
@@ -169,6 +170,99 @@ bool unicodeStringFits(const QByteArray& s, qint64 at, qint64 end, qint64 chars,
     const quint8 flags = quint8(s.at(int(at)));
     return 1 + chars * ((flags & 0x01) ? 2 : 1) <= available;
 }
+
+// The body of the shared string table and of the CONTINUE records after it, read as one run of
+// bytes that knows where each record ends.
+class SstReader
+{
+public:
+    SstReader(const QByteArray& s, qint64 body, qint64 end) : s_(s) { parts_.append({body, end}); }
+    void addPart(qint64 body, qint64 end) { parts_.append({body, end}); }
+
+    // Every string of the table FreeXL reads whole; a table cut short is left to it.
+    bool stringsReadable()
+    {
+        at_ = parts_[0].first;
+        if (!skip(8)) // total and unique counts
+            return true;
+        for (;;) {
+            if (left() == 0 && !nextPart())
+                return true;
+            quint32 chars = 0;
+            quint32 flags = 0;
+            if (!read(2, &chars) || !read(1, &flags))
+                return true;
+            quint32 runs = 0;
+            quint32 extra = 0;
+            if (((flags & 0x08) && !read(2, &runs)) || ((flags & 0x04) && !read(4, &extra)))
+                return true;
+            int records = 1;
+            bool wide = flags & 0x01;
+            bool pendingHigh = false;
+            while (chars > 0) {
+                const qint64 take = qMin<qint64>(chars, left() / (wide ? 2 : 1));
+                for (qint64 i = 0; i < take; ++i) {
+                    const char16_t c = wide ? u16(s_, at_ + 2 * i) : char16_t(quint8(s_.at(int(at_ + i))));
+                    const bool high = QChar::isHighSurrogate(c);
+                    if (c == 0 || (pendingHigh != QChar::isLowSurrogate(c)))
+                        return false;
+                    pendingHigh = high;
+                }
+                at_ += take * (wide ? 2 : 1);
+                chars -= quint32(take);
+                if (chars == 0)
+                    break;
+                // The characters go on in the next record, after a byte saying how wide they are.
+                if (!nextPart() || left() == 0)
+                    return true;
+                if (++records > 2)
+                    return false;
+                wide = quint8(s_.at(int(at_))) & 0x01;
+                ++at_;
+            }
+            if (pendingHigh)
+                return false;
+            if (!skip(qint64(runs) * 4 + extra))
+                return true;
+        }
+    }
+
+private:
+    qint64 left() const { return parts_[part_].second - at_; }
+    bool nextPart()
+    {
+        if (part_ + 1 >= parts_.size())
+            return false;
+        at_ = parts_[++part_].first;
+        return true;
+    }
+    bool skip(qint64 bytes)
+    {
+        while (bytes > 0) {
+            if (left() == 0 && !nextPart())
+                return false;
+            const qint64 step = qMin(bytes, left());
+            at_ += step;
+            bytes -= step;
+        }
+        return true;
+    }
+    bool read(int bytes, quint32* value)
+    {
+        *value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            if (left() == 0 && !nextPart())
+                return false;
+            *value |= quint32(quint8(s_.at(int(at_++)))) << (8 * i);
+        }
+        return true;
+    }
+
+    const QByteArray& s_;
+    QList<std::pair<qint64, qint64>> parts_;
+    int part_ = 0;
+    qint64 at_ = 0;
+};
 
 } // namespace
 
@@ -192,8 +286,11 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             return XlsVerdict::Damaged;
         // A string may run on into the CONTINUE records that follow.
         qint64 continued = 0;
+        SstReader table(s, body, end);
         for (qint64 next = end; next + 4 <= size && u16(s, next) == kContinue;) {
             const qint64 more = u16(s, next + 2);
+            if (type == kSst && next + 4 + more <= size)
+                table.addPart(next + 4, next + 4 + more);
             continued += more;
             next += 4 + more;
         }
@@ -221,6 +318,10 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             if (biff8 && (length < 5 || !unicodeStringFits(s, body + 4, end, u16(s, body + 2),
                                                             length - 4 + continued)))
                 return XlsVerdict::Damaged;
+            break;
+        case kSst:
+            if (biff8 && !table.stringsReadable())
+                return XlsVerdict::TextUnreadable;
             break;
         default:
             break;
