@@ -8,8 +8,6 @@
 
 #include <QCoreApplication>
 #include <QPalette>
-#include <QThread>
-#include <atomic>
 
 namespace {
 
@@ -123,25 +121,13 @@ void SendMsg::failChanged(int failed)
 
 void SendMsg::yield()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_pacing.yield();
 }
 
-// The request goes out on a worker while this thread keeps painting the dialog and taking
+// The request goes out on the worker while this thread keeps painting the dialog and taking
 // "取 消"; the run itself goes on only when the reply is in, so requests stay one at a time.
 // Once the dialog has closed, the main window takes no input until the reply has been recorded.
 bool SendMsg::request(const std::function<bool()>& send)
 {
-    std::atomic<bool> ok{false};
-    bool finished = false;
-    std::unique_ptr<QThread> worker(QThread::create([&ok, &send] { ok = send(); }));
-    connect(worker.get(), &QThread::finished, this, [&finished] { finished = true; }, Qt::QueuedConnection);
-    worker->start();
-    while (!finished) {
-        QEventLoop::ProcessEventsFlags flags = QEventLoop::WaitForMoreEvents;
-        if (m_stopFlag)
-            flags |= QEventLoop::ExcludeUserInputEvents;
-        QCoreApplication::processEvents(flags);
-    }
-    worker->wait();
-    return ok;
+    return m_pacing.request(send, [this] { return m_stopFlag; });
 }

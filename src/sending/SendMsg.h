@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RequestWorker.h"
 #include "SendRun.h"
 
 #include <QDialog>
@@ -56,6 +57,7 @@ private:
 
     std::unique_ptr<Ui::SendMsg> ui;
     std::unique_ptr<SmsCtrl> m_client;
+    RunPacing m_pacing;
     Request m_request;
     // Set by closing the dialog: the run stops and the controls are left alone.
     bool m_stopFlag = false;

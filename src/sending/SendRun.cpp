@@ -5,18 +5,16 @@
 #include "db/Clock.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
 
+#include <QElapsedTimer>
+#include <QSet>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
 
 const QString kSent = QStringLiteral("已发送");
-
-// [DraftBox].IsSelect of a row whose request may have reached the platform: set, durably,
-// before the request, and cleared (or the row deleted) together with the recorded outcome.
-constexpr int kInFlight = 1;
 
 QString idList(const QStringList& ids)
 {
@@ -27,7 +25,23 @@ QString idList(const QStringList& ids)
     return numeric.join(QLatin1Char(','));
 }
 
-// The one commit that must survive a power loss: it says that a request is about to go out.
+QString idList(const QList<qint64>& ids)
+{
+    QStringList numeric;
+    numeric.reserve(ids.size());
+    for (qint64 id : ids)
+        numeric.append(QString::number(id));
+    return numeric.join(QLatin1Char(','));
+}
+
+// Databases made before the marks existed get their table on first use.
+void ensureMarksTable(db::Connection& conn)
+{
+    conn.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS SendMarks (id INTEGER PRIMARY KEY, MsgId INTEGER "
+                                "DEFAULT 0, SubmitTime TEXT, Message TEXT, Numbers TEXT, DraftIds TEXT)"));
+}
+
+// The one commit that must survive a power loss: it says that requests are about to go out.
 class DurableCommit
 {
 public:
@@ -81,9 +95,65 @@ QString SendRun::fillVariables(const QString& text, const QStringList& columnsAt
 
 int SendRun::settleInterrupted(db::Connection& conn)
 {
-    // Their requests may have been accepted: the history already lists them as unconfirmed,
-    // and only the user's resend from there sends them again.
-    return conn.execute(QStringLiteral("delete from [DraftBox] where IsSelect=") + QString::number(kInFlight));
+    ensureMarksTable(conn);
+    struct Mark
+    {
+        qint64 id, runId;
+        QVariant submitTime;
+        QString message, numbers, draftIds;
+    };
+    std::vector<Mark> marks;
+    {
+        auto read = conn.prepare(
+            QStringLiteral("select id,MsgId,SubmitTime,Message,Numbers,DraftIds from [SendMarks] order by id"));
+        while (read->next())
+            marks.push_back({read->value(0).toLongLong(), read->value(1).toLongLong(), read->value(2),
+                             read->value(3).toString(), read->value(4).toString(), read->value(5).toString()});
+    }
+    if (marks.empty())
+        return 0;
+
+    // Their requests may have been accepted: they join the history as unconfirmed, and only
+    // the user's resend from there sends them again.
+    db::Transaction tx(conn);
+    auto insertFinish = conn.prepare(QStringLiteral("insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)"));
+    auto insertRow = conn.prepare(QStringLiteral("insert into [Messages](Message,SubmitTime,Amount) values(?,?,1)"));
+    QSet<qint64> runs;
+    int settled = 0;
+    for (const Mark& mark : marks) {
+        qint64 runId = mark.runId;
+        if (runId == 0) {
+            insertRow->bindAll({mark.message, mark.submitTime});
+            insertRow->execute();
+            runId = conn.lastInsertId();
+        } else {
+            runs.insert(runId);
+        }
+        for (const QString& number : mark.numbers.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            insertFinish->bindAll({number, runId, unconfirmedState()});
+            insertFinish->execute();
+            ++settled;
+        }
+        if (!mark.draftIds.isEmpty())
+            conn.execute("delete from [DraftBox] where id in (" + idList(mark.draftIds.split(QLatin1Char(','))) + ")");
+    }
+    conn.execute("delete from [SendMarks] where id<=" + QString::number(marks.back().id));
+    // A run that ended this way never counted what it carried.
+    for (qint64 runId : std::as_const(runs)) {
+        const QString id = QString::number(runId);
+        conn.execute("update [Messages] set Amount=(select count(*) from [Finish] where MsgId=" + id +
+                     "),FailNum=(select count(*) from [Finish] where MsgId=" + id + " and State<>'" + kSent +
+                     "' and State<>'" + unconfirmedState() + "') where id=" + id);
+    }
+    tx.commit();
+    return settled;
+}
+
+db::Statement& SendRun::statement(std::unique_ptr<db::Statement>& slot, const char* sql)
+{
+    if (!slot)
+        slot = m_conn.prepare(QString::fromUtf8(sql));
+    return *slot;
 }
 
 void SendRun::stepReached(int statement)
@@ -95,11 +165,6 @@ void SendRun::stepReached(int statement)
 void SendRun::statementDone()
 {
     stepReached(++m_stepStatement);
-}
-
-QString SendRun::now()
-{
-    return db::Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
 SendRun::Outcome SendRun::run(const Input& input)
@@ -119,12 +184,12 @@ SendRun::Outcome SendRun::run(const Input& input)
 }
 
 // The run's [Messages] row exists from the start; it gets its end time and counts when the
-// run ends. Written as a plain insert: opening "select * from [Messages]" would fetch the
-// whole history for one new row.
+// run ends.
 qint64 SendRun::addRunRow(const QString& message)
 {
-    m_conn.execute("insert into [Messages](Message,SubmitTime) values('" + SqlQuote(message) + "',#" + now() +
-                   "#)");
+    auto insert = m_conn.prepare(QStringLiteral("insert into [Messages](Message,SubmitTime) values(?,?)"));
+    insert->bindAll({message, db::Clock::now()});
+    insert->execute();
     return m_conn.lastInsertId();
 }
 
@@ -132,9 +197,9 @@ qint64 SendRun::addRunRow(const QString& message)
 // for a batch that was never sent.
 void SendRun::completeRunRow(qint64 runId, int amount)
 {
-    m_conn.execute("update [Messages] set FinishTime=#" + now() + "# where id=" + QString::number(runId));
-    m_conn.execute("update [Messages] set Amount=" + QString::number(amount) + ",FailNum=" +
-                   QString::number(m_fail) + " where id=" + QString::number(runId));
+    auto update = m_conn.prepare(QStringLiteral("update [Messages] set FinishTime=?,Amount=?,FailNum=? where id=?"));
+    update->bindAll({db::Clock::now(), amount, m_fail, runId});
+    update->execute();
 }
 
 SendRun::Outcome SendRun::stopped(qint64 runId)
@@ -144,47 +209,53 @@ SendRun::Outcome SendRun::stopped(qint64 runId)
     return Outcome::Stopped;
 }
 
-qint64 SendRun::markInFlight(const QStringList& numbers, const QStringList& draftIds, qint64 runId)
+qint64 SendRun::addMark(qint64 runId, const QString& message, const QString& numbers, const QStringList& draftIds)
 {
-    if (!m_insertFinish)
-        m_insertFinish = m_conn.prepare(QStringLiteral("insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)"));
-    qint64 firstId = 0;
-    for (const QString& number : numbers) {
-        m_insertFinish->bindAll({number, runId, unconfirmedState()});
-        m_insertFinish->execute();
-        if (firstId == 0)
-            firstId = m_conn.lastInsertId();
-        statementDone();
-    }
-    if (!draftIds.isEmpty()) {
-        m_conn.execute("update [DraftBox] set IsSelect=" + QString::number(kInFlight) + " where id in (" +
-                       idList(draftIds) + ")");
-        statementDone();
-    }
-    return firstId;
+    db::Statement& insert = statement(
+        m_insertMark, "insert into [SendMarks](MsgId,SubmitTime,Message,Numbers,DraftIds) values(?,?,?,?,?)");
+    insert.bindAll({runId, runId == 0 ? QVariant(db::Clock::now()) : QVariant(), runId == 0 ? message : QString(),
+                    numbers, draftIds.isEmpty() ? QString() : idList(draftIds)});
+    insert.execute();
+    statementDone();
+    return m_conn.lastInsertId();
 }
 
-// Inside one transaction: the outcome of every number the request carried, and the grid rows
-// that leave the queue (sent) or return to it (refused).
-void SendRun::recordOutcome(qint64 firstId, const QStringList& numbers, const QStringList& draftIds, bool ok)
+// Marks of requests that never went out (a stop, a failed statement): without them the
+// numbers stay queued for the next run.
+void SendRun::dropMarks(const QList<qint64>& markIds)
 {
-    if (!m_updateFinish)
-        m_updateFinish = m_conn.prepare(QStringLiteral("update [Finish] set State=? where ID between ? and ?"));
-    m_updateFinish->bindAll({ok ? kSent : m_client.ErrMsg, firstId, firstId + numbers.size() - 1});
-    m_updateFinish->execute();
-    statementDone();
-    if (ok) {
-        if (!m_deleteDraft)
-            m_deleteDraft = m_conn.prepare(QStringLiteral("delete from [DraftBox] where id=?"));
-        for (const QString& id : draftIds) {
-            m_deleteDraft->bind(1, id.toLongLong());
-            m_deleteDraft->execute();
-            statementDone();
-        }
-    } else if (!draftIds.isEmpty()) {
-        m_conn.execute("update [DraftBox] set IsSelect=0 where id in (" + idList(draftIds) + ")");
+    if (markIds.isEmpty())
+        return;
+    db::Transaction tx(m_conn);
+    m_conn.execute("delete from [SendMarks] where id in (" + idList(markIds) + ")");
+    tx.commit();
+}
+
+// Inside one transaction: the outcome of every number the request carried, the grid rows
+// that leave the queue (sent), and the end of the request's mark. Refused grid rows stay
+// queued.
+void SendRun::recordOutcome(qint64 runId, const QStringList& numbers, const QStringList& draftIds, qint64 markId,
+                            bool ok)
+{
+    db::Statement& insert = statement(m_insertFinish, "insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)");
+    const QString state = ok ? kSent : m_client.ErrMsg;
+    for (const QString& number : numbers) {
+        insert.bindAll({number, runId, state});
+        insert.execute();
         statementDone();
     }
+    if (ok) {
+        db::Statement& remove = statement(m_deleteDraft, "delete from [DraftBox] where id=?");
+        for (const QString& id : draftIds) {
+            remove.bind(1, id.toLongLong());
+            remove.execute();
+            statementDone();
+        }
+    }
+    db::Statement& unmark = statement(m_deleteMark, "delete from [SendMarks] where id=?");
+    unmark.bind(1, markId);
+    unmark.execute();
+    statementDone();
     for (qsizetype k = 0; k < numbers.size(); ++k) {
         if (ok)
             m_observer.successChanged(++m_success);
@@ -198,12 +269,12 @@ bool SendRun::request(QString& message, QString& numbers, const QString& sendTim
     return m_observer.request([&] { return m_client.SendMessage(message, numbers, sendTime); });
 }
 
-// A request that the platform accepted is never sent a second time: its numbers are recorded
-// as unconfirmed, durably, before it goes out, and the outcome replaces that mark in one
+// A request that the platform accepted is never sent a second time: a mark with its numbers
+// is committed, durably, before it goes out, and the outcome replaces that mark in one
 // transaction after the reply. Whatever stops the process in between leaves the mark. One
 // synchronous disk flush per request would cost more than the request itself, so the marks
-// are made durable for a window of batches at once; a stop gives back those of the batches
-// not sent, a crash leaves them unconfirmed with the rest.
+// are made durable for a window of batches at once; a stop or a failed statement drops those
+// of the batches not sent, a crash leaves them to be settled as unconfirmed with the rest.
 SendRun::Outcome SendRun::runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds)
 {
     const qint64 runId = addRunRow(input.text);
@@ -211,61 +282,60 @@ SendRun::Outcome SendRun::runBatches(const Input& input, const QStringList& numb
     m_observer.totalChanged(m_total);
     m_client.MobileCount = m_total;
 
-    const qsizetype window = qsizetype(kBatchSize) * kBatchMarkWindow;
-    qsizetype markedFrom = 0, markedUpTo = 0;
-    qint64 firstMarkedId = 0;
-    const auto finishId = [&](qsizetype item) { return firstMarkedId + (item - markedFrom); };
-    const auto unmarkRest = [&](qsizetype from) {
-        if (from >= markedUpTo)
-            return;
-        db::Transaction tx(m_conn);
-        m_conn.execute("delete from [Finish] where ID between " + QString::number(finishId(from)) + " and " +
-                       QString::number(finishId(markedUpTo - 1)));
-        if (!draftIds.isEmpty())
-            m_conn.execute("update [DraftBox] set IsSelect=0 where id in (" +
-                           idList(draftIds.mid(from, markedUpTo - from)) + ")");
-        tx.commit();
-    };
-
-    qsizetype batchStart = 0;
-    for (qsizetype i = 0; i < numbers.size(); ++i) {
-        if (m_observer.stopRequested()) {
-            unmarkRest(batchStart);
-            return stopped(runId);
-        }
-        ++m_sent;
-        m_client.SmsID = m_lastSmsId;
-        const qsizetype batchSize = i + 1 - batchStart;
-        if (batchSize == kBatchSize || i + 1 == numbers.size()) {
-            m_stepStatement = 0;
-            stepReached(-1);
-            const QStringList batchNumbers = numbers.mid(batchStart, batchSize);
-            const QStringList batchIds = draftIds.mid(batchStart, draftIds.isEmpty() ? 0 : batchSize);
-            if (batchStart == markedUpTo) {
-                markedFrom = batchStart;
-                markedUpTo = std::min(numbers.size(), batchStart + window);
-                DurableCommit durable(m_conn);
-                db::Transaction tx(m_conn);
-                firstMarkedId = markInFlight(numbers.mid(markedFrom, markedUpTo - markedFrom),
-                                             draftIds.mid(markedFrom, draftIds.isEmpty() ? 0 : markedUpTo - markedFrom),
-                                             runId);
-                tx.commit();
+    QList<qint64> unsentMarks; // of the marked batches not requested yet, in order
+    try {
+        qsizetype batchStart = 0;
+        for (qsizetype i = 0; i < numbers.size(); ++i) {
+            if (m_observer.stopRequested()) {
+                dropMarks(unsentMarks);
+                return stopped(runId);
             }
+            ++m_sent;
+            m_client.SmsID = m_lastSmsId;
+            const qsizetype batchSize = i + 1 - batchStart;
+            if (batchSize == kBatchSize || i + 1 == numbers.size()) {
+                m_stepStatement = 0;
+                stepReached(-1);
+                if (unsentMarks.isEmpty()) {
+                    const qsizetype windowEnd =
+                        std::min(numbers.size(), batchStart + qsizetype(kBatchSize) * kBatchMarkWindow);
+                    DurableCommit durable(m_conn);
+                    db::Transaction tx(m_conn);
+                    QList<qint64> marks;
+                    for (qsizetype from = batchStart; from < windowEnd; from += kBatchSize) {
+                        const qsizetype size = std::min<qsizetype>(kBatchSize, windowEnd - from);
+                        marks.append(addMark(runId, QString(), numbers.mid(from, size).join(QLatin1Char(';')),
+                                             draftIds.mid(from, draftIds.isEmpty() ? 0 : size)));
+                    }
+                    tx.commit();
+                    unsentMarks = marks;
+                }
+                const qint64 markId = unsentMarks.takeFirst();
+                const QStringList batchNumbers = numbers.mid(batchStart, batchSize);
+                const QStringList batchIds = draftIds.mid(batchStart, draftIds.isEmpty() ? 0 : batchSize);
 
-            QString message = input.text;
-            QString joined = batchNumbers.join(QLatin1Char(';'));
-            const bool ok = request(message, joined, input.sendTime);
-            if (ok)
-                m_lastSmsId = m_client.ReturnSmsID;
-            stepReached(0);
+                QString message = input.text;
+                QString joined = batchNumbers.join(QLatin1Char(';'));
+                const bool ok = request(message, joined, input.sendTime);
+                if (ok)
+                    m_lastSmsId = m_client.ReturnSmsID;
+                stepReached(0);
 
-            db::Transaction tx(m_conn);
-            recordOutcome(finishId(batchStart), batchNumbers, batchIds, ok);
-            tx.commit();
-            m_observer.sentChanged(m_sent);
-            batchStart = i + 1;
+                db::Transaction tx(m_conn);
+                recordOutcome(runId, batchNumbers, batchIds, markId, ok);
+                tx.commit();
+                m_observer.sentChanged(m_sent);
+                batchStart = i + 1;
+            }
+            m_observer.yield();
         }
-        m_observer.yield();
+    } catch (const db::DbError&) {
+        try {
+            dropMarks(unsentMarks);
+        } catch (const db::DbError&) {
+            // Left for the settling: at worst unsent numbers count as unconfirmed.
+        }
+        throw;
     }
     completeRunRow(runId, m_sent);
     return Outcome::Completed;
@@ -279,109 +349,118 @@ SendRun::Outcome SendRun::runList(const Input& input)
 SendRun::Outcome SendRun::runGridBatch(const Input& input)
 {
     QStringList numbers, ids;
-    db::Recordset rows;
-    rows.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::ReadOnly);
-    numbers.reserve(rows.RecordCount());
-    ids.reserve(rows.RecordCount());
-    for (; !rows.IsEOF(); rows.MoveNext()) {
-        ids.append(NullToEmpty(rows.Field(QStringLiteral("id"))));
-        numbers.append(NullToEmpty(rows.Field(QStringLiteral("MobilePhone"))));
+    auto rows = m_conn.prepare(QStringLiteral("select id,MobilePhone from [DraftBox] order by Preference"));
+    while (rows->next()) {
+        ids.append(rows->value(0).toString());
+        numbers.append(rows->value(1).toString());
     }
-    rows.Close();
+    rows.reset();
     return runBatches(input, numbers, ids);
 }
 
+struct SendRun::MergeRow
+{
+    QString id;
+    QString number;
+    QString message;
+    qint64 markId = 0;
+};
+
 SendRun::Outcome SendRun::runMerge(const Input& input)
 {
-    struct Row
+    std::vector<MergeRow> rows;
     {
-        QString id;
-        QString number;
-        QString message;
-        qint64 runId = 0;
-        qint64 finishId = 0;
-    };
-    std::vector<Row> rows;
-    {
-        db::Recordset rs;
-        rs.Open(QStringLiteral("select * from [DraftBox] order by Preference"), m_conn, db::LockType::ReadOnly);
-        rows.reserve(static_cast<size_t>(rs.RecordCount()));
-        for (; !rs.IsEOF(); rs.MoveNext()) {
+        auto rs = m_conn.prepare(QStringLiteral("select id,MobilePhone,A,B,C,D,E from [DraftBox] order by Preference"));
+        while (rs->next()) {
             QStringList columns;
-            for (const char* name : {"A", "B", "C", "D", "E"})
-                columns.append(NullToEmpty(rs.Field(QString::fromLatin1(name))));
-            rows.push_back({NullToEmpty(rs.Field(QStringLiteral("id"))),
-                            NullToEmpty(rs.Field(QStringLiteral("MobilePhone"))),
-                            fillVariables(input.text, columns)});
+            for (int c = 2; c < 7; ++c)
+                columns.append(rs->value(c).toString());
+            rows.push_back({rs->value(0).toString(), rs->value(1).toString(), fillVariables(input.text, columns)});
         }
     }
     m_total = static_cast<int>(rows.size());
     m_observer.totalChanged(m_total);
     m_client.MobileCount = 1;
 
-    // One request per row would mean one synchronous disk flush per row; the in-flight marks
-    // are made durable for a window of rows at once instead. Rows of the window that a stop
-    // leaves unsent lose their marks again; after a crash they count as unconfirmed, like the
-    // row whose request was out.
+    // One request per row would mean one synchronous disk flush per row; the marks are made
+    // durable for a window of rows at once instead. Rows of the window that a stop or a failed
+    // statement leaves unsent lose their marks again; after a crash they count as unconfirmed,
+    // like the row whose request was out.
+    //
+    // While replies come back within a few milliseconds (a platform next door), the outcomes
+    // of the rows of a short span share one commit; a slower reply commits at once, so on a
+    // real link every row is its own commit and no transaction stays open across a slow
+    // request. Rows whose outcome was not committed keep their marks.
     size_t markedUpTo = 0;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (m_observer.stopRequested()) {
-            unmarkMergeRows(rows, i, markedUpTo);
-            return Outcome::Stopped;
-        }
-        m_stepStatement = 0;
-        stepReached(-1);
-        Row& row = rows[i];
-        m_client.SmsID.clear();
-        if (i == markedUpTo) {
-            markedUpTo = std::min(rows.size(), i + kMergeMarkWindow);
-            DurableCommit durable(m_conn);
-            db::Transaction tx(m_conn);
-            const QString stamp = now();
-            for (size_t k = i; k < markedUpTo; ++k) {
-                // The recipient's own history row comes with the mark; its times, failure count
-                // and the text as the request sent it (trimmed) are written with the outcome.
-                m_conn.execute("insert into [Messages](Message,SubmitTime,Amount) values('" +
-                               SqlQuote(rows[k].message) + "',#" + stamp + "#,1)");
-                rows[k].runId = m_conn.lastInsertId();
-                statementDone();
-                rows[k].finishId = markInFlight({rows[k].number}, {rows[k].id}, rows[k].runId);
+    size_t next = 0; // the first marked row not requested yet
+    const auto unsentMarks = [&] {
+        QList<qint64> ids;
+        for (size_t k = next; k < markedUpTo; ++k)
+            ids.append(rows[k].markId);
+        return ids;
+    };
+    try {
+        std::optional<db::Transaction> outcomes;
+        QElapsedTimer outcomesAge, requestTime;
+        const auto commitOutcomes = [&] {
+            if (outcomes) {
+                outcomes->commit();
+                outcomes.reset();
             }
-            tx.commit();
+        };
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (m_observer.stopRequested()) {
+                commitOutcomes();
+                dropMarks(unsentMarks());
+                return Outcome::Stopped;
+            }
+            m_stepStatement = 0;
+            stepReached(-1);
+            MergeRow& row = rows[i];
+            m_client.SmsID.clear();
+            if (i == markedUpTo) {
+                commitOutcomes();
+                const size_t windowEnd = std::min(rows.size(), i + size_t(kMergeMarkWindow));
+                DurableCommit durable(m_conn);
+                db::Transaction tx(m_conn);
+                for (size_t k = i; k < windowEnd; ++k)
+                    rows[k].markId = addMark(0, rows[k].message, rows[k].number, {rows[k].id});
+                tx.commit();
+                markedUpTo = windowEnd;
+            }
+            next = i + 1;
+
+            requestTime.start();
+            const bool ok = request(row.message, row.number, input.sendTime);
+            const bool slowReply = requestTime.elapsed() >= kMergeFastReplyMs;
+            stepReached(0);
+
+            if (!outcomes) {
+                outcomes.emplace(m_conn);
+                outcomesAge.start();
+            }
+            // The recipient's own history row, with the text as the request sent it (trimmed).
+            const QDateTime stamp = db::Clock::now();
+            db::Statement& insertRow = statement(
+                m_insertRowMessage,
+                "insert into [Messages](Message,SubmitTime,FinishTime,Amount,FailNum) values(?,?,?,1,?)");
+            insertRow.bindAll({row.message, stamp, stamp, ok ? 0 : 1});
+            insertRow.execute();
+            statementDone();
+            recordOutcome(m_conn.lastInsertId(), {row.number}, {row.id}, row.markId, ok);
+            if (slowReply || outcomesAge.elapsed() >= kMergeCommitSpanMs || i + 1 == rows.size())
+                commitOutcomes();
+
+            m_observer.sentChanged(++m_sent);
+            m_observer.yield();
         }
-
-        const bool ok = request(row.message, row.number, input.sendTime);
-        stepReached(0);
-
-        db::Transaction tx(m_conn);
-        const QString stamp = now();
-        m_conn.execute("update [Messages] set Message='" + SqlQuote(row.message) + "',SubmitTime=#" + stamp +
-                       "#,FinishTime=#" + stamp + "#,FailNum=" + (ok ? "0" : "1") + " where id=" +
-                       QString::number(row.runId));
-        statementDone();
-        recordOutcome(row.finishId, {row.number}, {row.id}, ok);
-        tx.commit();
-
-        m_observer.sentChanged(++m_sent);
-        m_observer.yield();
+    } catch (const db::DbError&) {
+        try {
+            dropMarks(unsentMarks());
+        } catch (const db::DbError&) {
+            // Left for the settling: at worst unsent rows count as unconfirmed.
+        }
+        throw;
     }
     return Outcome::Completed;
-}
-
-template <typename Rows>
-void SendRun::unmarkMergeRows(const Rows& rows, size_t from, size_t to)
-{
-    if (from >= to)
-        return;
-    QStringList runIds, finishIds, draftIds;
-    for (size_t k = from; k < to; ++k) {
-        runIds.append(QString::number(rows[k].runId));
-        finishIds.append(QString::number(rows[k].finishId));
-        draftIds.append(rows[k].id);
-    }
-    db::Transaction tx(m_conn);
-    m_conn.execute("delete from [Finish] where ID in (" + finishIds.join(QLatin1Char(',')) + ")");
-    m_conn.execute("delete from [Messages] where id in (" + runIds.join(QLatin1Char(',')) + ")");
-    m_conn.execute("update [DraftBox] set IsSelect=0 where id in (" + idList(draftIds) + ")");
-    tx.commit();
 }

@@ -34,11 +34,12 @@ public:
 // row with its column variables. Everything the run writes is kept even when it stops or a
 // database statement fails (the failure is raised as db::DbError after what was written).
 //
-// No request that the platform may have accepted is sent twice: before each request its
-// numbers are recorded, durably, with the state unconfirmedState() (and its grid rows marked);
-// the reply's outcome replaces that in one transaction. Numbers whose mark outlives the run
-// (a crash, a failed commit) stay in the history with that state, leave the grid, and go out
-// again only when the user resends them.
+// No request that the platform may have accepted is sent twice: before each request a mark
+// holding its numbers (and its grid rows) is committed durably to [SendMarks]; after the
+// reply one transaction records the outcome as a normal run does and drops the mark. Marks
+// that outlive their run (a crash, a failed commit) are settled later: their numbers go into
+// the history with the state unconfirmedState(), their grid rows leave the queue, and they go
+// out again only when the user resends them.
 class SendRun
 {
 public:
@@ -46,9 +47,12 @@ public:
     enum class Outcome { Completed, Stopped };
 
     static constexpr int kBatchSize = 1000;
-    // Batches, and merge rows, whose in-flight marks are made durable together.
+    // Batches, and merge rows, whose marks are made durable together.
     static constexpr int kBatchMarkWindow = 10;
-    static constexpr size_t kMergeMarkWindow = 64;
+    static constexpr int kMergeMarkWindow = 64;
+    // Merge rows whose replies come back faster than this share a commit, for at most the span.
+    static constexpr int kMergeFastReplyMs = 5;
+    static constexpr int kMergeCommitSpanMs = 20;
 
     struct Input
     {
@@ -67,7 +71,8 @@ public:
     // "[Finish]".State of a number whose request may have gone out but whose outcome was never
     // recorded (the run ended between the two).
     static const QString& unconfirmedState();
-    // Takes the grid rows still marked by an interrupted run out of the queue; returns how many.
+    // Settles the marks an interrupted run left: their numbers enter the history as unconfirmed
+    // and their grid rows leave the queue. Returns how many numbers that were.
     static int settleInterrupted(db::Connection& conn);
 
     Outcome run(const Input& input);
@@ -85,6 +90,7 @@ public:
     int carriedCount() const { return m_success + m_fail; }
 
 private:
+    struct MergeRow;
     Outcome runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds);
     Outcome runList(const Input& input);
     Outcome runGridBatch(const Input& input);
@@ -92,20 +98,21 @@ private:
     qint64 addRunRow(const QString& message);
     void completeRunRow(qint64 runId, int amount);
     Outcome stopped(qint64 runId);
-    qint64 markInFlight(const QStringList& numbers, const QStringList& draftIds, qint64 runId);
-    void recordOutcome(qint64 firstId, const QStringList& numbers, const QStringList& draftIds, bool ok);
+    qint64 addMark(qint64 runId, const QString& message, const QString& numbers, const QStringList& draftIds);
+    void dropMarks(const QList<qint64>& markIds);
+    void recordOutcome(qint64 runId, const QStringList& numbers, const QStringList& draftIds, qint64 markId, bool ok);
     bool request(QString& message, QString& numbers, const QString& sendTime);
-    static QString now();
+    db::Statement& statement(std::unique_ptr<db::Statement>& slot, const char* sql);
     void stepReached(int statement);
     void statementDone();
-    template <typename Rows>
-    void unmarkMergeRows(const Rows& rows, size_t from, size_t to);
 
     SmsCtrl& m_client;
     db::Connection& m_conn;
     SendRunObserver& m_observer;
+    std::unique_ptr<db::Statement> m_insertMark;
+    std::unique_ptr<db::Statement> m_deleteMark;
     std::unique_ptr<db::Statement> m_insertFinish;
-    std::unique_ptr<db::Statement> m_updateFinish;
+    std::unique_ptr<db::Statement> m_insertRowMessage;
     std::unique_ptr<db::Statement> m_deleteDraft;
     int m_stepStatement = 0;
     std::function<void(int)> m_stepHook;

@@ -149,24 +149,30 @@ TEST_P(CrashInsideStep, LeavesNoNumberSentAndStillQueued)
     ASSERT_TRUE(again.waitForFinished(60000));
     ASSERT_EQ(again.exitStatus(), QProcess::NormalExit);
     expectEachSentOnceOrUnconfirmed(sandbox.server(), database, point.rows);
+    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
+    EXPECT_EQ(count(*conn, "select count(*) from [Messages] m where Amount<>(select count(*) from [Finish] f "
+                           "where f.MsgId=m.id)"),
+              0)
+        << "every run, the interrupted one too, counts the numbers it carried";
 }
 
-// Statements of a batch step: the first step of a window of batches writes their in-flight
-// mark (one insert per number, then the mark of the grid rows); every step then records,
-// after its request, the outcome of all its numbers (1) and one delete per sent row.
-// A merge row that opens a window of marked rows first writes their history rows and marks
-// (three statements a row); every merge row then records, after its request, the history
-// row's times (1), the outcome (2) and the delete (3).
+// Statements of a batch step: the first step of a window of batches writes their marks (one
+// insert per batch); every step then records, after its request, one outcome per number, one
+// delete per sent grid row and the drop of its mark. A merge row that opens a window first
+// writes the marks of its rows (one each); every merge row then records, after its request, its
+// history row (1), the outcome (2), the delete (3) and the drop of its mark (4).
 INSTANTIATE_TEST_SUITE_P(
     GridAndMerge, CrashInsideStep,
     ::testing::Values(CrashPoint{"BatchInTheMark", "batch", 2500, 1, 1},
                       CrashPoint{"BatchAfterReply", "batch", 2500, 2, 0},
-                      CrashPoint{"BatchAfterTheOutcomes", "batch", 2500, 2, 1},
-                      CrashPoint{"BatchAmongTheDeletes", "batch", 2500, 2, 500},
+                      CrashPoint{"BatchAfterTheFirstOutcome", "batch", 2500, 2, 1},
+                      CrashPoint{"BatchAmongTheOutcomes", "batch", 2500, 2, 500},
+                      CrashPoint{"BatchAmongTheDeletes", "batch", 2500, 2, 1500},
                       CrashPoint{"BatchLastShortStep", "batch", 2500, 3, 1},
                       CrashPoint{"MergeInTheMark", "merge", 12, 1, 2},
                       CrashPoint{"MergeAfterReply", "merge", 12, 3, 0},
-                      CrashPoint{"MergeAfterTheOutcome", "merge", 12, 3, 2}),
+                      CrashPoint{"MergeAfterTheOutcome", "merge", 12, 3, 2},
+                      CrashPoint{"MergeBeforeTheMarkIsDropped", "merge", 12, 3, 3}),
     [](const ::testing::TestParamInfo<CrashPoint>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -87,5 +87,15 @@ CREATE TABLE Finish (
 );
 CREATE INDEX Finish_MsgId ON Finish (MsgId);
 
+-- Requests that may have reached the platform while their outcome is not recorded yet.
+CREATE TABLE SendMarks (
+    id INTEGER PRIMARY KEY,
+    MsgId INTEGER DEFAULT 0,
+    SubmitTime TEXT,
+    Message TEXT,
+    Numbers TEXT,
+    DraftIds TEXT
+);
+
 INSERT INTO config ([key], value) VALUES ('Verson', '1.0.0');
 INSERT INTO config ([key], value) VALUES ('EmpSign', '');
