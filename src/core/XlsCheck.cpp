@@ -157,17 +157,128 @@ enum : quint16 {
     kFilePass = 0x002F,
     kContinue = 0x003C,
     kBoundSheet = 0x0085,
+    kSst = 0x00FC,
+    kLabel = 0x0204,
     kFormat = 0x041E,
+    kLegacyBof3 = 0x0209,
+    kLegacyBof4 = 0x0409,
 };
 
-// The bytes a BIFF8 unicode string needs: its characters (one or two bytes each) and, when the
-// flags say so, its rich-text runs and phonetic block.
-bool unicodeStringFits(const QByteArray& s, qint64 at, qint64 end, qint64 chars, qint64 available)
+// The header of a BIFF8 unicode string from its flags byte on: the flags, then the count of
+// rich-text runs (4 bytes each) and the size of the phonetic block when the flags announce them.
+struct StringHeader
 {
-    if (at >= end)
-        return chars == 0;
-    const quint8 flags = quint8(s.at(int(at)));
-    return 1 + chars * ((flags & 0x01) ? 2 : 1) <= available;
+    qint64 size = 1;
+    bool wide = false;
+    qint64 trailing = 0; // bytes of runs and phonetic block after the characters
+};
+
+bool readHeader(const QByteArray& s, qint64 flagsAt, qint64 end, StringHeader* h)
+{
+    if (flagsAt >= end)
+        return false;
+    const quint8 flags = quint8(s.at(int(flagsAt)));
+    h->wide = flags & 0x01;
+    h->size = 1 + ((flags & 0x08) ? 2 : 0) + ((flags & 0x04) ? 4 : 0);
+    if (flagsAt + h->size > end)
+        return false;
+    h->trailing = 0;
+    if (flags & 0x08)
+        h->trailing += 4 * qint64(u16(s, flagsAt + 1));
+    if (flags & 0x04)
+        h->trailing += u32(s, flagsAt + 1 + ((flags & 0x08) ? 2 : 0));
+    return true;
+}
+
+// FreeXL reads the characters of a FORMAT, sheet name or LABEL string from its own record only,
+// past the header its flags announce.
+bool stringFitsRecord(const QByteArray& s, qint64 flagsAt, qint64 end, qint64 chars)
+{
+    if (chars == 0)
+        return true;
+    StringHeader h;
+    return readHeader(s, flagsAt, end, &h) && flagsAt + h.size + chars * (h.wide ? 2 : 1) <= end;
+}
+
+struct Span
+{
+    qint64 begin;
+    qint64 end;
+};
+
+// The shared-string table: its strings run through the SST record and the CONTINUE records after
+// it. A string's characters may go on in the next record, which then starts with a flags byte of
+// its own; its runs and phonetic block may go on there too. Besides refusing what runs past the
+// table, this refuses the layouts FreeXL 1.0.6 misreads into reading outside its record buffer:
+// a string header cut by a record end, characters spread over more than two records, and runs
+// or phonetic data of a string reaching beyond the record after the one they start in (or, after
+// a cut string, beyond its second record at all).
+bool sstFits(const QByteArray& s, const QList<Span>& parts, quint32 count)
+{
+    int part = 0;
+    qint64 at = parts[0].begin + 8;
+    for (quint32 i = 0; i < count; ++i) {
+        const bool more = i + 1 < count;
+        while (at == parts[part].end) {
+            if (++part == parts.size())
+                return true; // fewer strings than counted: FreeXL leaves the others out
+            at = parts[part].begin;
+        }
+        qint64 end = parts[part].end;
+        StringHeader h;
+        if (at + 2 > end || !readHeader(s, at + 2, end, &h))
+            return false;
+        qint64 chars = u16(s, at);
+        at += 2 + h.size;
+        bool wide = h.wide;
+        bool cut = false;
+        while (chars * (wide ? 2 : 1) > end - at) {
+            if (cut || (wide && (end - at) % 2 != 0) || ++part == parts.size())
+                return false;
+            chars -= (end - at) / (wide ? 2 : 1);
+            cut = true;
+            at = parts[part].begin;
+            end = parts[part].end;
+            if (at == end)
+                return false;
+            wide = quint8(s.at(int(at))) & 0x01;
+            ++at;
+        }
+        at += chars * (wide ? 2 : 1);
+        if (at + h.trailing > end) {
+            const qint64 spill = at + h.trailing - end;
+            if (cut || ++part == parts.size())
+                return false;
+            const qint64 next = parts[part].end - parts[part].begin;
+            if (spill > next || (spill == next && more))
+                return false;
+            at = parts[part].begin + spill;
+        } else {
+            at += h.trailing;
+        }
+    }
+    return true;
+}
+
+// Files of BIFF3 and BIFF4 are a bare record stream; FreeXL copies a LABEL's characters from
+// its record by the count alone.
+XlsVerdict checkLegacy(const QByteArray& s)
+{
+    const qint64 size = s.size();
+    if (size < 4 || (u16(s, 0) != kLegacyBof3 && u16(s, 0) != kLegacyBof4))
+        return XlsVerdict::Unknown;
+    for (qint64 at = 0; at + 4 <= size;) {
+        const quint16 type = u16(s, at);
+        const qint64 length = u16(s, at + 2);
+        if (at + 4 + length > size)
+            return XlsVerdict::Unknown;
+        if (type == kEof)
+            break;
+        if (type == kLabel && (length < 8 || 8 + qint64(u16(s, at + 4 + 6)) > length))
+            return XlsVerdict::Damaged;
+        at += 4 + length;
+    }
+    return XlsVerdict::Unknown;
 }
 
 } // namespace
@@ -177,26 +288,27 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
     Compound compound(file);
     QByteArray s;
     if (!compound.load() || !compound.workbookStream(&s))
-        return XlsVerdict::Unknown;
+        return checkLegacy(file);
 
     const qint64 size = s.size();
     bool biff8 = false;
+    bool sstSeen = false;
+    bool trailing = false;
     int depth = 0;
     qint64 lastSheet = 0;
     for (qint64 at = 0; at + 4 <= size;) {
         const quint16 type = u16(s, at);
-        const qint64 length = u16(s, at + 4 - 2);
+        const qint64 length = u16(s, at + 2);
         const qint64 body = at + 4;
         const qint64 end = body + length;
+        // FreeXL stops at an empty record of type 0; the zeros writers pad the stream with
+        // after the last sheet read as such.
+        if (type == 0 && length == 0 && trailing)
+            break;
+        if (end > size && trailing)
+            break;
         if (length > 8224 || end > size)
             return XlsVerdict::Damaged;
-        // A string may run on into the CONTINUE records that follow.
-        qint64 continued = 0;
-        for (qint64 next = end; next + 4 <= size && u16(s, next) == kContinue;) {
-            const qint64 more = u16(s, next + 2);
-            continued += more;
-            next += 4 + more;
-        }
         switch (type) {
         case kBof:
             if (length >= 2 && depth == 0 && at == 0)
@@ -213,22 +325,43 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             if (length < 6 || qint64(u32(s, body)) + 4 > size || u16(s, u32(s, body)) != kBof)
                 return XlsVerdict::Damaged;
             lastSheet = qMax<qint64>(lastSheet, u32(s, body));
-            if (biff8 && (length < 8 || !unicodeStringFits(s, body + 7, end, quint8(s.at(int(body + 6))),
-                                                            length - 7 + continued)))
+            if (biff8 && (length < 8 || !stringFitsRecord(s, body + 7, end, quint8(s.at(int(body + 6))))))
                 return XlsVerdict::Damaged;
             break;
         case kFormat:
-            if (biff8 && (length < 5 || !unicodeStringFits(s, body + 4, end, u16(s, body + 2),
-                                                            length - 4 + continued)))
+            if (biff8 && (length < 5 || !stringFitsRecord(s, body + 4, end, u16(s, body + 2))))
                 return XlsVerdict::Damaged;
             break;
+        case kLabel:
+            if (length < 8)
+                return XlsVerdict::Damaged;
+            if (biff8 ? !stringFitsRecord(s, body + 8, end, u16(s, body + 6)) : 8 + u16(s, body + 6) > length)
+                return XlsVerdict::Damaged;
+            break;
+        case kSst: {
+            // FreeXL reads any later SST record as more of the first one.
+            if (sstSeen || length < 8)
+                return XlsVerdict::Damaged;
+            sstSeen = true;
+            QList<Span> parts{{body, end}};
+            for (qint64 next = end; next + 4 <= size && u16(s, next) == kContinue;) {
+                const qint64 nextEnd = next + 4 + u16(s, next + 2);
+                if (nextEnd > size)
+                    break;
+                parts.append({next + 4, nextEnd});
+                next = nextEnd;
+            }
+            if (!sstFits(s, parts, u32(s, body + 4)))
+                return XlsVerdict::Damaged;
+            break;
+        }
         default:
             break;
         }
         at = end;
-        // What follows the end of the last sheet is padding.
+        // What follows the end of the last sheet is padding, but FreeXL reads it as records.
         if (depth <= 0 && type == kEof && at > lastSheet)
-            break;
+            trailing = true;
     }
     return XlsVerdict::Sound;
 }
