@@ -6,7 +6,7 @@
 namespace {
 
 constexpr quint32 kEndOfChain = 0xFFFFFFFE;
-constexpr quint32 kMaxSector = 0xFFFFFFFA;
+constexpr quint32 kFree = 0xFFFFFFFF;
 
 quint16 u16(const QByteArray& b, qint64 at)
 {
@@ -18,137 +18,145 @@ quint32 u32(const QByteArray& b, qint64 at)
     return qFromLittleEndian<quint32>(b.constData() + at);
 }
 
-// The compound document: just enough of it to take the workbook stream out.
+// The compound document read the way FreeXL 1.0.6 reads it, so that the records checked below
+// are the ones it parses: its FAT is every sector the header and the DIFAT list, sector offsets
+// are 32-bit, it looks for the workbook in the first directory sector only, and it reads a
+// small workbook from the start of the mini stream. Where FreeXL would fail before it parses a
+// record, the verdict is left to it.
 class Compound
 {
 public:
     explicit Compound(const QByteArray& file) : file_(file) {}
 
-    bool load()
+    // Whether the workbook stream is read from the mini stream.
+    bool mini() const { return mini_; }
+
+    XlsVerdict workbookStream(QByteArray* stream)
     {
         if (file_.size() < 512 || !file_.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
-            return false;
+            return XlsVerdict::Unknown;
         const int shift = u16(file_, 30);
-        const int miniShift = u16(file_, 32);
-        if ((shift != 9 && shift != 12) || miniShift != 6)
-            return false;
+        if (shift != 9 && shift != 12)
+            return XlsVerdict::Unknown;
         sector_ = 1 << shift;
-        mini_ = 1 << miniShift;
-        miniCutoff_ = u32(file_, 56);
         const qint64 sectors = file_.size() / sector_;
 
-        QList<quint32> fatSectors;
-        for (int i = 0; i < 109; ++i)
-            fatSectors.append(u32(file_, 76 + 4 * i));
+        int fatSectors = 0;
+        for (int i = 0; i < 109; ++i) {
+            const quint32 sector = u32(file_, 76 + 4 * i);
+            if (sector != kFree && !appendFatSector(sector))
+                return XlsVerdict::Unknown;
+            fatSectors += sector != kFree;
+        }
+        const quint32 difatSectors = u32(file_, 72);
+        // FreeXL reads as many DIFAT sectors as the header says, the same ones again if the
+        // chain loops; more than the file holds only makes it allocate without end.
+        if (difatSectors > sectors)
+            return XlsVerdict::Damaged;
         quint32 difat = u32(file_, 68);
-        for (qint64 guard = 0; difat <= kMaxSector && guard <= sectors; ++guard) {
-            const qint64 at = offsetOf(difat);
-            if (at < 0)
-                return false;
-            for (int i = 0; i + 1 < sector_ / 4; ++i)
-                fatSectors.append(u32(file_, at + 4 * i));
-            difat = u32(file_, at + sector_ - 4);
-        }
-        const quint32 fatCount = u32(file_, 44);
-        for (quint32 i = 0; i < fatCount && i < quint32(fatSectors.size()); ++i) {
-            const qint64 at = offsetOf(fatSectors[int(i)]);
-            if (at < 0)
-                return false;
-            for (int j = 0; j < sector_ / 4; ++j)
-                fat_.append(u32(file_, at + 4 * j));
-        }
-        if (!chain(u32(file_, 48), fat_, -1, &directory_))
-            return false;
-        if (directory_.size() < 128)
-            return false;
-        miniFatStart_ = u32(file_, 60);
-        return true;
-    }
-
-    // The stream named Workbook (BIFF8) or Book (BIFF5), or an empty array.
-    bool workbookStream(QByteArray* stream)
-    {
-        for (qint64 at = 0; at + 128 <= directory_.size(); at += 128) {
-            const int nameBytes = u16(directory_, at + 64);
-            if (directory_.at(int(at + 66)) != 2 || nameBytes < 2 || nameBytes > 64)
-                continue;
-            const QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(directory_.constData() + at),
-                                                    nameBytes / 2 - 1);
-            if (name.compare(QLatin1String("Workbook"), Qt::CaseInsensitive) != 0 &&
-                name.compare(QLatin1String("Book"), Qt::CaseInsensitive) != 0)
-                continue;
-            const quint32 start = u32(directory_, at + 116);
-            const quint32 size = u32(directory_, at + 120);
-            if (size < miniCutoff_) {
-                QByteArray miniStream;
-                QByteArray miniFatBytes;
-                if (!chain(u32(directory_, 116), fat_, -1, &miniStream) ||
-                    !chain(miniFatStart_, fat_, -1, &miniFatBytes))
-                    return false;
-                QList<quint32> miniFat;
-                for (qint64 i = 0; i + 4 <= miniFatBytes.size(); i += 4)
-                    miniFat.append(u32(miniFatBytes, i));
-                if (!miniChain(start, miniFat, miniStream, size, stream))
-                    return false;
-            } else if (!chain(start, fat_, size, stream)) {
-                return false;
+        for (quint32 block = 0; block < difatSectors;) {
+            qint64 at = 0;
+            if (!sectorAt(difat, &at))
+                return XlsVerdict::Unknown;
+            ++block;
+            bool end = false;
+            for (int i = 0; i < sector_ / 4 && !end; ++i) {
+                const quint32 entry = u32(file_, at + 4 * i);
+                if (entry == kEndOfChain)
+                    end = true;
+                else if (i == sector_ / 4 - 1)
+                    difat = entry;
+                else if (entry != kFree && (++fatSectors > sectors || !appendFatSector(entry)))
+                    return fatSectors > sectors ? XlsVerdict::Damaged : XlsVerdict::Unknown;
             }
-            return true;
+            if (end)
+                break;
         }
-        return false;
+        if (fatSectors > sectors)
+            return XlsVerdict::Damaged;
+        if (fat_.isEmpty())
+            return XlsVerdict::Unknown;
+
+        qint64 directory = 0;
+        if (!sectorAt(u32(file_, 48), &directory))
+            return XlsVerdict::Unknown;
+        quint32 miniStart = 0;
+        quint32 miniSize = 0;
+        for (qint64 at = directory; at < directory + sector_; at += 128) {
+            const int nameBytes = u16(file_, at + 64);
+            // FreeXL converts the name by this length, reading on past its directory sector.
+            if (nameBytes > 64)
+                return XlsVerdict::Damaged;
+            if (nameBytes % 2 != 0)
+                return XlsVerdict::Unknown;
+            QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(file_.constData() + at), nameBytes / 2);
+            name.truncate(name.indexOf(QChar(0)) < 0 ? name.size() : name.indexOf(QChar(0)));
+            if (name == QLatin1String("Root Entry")) {
+                miniStart = u32(file_, at + 116);
+                miniSize = u32(file_, at + 120);
+            }
+            if (name != QLatin1String("Workbook") && name != QLatin1String("Book"))
+                continue;
+            const quint32 start = u32(file_, at + 116);
+            const quint32 size = u32(file_, at + 120);
+            const quint32 miniCutoff = u32(file_, 64) > 0 ? u32(file_, 56) : 0;
+            mini_ = size <= miniCutoff;
+            if (!mini_)
+                return chain(start, size, stream);
+            // FreeXL parses the first bytes of the whole mini stream, as many as the workbook
+            // has, from its copy of the mini stream.
+            if (size > miniSize)
+                return XlsVerdict::Damaged;
+            const XlsVerdict verdict = chain(miniStart, miniSize, stream);
+            stream->truncate(size);
+            return verdict;
+        }
+        return XlsVerdict::Unknown;
     }
 
 private:
-    qint64 offsetOf(quint32 sector) const
+    // FreeXL computes a sector's place in 32 bits, so that large numbers wrap.
+    bool sectorAt(quint32 sector, qint64* at) const
     {
-        const qint64 at = (qint64(sector) + 1) * sector_;
-        return sector <= kMaxSector && at + sector_ <= file_.size() ? at : -1;
+        *at = quint32((sector + 1) * quint32(sector_));
+        return *at + sector_ <= file_.size();
     }
 
-    // Follows a chain of sectors; with a size, the chain must hold that many bytes.
-    bool chain(quint32 sector, const QList<quint32>& fat, qint64 size, QByteArray* out) const
+    bool appendFatSector(quint32 sector)
+    {
+        qint64 at = 0;
+        if (!sectorAt(sector, &at))
+            return false;
+        for (int j = 0; j < sector_ / 4; ++j)
+            fat_.append(u32(file_, at + 4 * j));
+        return true;
+    }
+
+    // Follows a chain of sectors for up to size bytes. Where FreeXL would stop reading, so does
+    // this: what came before is what it parses.
+    XlsVerdict chain(quint32 sector, qint64 size, QByteArray* out) const
     {
         out->clear();
-        for (qint64 guard = 0; sector != kEndOfChain; ++guard) {
-            const qint64 at = offsetOf(sector);
-            if (at < 0 || guard > fat.size() || sector >= quint32(fat.size()))
-                return false;
-            out->append(file_.constData() + at, sector_);
-            if (size >= 0 && out->size() >= size)
+        while (out->size() < size) {
+            qint64 at = 0;
+            if (!sectorAt(sector, &at))
                 break;
-            sector = fat[int(sector)];
+            out->append(file_.constData() + at, sector_);
+            // A chain longer than the file goes round; FreeXL would read it round and round.
+            if (out->size() > file_.size())
+                return XlsVerdict::Damaged;
+            if (sector >= quint32(fat_.size()) || fat_[int(sector)] == kEndOfChain)
+                break;
+            sector = fat_[int(sector)];
         }
-        if (size >= 0) {
-            if (out->size() < size)
-                return false;
-            out->truncate(size);
-        }
-        return true;
-    }
-
-    bool miniChain(quint32 sector, const QList<quint32>& miniFat, const QByteArray& miniStream, qint64 size,
-                   QByteArray* out) const
-    {
-        out->clear();
-        for (qint64 guard = 0; out->size() < size; ++guard) {
-            const qint64 at = qint64(sector) * mini_;
-            if (sector > kMaxSector || guard > miniFat.size() || sector >= quint32(miniFat.size()) ||
-                at + mini_ > miniStream.size())
-                return false;
-            out->append(miniStream.constData() + at, mini_);
-            sector = miniFat[int(sector)];
-        }
-        out->truncate(size);
-        return true;
+        out->truncate(qMin<qint64>(size, out->size()));
+        return XlsVerdict::Sound;
     }
 
     const QByteArray& file_;
     int sector_ = 512;
-    int mini_ = 64;
-    quint32 miniCutoff_ = 4096;
-    quint32 miniFatStart_ = kEndOfChain;
+    bool mini_ = false;
     QList<quint32> fat_;
-    QByteArray directory_;
 };
 
 enum : quint16 {
@@ -285,10 +293,13 @@ XlsVerdict checkLegacy(const QByteArray& s)
 
 XlsVerdict CheckXlsFile(const QByteArray& file)
 {
+    if (!file.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
+        return checkLegacy(file);
     Compound compound(file);
     QByteArray s;
-    if (!compound.load() || !compound.workbookStream(&s))
-        return checkLegacy(file);
+    const XlsVerdict stream = compound.workbookStream(&s);
+    if (stream != XlsVerdict::Sound)
+        return stream;
 
     const qint64 size = s.size();
     bool biff8 = false;
@@ -301,11 +312,9 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
         const qint64 length = u16(s, at + 2);
         const qint64 body = at + 4;
         const qint64 end = body + length;
-        // FreeXL stops at an empty record of type 0; the zeros writers pad the stream with
-        // after the last sheet read as such.
-        if (type == 0 && length == 0 && trailing)
-            break;
-        if (end > size && trailing)
+        // FreeXL stops at an empty record of type 0 (but not in a mini stream); the zeros
+        // writers pad the stream with after the last sheet read as such.
+        if (type == 0 && length == 0 && trailing && !compound.mini())
             break;
         if (length > 8224 || end > size)
             return XlsVerdict::Damaged;
