@@ -168,8 +168,6 @@ enum : quint16 {
     kSst = 0x00FC,
     kLabel = 0x0204,
     kFormat = 0x041E,
-    kLegacyBof3 = 0x0209,
-    kLegacyBof4 = 0x0409,
 };
 
 // The header of a BIFF8 unicode string from its flags byte on: the flags, then the count of
@@ -268,33 +266,10 @@ bool sstFits(const QByteArray& s, const QList<Span>& parts, quint32 count)
     return true;
 }
 
-// Files of BIFF3 and BIFF4 are a bare record stream; FreeXL copies a LABEL's characters from
-// its record by the count alone.
-XlsVerdict checkLegacy(const QByteArray& s)
-{
-    const qint64 size = s.size();
-    if (size < 4 || (u16(s, 0) != kLegacyBof3 && u16(s, 0) != kLegacyBof4))
-        return XlsVerdict::Unknown;
-    for (qint64 at = 0; at + 4 <= size;) {
-        const quint16 type = u16(s, at);
-        const qint64 length = u16(s, at + 2);
-        if (at + 4 + length > size)
-            return XlsVerdict::Unknown;
-        if (type == kEof)
-            break;
-        if (type == kLabel && (length < 8 || 8 + qint64(u16(s, at + 4 + 6)) > length))
-            return XlsVerdict::Damaged;
-        at += 4 + length;
-    }
-    return XlsVerdict::Unknown;
-}
-
 } // namespace
 
 XlsVerdict CheckXlsFile(const QByteArray& file)
 {
-    if (!file.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
-        return checkLegacy(file);
     Compound compound(file);
     QByteArray s;
     const XlsVerdict stream = compound.workbookStream(&s);

@@ -237,6 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"SharedStringRunsPastTheTable", "sst-runs.xls", Workbook::Damaged, "不完整。"},
                       FailureCase{"SharedStringPhoneticPastTheTable", "sst-phonetic.xls", Workbook::Damaged, "不完整。"},
                       FailureCase{"LabelLongerThanItsRecord", "label-length.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"DirectoryNameLongerThanItsEntry", "directory-name.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SharedStringIndexPastTheTable", "sst-index.xls", Workbook::Damaged, "不完整（FreeXL）"},
                       FailureCase{"EncryptedXlsx", "encrypted.xlsx", Workbook::Encrypted, "加密"},
                       FailureCase{"MillionColumns", "wide.xlsx", Workbook::SheetUnreadable, "BDWGN1"},
                       FailureCase{"ZipBomb", "bomb.xlsx", Workbook::TooLarge, "超过1 MB", 1 << 20},

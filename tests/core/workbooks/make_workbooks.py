@@ -296,6 +296,12 @@ def hostile_xls():
     patched("sst-phonetic.xls", first + 2, b"\x05")
     # A shared-string cell turned into a LABEL: its string index reads as ten characters.
     patched("label-length.xls", label, b"\x04\x02")
+    # A shared-string cell pointing past the table, which FreeXL itself refuses.
+    patched("sst-index.xls", label + 4 + 6, b"\x63")
+    # The root entry's name claims 8 KB, more than the directory sector holds.
+    directory = 512 * (1 + int.from_bytes(source[48:52], "little"))
+    assert source[directory:directory + 20] == "Root Entry".encode("utf-16-le")
+    patched("directory-name.xls", directory + 64, b"\x00\x20")
 
 
 if __name__ == "__main__":
