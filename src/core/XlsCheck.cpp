@@ -137,6 +137,8 @@ private:
     XlsVerdict chain(quint32 sector, qint64 size, QByteArray* out) const
     {
         out->clear();
+        // Appending sector by sector without room set aside copies the stream over and over.
+        out->reserve(qMin<qint64>(size, file_.size()));
         while (out->size() < size) {
             qint64 at = 0;
             if (!sectorAt(sector, &at))
