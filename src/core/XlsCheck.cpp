@@ -167,6 +167,7 @@ enum : quint16 {
     kFilePass = 0x002F,
     kContinue = 0x003C,
     kBoundSheet = 0x0085,
+    kDimension = 0x0200,
     kSst = 0x00FC,
     kLabel = 0x0204,
     kFormat = 0x041E,
@@ -282,6 +283,8 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
     bool biff8 = false;
     bool sstSeen = false;
     bool trailing = false;
+    bool afterEof = true;
+    int dimensions = 0;
     int depth = 0;
     qint64 lastSheet = 0;
     for (qint64 at = 0; at + 4 <= size;) {
@@ -300,9 +303,20 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             if (length >= 2 && depth == 0 && at == 0)
                 biff8 = u16(s, body) == 0x0600;
             ++depth;
+            // FreeXL takes a BOF after an EOF as the start of the next sheet.
+            if (afterEof)
+                dimensions = 0;
+            afterEof = false;
             break;
         case kEof:
             --depth;
+            afterEof = true;
+            break;
+        case kDimension:
+            // FreeXL allocates a sheet's cells again for a second one, keeping the first
+            // size's cells but the second size, and frees past them when it closes.
+            if (++dimensions > 1)
+                return XlsVerdict::Damaged;
             break;
         case kFilePass:
             return XlsVerdict::Encrypted;

@@ -296,6 +296,9 @@ def hostile_xls():
     patched("sst-phonetic.xls", first + 2, b"\x05")
     # A shared-string cell turned into a LABEL: its string index reads as ten characters.
     patched("label-length.xls", label, b"\x04\x02")
+    # The first sheet's window settings turned into a second DIMENSION record.
+    window = next(at for at, kind, _ in records if kind == 0x023E)
+    patched("two-dimensions.xls", window, b"\x00\x02")
     # A shared-string cell pointing past the table, which FreeXL itself refuses.
     patched("sst-index.xls", label + 4 + 6, b"\x63")
     # The root entry's name claims 8 KB, more than the directory sector holds.
