@@ -37,6 +37,30 @@ bool syncPath(const QString& path, int flags)
     return ok;
 }
 
+// Opens a new staging file, replacing one left by a step that died half-way.
+bool openStaging(QFile& out, QString* error)
+{
+    QFile::remove(out.fileName());
+    return out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || fail(error, out.errorString());
+}
+
+// Gives up a staging file: closed and removed, the target untouched.
+bool abandon(QFile& out, const QString& reason, QString* error)
+{
+    out.close();
+    QFile::remove(out.fileName());
+    return fail(error, reason);
+}
+
+// Flushes the filled staging file and puts it in place.
+bool finish(QFile& out, const QString& target, Mode mode, QString* error)
+{
+    if (!out.flush())
+        return abandon(out, out.errorString(), error);
+    out.close();
+    return commit(out.fileName(), target, mode, error);
+}
+
 } // namespace
 
 QString stagingName(const QString& target)
@@ -78,31 +102,30 @@ bool copy(const QString& source, const QString& target, Mode mode, QString* erro
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return fail(error, in.errorString());
-    const QString staging = stagingName(target);
-    QFile::remove(staging); // left by a step that died half-way
-    QFile out(staging);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return fail(error, out.errorString());
+    QFile out(stagingName(target));
+    if (!openStaging(out, error))
+        return false;
     int chunks = 0;
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(kChunkSize);
-        if ((chunk.isEmpty() && in.error() != QFileDevice::NoError) || out.write(chunk) != chunk.size()) {
-            const QString reason = out.error() != QFileDevice::NoError ? out.errorString() : in.errorString();
-            out.close();
-            QFile::remove(staging);
-            return fail(error, reason);
-        }
+        if ((chunk.isEmpty() && in.error() != QFileDevice::NoError) || out.write(chunk) != chunk.size())
+            return abandon(out, out.error() != QFileDevice::NoError ? out.errorString() : in.errorString(), error);
         if (++chunks == 1)
             crashpoint::reach("copy-first-chunk");
     }
-    if (!out.flush()) {
-        const QString reason = out.errorString();
-        out.close();
-        QFile::remove(staging);
-        return fail(error, reason);
-    }
-    out.close();
-    return commit(staging, target, mode, error);
+    return finish(out, target, mode, error);
+}
+
+bool write(const QByteArray& bytes, const QString& target, Mode mode, QString* error, const QString& staging)
+{
+    if (mode == Mode::NoReplace && QFileInfo::exists(target))
+        return fail(error, QStringLiteral("文件已存在。"));
+    QFile out(staging.isEmpty() ? stagingName(target) : staging);
+    if (!openStaging(out, error))
+        return false;
+    if (out.write(bytes) != bytes.size())
+        return abandon(out, out.errorString(), error);
+    return finish(out, target, mode, error);
 }
 
 } // namespace atomicfile

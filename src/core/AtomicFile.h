@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Puts a whole file in place under its name in one step, so that a crash or a full disk at
@@ -18,6 +19,11 @@ enum class Mode
 // Copies source to a staging file beside target and puts it in place. False (with the reason
 // in *error) when any step failed; target is untouched then and no staging file is left.
 bool copy(const QString& source, const QString& target, Mode mode, QString* error = nullptr);
+
+// Writes bytes to a staging file beside target and puts it in place, as copy() does. staging
+// names that file where stagingName(target) could be a file of its own in the folder.
+bool write(const QByteArray& bytes, const QString& target, Mode mode, QString* error = nullptr,
+           const QString& staging = QString());
 
 // Puts a finished staging file (beside target) in place: flushes it, renames it and flushes
 // the folder. The staging file is gone afterwards, whatever the outcome.

@@ -215,14 +215,28 @@ struct Span
     qint64 end;
 };
 
+// Whether FreeXL gives characters back as they are: it ends a text at a NUL, and loses every
+// sheet over half of a surrogate pair.
+bool charactersReadable(const QByteArray& s, qint64 at, qint64 chars, bool wide, bool* pendingHigh)
+{
+    for (qint64 i = 0; i < chars; ++i) {
+        const char16_t c = wide ? u16(s, at + 2 * i) : char16_t(quint8(s.at(int(at + i))));
+        if (c == 0 || *pendingHigh != QChar::isLowSurrogate(c))
+            return false;
+        *pendingHigh = QChar::isHighSurrogate(c);
+    }
+    return true;
+}
+
 // The shared-string table: its strings run through the SST record and the CONTINUE records after
 // it. A string's characters may go on in the next record, which then starts with a flags byte of
 // its own; its runs and phonetic block may go on there too. Besides refusing what runs past the
 // table, this refuses the layouts FreeXL 1.0.6 misreads into reading outside its record buffer:
-// a string header cut by a record end, characters spread over more than two records, and runs
-// or phonetic data of a string reaching beyond the record after the one they start in (or, after
-// a cut string, beyond its second record at all).
-bool sstFits(const QByteArray& s, const QList<Span>& parts, quint32 count)
+// a string header cut by a record end, and runs or phonetic data of a string reaching beyond the
+// record after the one they start in (or, after a cut string, beyond its second record at all).
+// Characters spread over more than two records FreeXL cuts short or reads past its buffer;
+// such a text, like one FreeXL cannot give back whole, makes the table unreadable.
+XlsVerdict sstVerdict(const QByteArray& s, const QList<Span>& parts, quint32 count)
 {
     int part = 0;
     qint64 at = parts[0].begin + 8;
@@ -230,43 +244,51 @@ bool sstFits(const QByteArray& s, const QList<Span>& parts, quint32 count)
         const bool more = i + 1 < count;
         while (at == parts[part].end) {
             if (++part == parts.size())
-                return true; // fewer strings than counted: FreeXL leaves the others out
+                return XlsVerdict::Sound; // fewer strings than counted: FreeXL leaves the others out
             at = parts[part].begin;
         }
         qint64 end = parts[part].end;
         StringHeader h;
         if (at + 2 > end || !readHeader(s, at + 2, end, &h))
-            return false;
+            return XlsVerdict::Damaged;
         qint64 chars = u16(s, at);
         at += 2 + h.size;
         bool wide = h.wide;
         bool cut = false;
+        bool pendingHigh = false;
         while (chars * (wide ? 2 : 1) > end - at) {
-            if (cut || (wide && (end - at) % 2 != 0) || ++part == parts.size())
-                return false;
-            chars -= (end - at) / (wide ? 2 : 1);
+            if ((wide && (end - at) % 2 != 0) || ++part == parts.size())
+                return XlsVerdict::Damaged;
+            if (cut)
+                return XlsVerdict::TextUnreadable;
+            const qint64 here = (end - at) / (wide ? 2 : 1);
+            if (!charactersReadable(s, at, here, wide, &pendingHigh))
+                return XlsVerdict::TextUnreadable;
+            chars -= here;
             cut = true;
             at = parts[part].begin;
             end = parts[part].end;
             if (at == end)
-                return false;
+                return XlsVerdict::Damaged;
             wide = quint8(s.at(int(at))) & 0x01;
             ++at;
         }
+        if (!charactersReadable(s, at, chars, wide, &pendingHigh) || pendingHigh)
+            return XlsVerdict::TextUnreadable;
         at += chars * (wide ? 2 : 1);
         if (at + h.trailing > end) {
             const qint64 spill = at + h.trailing - end;
             if (cut || ++part == parts.size())
-                return false;
+                return XlsVerdict::Damaged;
             const qint64 next = parts[part].end - parts[part].begin;
             if (spill > next || (spill == next && more))
-                return false;
+                return XlsVerdict::Damaged;
             at = parts[part].begin + spill;
         } else {
             at += h.trailing;
         }
     }
-    return true;
+    return XlsVerdict::Sound;
 }
 
 } // namespace
@@ -351,8 +373,9 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
                 parts.append({next + 4, nextEnd});
                 next = nextEnd;
             }
-            if (!sstFits(s, parts, u32(s, body + 4)))
-                return XlsVerdict::Damaged;
+            const XlsVerdict table = sstVerdict(s, parts, u32(s, body + 4));
+            if (table != XlsVerdict::Sound)
+                return table;
             break;
         }
         default:

@@ -4,12 +4,16 @@
 
 // FreeXL trusts the lengths inside a .xls: a string length larger than its record makes it copy
 // past its buffers. The reader therefore walks the workbook stream itself first and refuses what
-// FreeXL would read out of bounds.
+// FreeXL would read out of bounds. It refuses as well a shared string FreeXL cannot give back
+// whole: one whose characters run over more than two records (FreeXL cuts it short or loses
+// every sheet), one holding half of a surrogate pair (it loses every sheet) or a NUL (it ends
+// the text there).
 enum class XlsVerdict {
     Unknown,  // no workbook stream found; FreeXL reports what is wrong
     Sound,
     Damaged,
-    Encrypted
+    Encrypted,
+    TextUnreadable
 };
 
 XlsVerdict CheckXlsFile(const QByteArray& file);

@@ -63,6 +63,11 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
             loader.fail(Workbook::Encrypted, encrypted);
             return;
         }
+        if (verdict == XlsVerdict::TextUnreadable) {
+            loader.fail(Workbook::SheetUnreadable,
+                        QStringLiteral("工作簿“%1”中有单元格的文字过长或含有无效字符，无法读取。").arg(loader.fileName()));
+            return;
+        }
         if (verdict == XlsVerdict::Damaged) {
             loader.fail(Workbook::Damaged, QStringLiteral("工作簿文件“%1”已损坏或不完整。").arg(loader.fileName()));
             return;

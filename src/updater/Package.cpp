@@ -1,12 +1,12 @@
 #include "Package.h"
 
+#include "AtomicFile.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace updater {
 
@@ -58,16 +58,11 @@ std::unique_ptr<db::Connection> openPackage(const QString& path)
 void Acc2File(const QByteArray& filestream, const QString& path)
 {
     // A file half written (disk full, a crash) must not replace a good one from an earlier run.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw WriteError(path, file.errorString());
-    if (file.write(filestream) != filestream.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    // A package may hold both "x" and "x.part"; the staging name holds "..", which no name in a
+    // package may, so staging one of its files never takes the place of another.
+    QString reason;
+    if (!atomicfile::write(filestream, path, atomicfile::Mode::Replace, &reason, path + QStringLiteral("..part")))
         throw WriteError(path, reason);
-    }
-    if (!file.commit())
-        throw WriteError(path, file.errorString());
 }
 
 UnpackResult unpackPackage(db::Connection& package, const QString& folder, const std::function<bool()>& afterEachFile)

@@ -1,4 +1,5 @@
 #include "Workbook.h"
+#include "XlsBook.h"
 
 #include <QDir>
 #include <QFile>
@@ -345,5 +346,47 @@ TEST(WorkbookDateFormats, BuiltInAndCustomCodes)
     EXPECT_FALSE(WorkbookIsDateFormat(183, QStringLiteral("0.00\\d")));
     EXPECT_FALSE(WorkbookIsDateFormat(184, QStringLiteral("#,##0_);[Red](#,##0)")));
 }
+
+// ---- long shared strings of a .xls -------------------------------------------------------
+
+struct LongTextCase
+{
+    const char* name;
+    int before; // characters of a text stored ahead of it
+    QString text;
+    bool read; // whole; otherwise the workbook is refused
+};
+
+class XlsLongTextTest : public ::testing::TestWithParam<LongTextCase>
+{
+};
+
+TEST_P(XlsLongTextTest, IsReadWholeOrRefused)
+{
+    const LongTextCase& c = GetParam();
+    QTemporaryDir dir;
+    XlsBook written;
+    const int sheet = written.addSheet(QStringLiteral("S"));
+    if (c.before > 0)
+        written.setText(sheet, 0, 1, QString(c.before, QLatin1Char('p')));
+    written.setText(sheet, 1, 0, c.text);
+    ASSERT_TRUE(written.save(dir.filePath(QStringLiteral("long.xls"))));
+    Workbook book;
+    ASSERT_EQ(book.open(dir.filePath(QStringLiteral("long.xls"))), c.read) << book.errorDescription().toStdString();
+    if (c.read)
+        EXPECT_EQ(book.sheet(0).textAt(2, 1), c.text);
+    else
+        EXPECT_EQ(book.errorNumber(), int(Workbook::SheetUnreadable));
+}
+
+// A record holds 8224 bytes: a text of two-byte characters over more than two records used to
+// come back cut short.
+INSTANTIATE_TEST_SUITE_P(
+    Texts, XlsLongTextTest,
+    ::testing::Values(LongTextCase{"WideOverTwoRecords", 0, QString(8000, QChar(0x4E2D)), true},
+                      LongTextCase{"NarrowOverTwoRecordsAfterAnother", 5000, QString(8300, QLatin1Char('a')), true},
+                      LongTextCase{"WideOverThreeRecords", 0, QString(8300, QChar(0x4E2D)), false},
+                      LongTextCase{"WideOverThreeRecordsAfterAnother", 5000, QString(8000, QChar(0x4E2D)), false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -14,7 +14,10 @@
 #include "FinishList.h"
 #include "GlobalState.h"
 #include "HistoryPage.h"
+#include "ExpressExcel.h"
 #include "ImportAccess.h"
+#include "ImportContact.h"
+#include "ImportExcel2.h"
 #include "ListView.h"
 #include "MsgEdit.h"
 #include "NewMsg.h"
@@ -25,6 +28,8 @@
 #include "SendPage.h"
 #include "SettingsPage.h"
 #include "TestProgramFolder.h"
+#include "WorkbookView.h"
+#include "XlsBook.h"
 #include "db/Connection.h"
 #include "db/Recordset.h"
 
@@ -34,7 +39,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -664,5 +671,144 @@ TEST_P(HostileImport, TableFieldAndCellOfASourceDatabaseArriveAsStored)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, HostileImport, ::testing::ValuesIn(hostileTexts()), caseName);
+
+// --- the cells of a workbook ---------------------------------------------------------------
+
+// A workbook whose sheet "通讯录" carries the text as the caption of column B, in B2 and C2 of
+// a row with a valid number, and as the number of row 3:
+//   手机         | text | 备注
+//   13800000001  | text | text乙
+//   text         | 丙   | 丁
+class HostileWorkbook : public HostileTextTest
+{
+protected:
+    void SetUp() override
+    {
+        HostileTextTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        XlsBook book;
+        const int sheet = book.addSheet(QStringLiteral("通讯录"));
+        const QString rows[3][3] = {{QStringLiteral("手机"), text(), QStringLiteral("备注")},
+                                    {QStringLiteral("13800000001"), text(), text() + QStringLiteral("乙")},
+                                    {text(), QStringLiteral("丙"), QStringLiteral("丁")}};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_TRUE(book.setText(sheet, r, c, rows[r][c])) << book.error().toStdString();
+        g_ExcelPath = folder.path(QStringLiteral("hostile.xls"));
+        ASSERT_TRUE(book.save(g_ExcelPath)) << book.error().toStdString();
+    }
+    // A text the .xls reader cannot give back whole (a NUL, half of a surrogate pair, more
+    // characters than two of its records hold) makes it refuse the workbook.
+    bool refused() const
+    {
+        return text().contains(QChar(u'\0')) || text() != storable(text()) || text().size() > 8000;
+    }
+    // Loads a dialog that shows the workbook: true when it shows, false after the refusal.
+    template <typename Dialog> bool load(Dialog& dialog)
+    {
+        if (refused())
+            desktop.expectMessage(ScriptedDesktop::contains(QStringLiteral("文字过长或含有无效字符")),
+                                  QStringLiteral("错误号：1013"), Icon::Exclamation);
+        const bool loaded = dialog.Form_Load();
+        EXPECT_EQ(loaded, !refused());
+        if (!loaded)
+            expectIntact();
+        dialog.show();
+        return loaded;
+    }
+    QString cell() const { return text(); }
+    QStringList captions() const { return {QStringLiteral("无"), QStringLiteral("手机"), cell(), QStringLiteral("备注")}; }
+    static QStringList entries(const QComboBox* list)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->itemText(i);
+        return texts;
+    }
+    // The fields of every row of a table, joined by "|".
+    static QStringList rows(const QString& table, const QStringList& fields)
+    {
+        QStringList out;
+        db::Recordset rs;
+        rs.Open(QStringLiteral("select * from [") + table + QStringLiteral("] order by id"), *g_Conn);
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            QStringList values;
+            for (const QString& field : fields)
+                values << NullToEmpty(rs.Field(field));
+            out << values.join(u'|');
+        }
+        return out;
+    }
+    static QString shown(const WorkbookView& view, int row, int column)
+    {
+        return view.table()->model()->index(row - 1, column - 1).data().toString();
+    }
+};
+
+TEST_P(HostileWorkbook, GridImportStoresTheCellsAndSkipsTheRowWithoutANumber)
+{
+    ImportExcel2 dialog;
+    if (!load(dialog))
+        return;
+    dialog.Timer1_Timer();
+    EXPECT_EQ(shown(*dialog.FramerControl1(), 2, 2), cell());
+    EXPECT_EQ(entries(dialog.Combo(1)), captions());
+    dialog.Combo(1)->setCurrentIndex(1);
+    dialog.Combo(2)->setCurrentIndex(2);
+    dialog.Combo(3)->setCurrentIndex(3);
+    desktop.expectMessage("成功导入号码1个，其中重复号码0个", QStringLiteral("导入完成"), Icon::Information);
+    dialog.AeroButton2()->click();
+    EXPECT_EQ(rows(QStringLiteral("DraftBox"), {QStringLiteral("MobilePhone"), QStringLiteral("A"), QStringLiteral("B")}),
+              QStringList{QStringLiteral("13800000001|") + cell() + QStringLiteral("|") + cell() +
+                          QStringLiteral("乙")});
+    expectIntact({{QStringLiteral("DraftBox"), 1}});
+}
+
+TEST_P(HostileWorkbook, SelectionImportTakesOnlyTheNumber)
+{
+    SendPage page;
+    ExpressExcel dialog(page);
+    if (!load(dialog))
+        return;
+    EXPECT_EQ(shown(*dialog.FramerControl1(), 3, 1), cell());
+    dialog.FramerControl1()->selectArea(1, 1, 3, 3);
+    desktop.expectMessage("导入号码1个,自动删除重复号码0个", "完成", Icon::Information);
+    dialog.findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
+    EXPECT_EQ(page.numberList()->texts(), QStringList{QStringLiteral("13800000001")});
+    expectIntact();
+}
+
+TEST_P(HostileWorkbook, ContactImportStoresTheCellsAndCountsTheWrongNumber)
+{
+    g_Conn->execute(QStringLiteral("insert into [ContactCategory] (CategoryName, ParentId) values ('朋友', 0)"));
+    ImportContact dialog;
+    dialog.show();
+    desktop.expectOpenFile(QStringLiteral("Excel文件(*.xls)|*.xls"), g_ExcelPath);
+    if (refused()) {
+        desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("错误号：1013")), QStringLiteral("程序出错"),
+                              Icon::Information);
+        dialog.AeroButton1_Click();
+        EXPECT_EQ(dialog.Combo(1)->count(), 0);
+        expectIntact({{QStringLiteral("ContactCategory"), 1}});
+        return;
+    }
+    dialog.AeroButton1_Click();
+    dialog.Combo(1)->setCurrentText(QStringLiteral("通讯录"));
+    dialog.Combo1_Click();
+    EXPECT_EQ(entries(dialog.Combo(3)), captions());
+    dialog.Combo(2)->setCurrentText(QStringLiteral("朋友"));
+    dialog.Combo(3)->setCurrentIndex(2);  // name
+    dialog.Combo(4)->setCurrentIndex(1);  // number
+    dialog.Combo(14)->setCurrentIndex(3); // remark
+    desktop.expectMessage("成功导入联系人1个，存在错误号码1个", QStringLiteral("导入完成"), Icon::Information);
+    dialog.AeroButton2()->click();
+    EXPECT_EQ(rows(QStringLiteral("ContactList"),
+                   {QStringLiteral("Name"), QStringLiteral("MobilePhone"), QStringLiteral("Remark")}),
+              QStringList{RemoveSpaces(cell()) + QStringLiteral("|13800000001|") + cell() + QStringLiteral("乙")});
+    expectIntact({{QStringLiteral("ContactCategory"), 1}, {QStringLiteral("ContactList"), 1}});
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, HostileWorkbook, ::testing::ValuesIn(hostileTexts()), caseName);
 
 } // namespace

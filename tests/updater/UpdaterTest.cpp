@@ -1,5 +1,6 @@
 #include "updater/FileSize.h"
 #include "updater/Form1.h"
+#include "updater/Package.h"
 
 #include "DataStore.h"
 #include "SandboxFixture.h"
@@ -13,11 +14,14 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -457,5 +461,55 @@ INSTANTIATE_TEST_SUITE_P(Names, UnsafeNameTest,
                                            std::make_pair("Backslash", "..\\escaped"), std::make_pair("Dots", ".."),
                                            std::make_pair("Dot", ".")),
                          [](const auto& info) { return std::string(info.param.first); });
+
+// --- unpacking over the files of an earlier run --------------------------------------------------
+
+class UnpackTest : public UpdaterTest
+{
+protected:
+    // Unpacks the rows into the update folder; fileSizeLimit, when given, is the most bytes
+    // any file may grow to while the rows are written, as on a full disk.
+    void unpack(const std::vector<PackageRow>& rows, rlim_t fileSizeLimit = RLIM_INFINITY)
+    {
+        const QString path = home.filePath(QStringLiteral("unpack.db"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(makePackage(rows));
+        file.close();
+        QDir().mkpath(updateFolder());
+        auto package = updater::openPackage(path);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limited{fileSizeLimit, saved.rlim_max};
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN); // a failed write instead of the end of the process
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previous);
+        });
+        updater::unpackPackage(*package, updateFolder(), {});
+    }
+    QStringList files() const { return QDir(updateFolder()).entryList(QDir::Files | QDir::Hidden); }
+};
+
+TEST_F(UnpackTest, AFileNamedLikeAnotherOnesStagingFileIsKept)
+{
+    unpack({{QStringLiteral("readme.part"), QByteArray("first")}, {QStringLiteral("readme"), QByteArray("second")}});
+    EXPECT_EQ(files(), QStringList({QStringLiteral("readme"), QStringLiteral("readme.part")}));
+    EXPECT_EQ(readAll(inUpdate(QStringLiteral("readme.part"))), QByteArray("first"));
+    EXPECT_EQ(readAll(inUpdate(QStringLiteral("readme"))), QByteArray("second"));
+}
+
+TEST_F(UnpackTest, AWriteFailingHalfWayLeavesTheEarlierFileAndNoStagingFile)
+{
+    ASSERT_TRUE(QDir().mkpath(updateFolder()));
+    QFile old(inUpdate(QStringLiteral("readme")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("earlier");
+    old.close();
+    EXPECT_THROW(unpack({{QStringLiteral("readme"), patterned(300000, 'n')}}, 100000), updater::WriteError);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("readme")});
+    EXPECT_EQ(readAll(inUpdate(QStringLiteral("readme"))), QByteArray("earlier"));
+}
 
 } // namespace
