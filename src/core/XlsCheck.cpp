@@ -6,7 +6,7 @@
 namespace {
 
 constexpr quint32 kEndOfChain = 0xFFFFFFFE;
-constexpr quint32 kMaxSector = 0xFFFFFFFA;
+constexpr quint32 kFree = 0xFFFFFFFF;
 
 quint16 u16(const QByteArray& b, qint64 at)
 {
@@ -18,137 +18,147 @@ quint32 u32(const QByteArray& b, qint64 at)
     return qFromLittleEndian<quint32>(b.constData() + at);
 }
 
-// The compound document: just enough of it to take the workbook stream out.
+// The compound document read the way FreeXL 1.0.6 reads it, so that the records checked below
+// are the ones it parses: its FAT is every sector the header and the DIFAT list, sector offsets
+// are 32-bit, it looks for the workbook in the first directory sector only, and it reads a
+// small workbook from the start of the mini stream. Where FreeXL would fail before it parses a
+// record, the verdict is left to it.
 class Compound
 {
 public:
     explicit Compound(const QByteArray& file) : file_(file) {}
 
-    bool load()
+    // Whether the workbook stream is read from the mini stream.
+    bool mini() const { return mini_; }
+
+    XlsVerdict workbookStream(QByteArray* stream)
     {
         if (file_.size() < 512 || !file_.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
-            return false;
+            return XlsVerdict::Unknown;
         const int shift = u16(file_, 30);
-        const int miniShift = u16(file_, 32);
-        if ((shift != 9 && shift != 12) || miniShift != 6)
-            return false;
+        if (shift != 9 && shift != 12)
+            return XlsVerdict::Unknown;
         sector_ = 1 << shift;
-        mini_ = 1 << miniShift;
-        miniCutoff_ = u32(file_, 56);
         const qint64 sectors = file_.size() / sector_;
 
-        QList<quint32> fatSectors;
-        for (int i = 0; i < 109; ++i)
-            fatSectors.append(u32(file_, 76 + 4 * i));
+        int fatSectors = 0;
+        for (int i = 0; i < 109; ++i) {
+            const quint32 sector = u32(file_, 76 + 4 * i);
+            if (sector != kFree && !appendFatSector(sector))
+                return XlsVerdict::Unknown;
+            fatSectors += sector != kFree;
+        }
+        const quint32 difatSectors = u32(file_, 72);
+        // FreeXL reads as many DIFAT sectors as the header says, the same ones again if the
+        // chain loops; more than the file holds only makes it allocate without end.
+        if (difatSectors > sectors)
+            return XlsVerdict::Damaged;
         quint32 difat = u32(file_, 68);
-        for (qint64 guard = 0; difat <= kMaxSector && guard <= sectors; ++guard) {
-            const qint64 at = offsetOf(difat);
-            if (at < 0)
-                return false;
-            for (int i = 0; i + 1 < sector_ / 4; ++i)
-                fatSectors.append(u32(file_, at + 4 * i));
-            difat = u32(file_, at + sector_ - 4);
-        }
-        const quint32 fatCount = u32(file_, 44);
-        for (quint32 i = 0; i < fatCount && i < quint32(fatSectors.size()); ++i) {
-            const qint64 at = offsetOf(fatSectors[int(i)]);
-            if (at < 0)
-                return false;
-            for (int j = 0; j < sector_ / 4; ++j)
-                fat_.append(u32(file_, at + 4 * j));
-        }
-        if (!chain(u32(file_, 48), fat_, -1, &directory_))
-            return false;
-        if (directory_.size() < 128)
-            return false;
-        miniFatStart_ = u32(file_, 60);
-        return true;
-    }
-
-    // The stream named Workbook (BIFF8) or Book (BIFF5), or an empty array.
-    bool workbookStream(QByteArray* stream)
-    {
-        for (qint64 at = 0; at + 128 <= directory_.size(); at += 128) {
-            const int nameBytes = u16(directory_, at + 64);
-            if (directory_.at(int(at + 66)) != 2 || nameBytes < 2 || nameBytes > 64)
-                continue;
-            const QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(directory_.constData() + at),
-                                                    nameBytes / 2 - 1);
-            if (name.compare(QLatin1String("Workbook"), Qt::CaseInsensitive) != 0 &&
-                name.compare(QLatin1String("Book"), Qt::CaseInsensitive) != 0)
-                continue;
-            const quint32 start = u32(directory_, at + 116);
-            const quint32 size = u32(directory_, at + 120);
-            if (size < miniCutoff_) {
-                QByteArray miniStream;
-                QByteArray miniFatBytes;
-                if (!chain(u32(directory_, 116), fat_, -1, &miniStream) ||
-                    !chain(miniFatStart_, fat_, -1, &miniFatBytes))
-                    return false;
-                QList<quint32> miniFat;
-                for (qint64 i = 0; i + 4 <= miniFatBytes.size(); i += 4)
-                    miniFat.append(u32(miniFatBytes, i));
-                if (!miniChain(start, miniFat, miniStream, size, stream))
-                    return false;
-            } else if (!chain(start, fat_, size, stream)) {
-                return false;
+        for (quint32 block = 0; block < difatSectors;) {
+            qint64 at = 0;
+            if (!sectorAt(difat, &at))
+                return XlsVerdict::Unknown;
+            ++block;
+            bool end = false;
+            for (int i = 0; i < sector_ / 4 && !end; ++i) {
+                const quint32 entry = u32(file_, at + 4 * i);
+                if (entry == kEndOfChain)
+                    end = true;
+                else if (i == sector_ / 4 - 1)
+                    difat = entry;
+                else if (entry != kFree && (++fatSectors > sectors || !appendFatSector(entry)))
+                    return fatSectors > sectors ? XlsVerdict::Damaged : XlsVerdict::Unknown;
             }
-            return true;
+            if (end)
+                break;
         }
-        return false;
+        if (fatSectors > sectors)
+            return XlsVerdict::Damaged;
+        if (fat_.isEmpty())
+            return XlsVerdict::Unknown;
+
+        qint64 directory = 0;
+        if (!sectorAt(u32(file_, 48), &directory))
+            return XlsVerdict::Unknown;
+        quint32 miniStart = 0;
+        quint32 miniSize = 0;
+        for (qint64 at = directory; at < directory + sector_; at += 128) {
+            const int nameBytes = u16(file_, at + 64);
+            // FreeXL converts the name by this length, reading on past its directory sector.
+            if (nameBytes > 64)
+                return XlsVerdict::Damaged;
+            if (nameBytes % 2 != 0)
+                return XlsVerdict::Unknown;
+            QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(file_.constData() + at), nameBytes / 2);
+            name.truncate(name.indexOf(QChar(0)) < 0 ? name.size() : name.indexOf(QChar(0)));
+            if (name == QLatin1String("Root Entry")) {
+                miniStart = u32(file_, at + 116);
+                miniSize = u32(file_, at + 120);
+            }
+            if (name != QLatin1String("Workbook") && name != QLatin1String("Book"))
+                continue;
+            const quint32 start = u32(file_, at + 116);
+            const quint32 size = u32(file_, at + 120);
+            const quint32 miniCutoff = u32(file_, 64) > 0 ? u32(file_, 56) : 0;
+            mini_ = size <= miniCutoff;
+            if (!mini_)
+                return chain(start, size, stream);
+            // FreeXL parses the first bytes of the whole mini stream, as many as the workbook
+            // has, from its copy of the mini stream.
+            if (size > miniSize)
+                return XlsVerdict::Damaged;
+            const XlsVerdict verdict = chain(miniStart, miniSize, stream);
+            stream->truncate(size);
+            return verdict;
+        }
+        return XlsVerdict::Unknown;
     }
 
 private:
-    qint64 offsetOf(quint32 sector) const
+    // FreeXL computes a sector's place in 32 bits, so that large numbers wrap.
+    bool sectorAt(quint32 sector, qint64* at) const
     {
-        const qint64 at = (qint64(sector) + 1) * sector_;
-        return sector <= kMaxSector && at + sector_ <= file_.size() ? at : -1;
+        *at = quint32((sector + 1) * quint32(sector_));
+        return *at + sector_ <= file_.size();
     }
 
-    // Follows a chain of sectors; with a size, the chain must hold that many bytes.
-    bool chain(quint32 sector, const QList<quint32>& fat, qint64 size, QByteArray* out) const
+    bool appendFatSector(quint32 sector)
+    {
+        qint64 at = 0;
+        if (!sectorAt(sector, &at))
+            return false;
+        for (int j = 0; j < sector_ / 4; ++j)
+            fat_.append(u32(file_, at + 4 * j));
+        return true;
+    }
+
+    // Follows a chain of sectors for up to size bytes. Where FreeXL would stop reading, so does
+    // this: what came before is what it parses.
+    XlsVerdict chain(quint32 sector, qint64 size, QByteArray* out) const
     {
         out->clear();
-        for (qint64 guard = 0; sector != kEndOfChain; ++guard) {
-            const qint64 at = offsetOf(sector);
-            if (at < 0 || guard > fat.size() || sector >= quint32(fat.size()))
-                return false;
-            out->append(file_.constData() + at, sector_);
-            if (size >= 0 && out->size() >= size)
+        // Appending sector by sector without room set aside copies the stream over and over.
+        out->reserve(qMin<qint64>(size, file_.size()));
+        while (out->size() < size) {
+            qint64 at = 0;
+            if (!sectorAt(sector, &at))
                 break;
-            sector = fat[int(sector)];
+            out->append(file_.constData() + at, sector_);
+            // A chain longer than the file goes round; FreeXL would read it round and round.
+            if (out->size() > file_.size())
+                return XlsVerdict::Damaged;
+            if (sector >= quint32(fat_.size()) || fat_[int(sector)] == kEndOfChain)
+                break;
+            sector = fat_[int(sector)];
         }
-        if (size >= 0) {
-            if (out->size() < size)
-                return false;
-            out->truncate(size);
-        }
-        return true;
-    }
-
-    bool miniChain(quint32 sector, const QList<quint32>& miniFat, const QByteArray& miniStream, qint64 size,
-                   QByteArray* out) const
-    {
-        out->clear();
-        for (qint64 guard = 0; out->size() < size; ++guard) {
-            const qint64 at = qint64(sector) * mini_;
-            if (sector > kMaxSector || guard > miniFat.size() || sector >= quint32(miniFat.size()) ||
-                at + mini_ > miniStream.size())
-                return false;
-            out->append(miniStream.constData() + at, mini_);
-            sector = miniFat[int(sector)];
-        }
-        out->truncate(size);
-        return true;
+        out->truncate(qMin<qint64>(size, out->size()));
+        return XlsVerdict::Sound;
     }
 
     const QByteArray& file_;
     int sector_ = 512;
-    int mini_ = 64;
-    quint32 miniCutoff_ = 4096;
-    quint32 miniFatStart_ = kEndOfChain;
+    bool mini_ = false;
     QList<quint32> fat_;
-    QByteArray directory_;
 };
 
 enum : quint16 {
@@ -157,112 +167,129 @@ enum : quint16 {
     kFilePass = 0x002F,
     kContinue = 0x003C,
     kBoundSheet = 0x0085,
+    kDimension = 0x0200,
     kSst = 0x00FC,
+    kLabel = 0x0204,
     kFormat = 0x041E,
 };
 
-// The bytes a BIFF8 unicode string needs: its characters (one or two bytes each) and, when the
-// flags say so, its rich-text runs and phonetic block.
-bool unicodeStringFits(const QByteArray& s, qint64 at, qint64 end, qint64 chars, qint64 available)
+// The header of a BIFF8 unicode string from its flags byte on: the flags, then the count of
+// rich-text runs (4 bytes each) and the size of the phonetic block when the flags announce them.
+struct StringHeader
 {
-    if (at >= end)
-        return chars == 0;
-    const quint8 flags = quint8(s.at(int(at)));
-    return 1 + chars * ((flags & 0x01) ? 2 : 1) <= available;
+    qint64 size = 1;
+    bool wide = false;
+    qint64 trailing = 0; // bytes of runs and phonetic block after the characters
+};
+
+bool readHeader(const QByteArray& s, qint64 flagsAt, qint64 end, StringHeader* h)
+{
+    if (flagsAt >= end)
+        return false;
+    const quint8 flags = quint8(s.at(int(flagsAt)));
+    h->wide = flags & 0x01;
+    h->size = 1 + ((flags & 0x08) ? 2 : 0) + ((flags & 0x04) ? 4 : 0);
+    if (flagsAt + h->size > end)
+        return false;
+    h->trailing = 0;
+    if (flags & 0x08)
+        h->trailing += 4 * qint64(u16(s, flagsAt + 1));
+    if (flags & 0x04)
+        h->trailing += u32(s, flagsAt + 1 + ((flags & 0x08) ? 2 : 0));
+    return true;
 }
 
-// The body of the shared string table and of the CONTINUE records after it, read as one run of
-// bytes that knows where each record ends.
-class SstReader
+// FreeXL reads the characters of a FORMAT, sheet name or LABEL string from its own record only,
+// past the header its flags announce.
+bool stringFitsRecord(const QByteArray& s, qint64 flagsAt, qint64 end, qint64 chars)
 {
-public:
-    SstReader(const QByteArray& s, qint64 body, qint64 end) : s_(s) { parts_.append({body, end}); }
-    void addPart(qint64 body, qint64 end) { parts_.append({body, end}); }
-
-    // Every string of the table FreeXL reads whole; a table cut short is left to it.
-    bool stringsReadable()
-    {
-        at_ = parts_[0].first;
-        if (!skip(8)) // total and unique counts
-            return true;
-        for (;;) {
-            if (left() == 0 && !nextPart())
-                return true;
-            quint32 chars = 0;
-            quint32 flags = 0;
-            if (!read(2, &chars) || !read(1, &flags))
-                return true;
-            quint32 runs = 0;
-            quint32 extra = 0;
-            if (((flags & 0x08) && !read(2, &runs)) || ((flags & 0x04) && !read(4, &extra)))
-                return true;
-            int records = 1;
-            bool wide = flags & 0x01;
-            bool pendingHigh = false;
-            while (chars > 0) {
-                const qint64 take = qMin<qint64>(chars, left() / (wide ? 2 : 1));
-                for (qint64 i = 0; i < take; ++i) {
-                    const char16_t c = wide ? u16(s_, at_ + 2 * i) : char16_t(quint8(s_.at(int(at_ + i))));
-                    const bool high = QChar::isHighSurrogate(c);
-                    if (c == 0 || (pendingHigh != QChar::isLowSurrogate(c)))
-                        return false;
-                    pendingHigh = high;
-                }
-                at_ += take * (wide ? 2 : 1);
-                chars -= quint32(take);
-                if (chars == 0)
-                    break;
-                // The characters go on in the next record, after a byte saying how wide they are.
-                if (!nextPart() || left() == 0)
-                    return true;
-                if (++records > 2)
-                    return false;
-                wide = quint8(s_.at(int(at_))) & 0x01;
-                ++at_;
-            }
-            if (pendingHigh)
-                return false;
-            if (!skip(qint64(runs) * 4 + extra))
-                return true;
-        }
-    }
-
-private:
-    qint64 left() const { return parts_[part_].second - at_; }
-    bool nextPart()
-    {
-        if (part_ + 1 >= parts_.size())
-            return false;
-        at_ = parts_[++part_].first;
+    if (chars == 0)
         return true;
-    }
-    bool skip(qint64 bytes)
-    {
-        while (bytes > 0) {
-            if (left() == 0 && !nextPart())
-                return false;
-            const qint64 step = qMin(bytes, left());
-            at_ += step;
-            bytes -= step;
-        }
-        return true;
-    }
-    bool read(int bytes, quint32* value)
-    {
-        *value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            if (left() == 0 && !nextPart())
-                return false;
-            *value |= quint32(quint8(s_.at(int(at_++)))) << (8 * i);
-        }
-        return true;
-    }
+    StringHeader h;
+    return readHeader(s, flagsAt, end, &h) && flagsAt + h.size + chars * (h.wide ? 2 : 1) <= end;
+}
 
-    const QByteArray& s_;
-    QList<std::pair<qint64, qint64>> parts_;
-    int part_ = 0;
-    qint64 at_ = 0;
+struct Span
+{
+    qint64 begin;
+    qint64 end;
 };
+
+// Whether FreeXL gives characters back as they are: it ends a text at a NUL, and loses every
+// sheet over half of a surrogate pair.
+bool charactersReadable(const QByteArray& s, qint64 at, qint64 chars, bool wide, bool* pendingHigh)
+{
+    for (qint64 i = 0; i < chars; ++i) {
+        const char16_t c = wide ? u16(s, at + 2 * i) : char16_t(quint8(s.at(int(at + i))));
+        if (c == 0 || *pendingHigh != QChar::isLowSurrogate(c))
+            return false;
+        *pendingHigh = QChar::isHighSurrogate(c);
+    }
+    return true;
+}
+
+// The shared-string table: its strings run through the SST record and the CONTINUE records after
+// it. A string's characters may go on in the next record, which then starts with a flags byte of
+// its own; its runs and phonetic block may go on there too. Besides refusing what runs past the
+// table, this refuses the layouts FreeXL 1.0.6 misreads into reading outside its record buffer:
+// a string header cut by a record end, and runs or phonetic data of a string reaching beyond the
+// record after the one they start in (or, after a cut string, beyond its second record at all).
+// Characters spread over more than two records FreeXL cuts short or reads past its buffer;
+// such a text, like one FreeXL cannot give back whole, makes the table unreadable.
+XlsVerdict sstVerdict(const QByteArray& s, const QList<Span>& parts, quint32 count)
+{
+    int part = 0;
+    qint64 at = parts[0].begin + 8;
+    for (quint32 i = 0; i < count; ++i) {
+        const bool more = i + 1 < count;
+        while (at == parts[part].end) {
+            if (++part == parts.size())
+                return XlsVerdict::Sound; // fewer strings than counted: FreeXL leaves the others out
+            at = parts[part].begin;
+        }
+        qint64 end = parts[part].end;
+        StringHeader h;
+        if (at + 2 > end || !readHeader(s, at + 2, end, &h))
+            return XlsVerdict::Damaged;
+        qint64 chars = u16(s, at);
+        at += 2 + h.size;
+        bool wide = h.wide;
+        bool cut = false;
+        bool pendingHigh = false;
+        while (chars * (wide ? 2 : 1) > end - at) {
+            if ((wide && (end - at) % 2 != 0) || ++part == parts.size())
+                return XlsVerdict::Damaged;
+            if (cut)
+                return XlsVerdict::TextUnreadable;
+            const qint64 here = (end - at) / (wide ? 2 : 1);
+            if (!charactersReadable(s, at, here, wide, &pendingHigh))
+                return XlsVerdict::TextUnreadable;
+            chars -= here;
+            cut = true;
+            at = parts[part].begin;
+            end = parts[part].end;
+            if (at == end)
+                return XlsVerdict::Damaged;
+            wide = quint8(s.at(int(at))) & 0x01;
+            ++at;
+        }
+        if (!charactersReadable(s, at, chars, wide, &pendingHigh) || pendingHigh)
+            return XlsVerdict::TextUnreadable;
+        at += chars * (wide ? 2 : 1);
+        if (at + h.trailing > end) {
+            const qint64 spill = at + h.trailing - end;
+            if (cut || ++part == parts.size())
+                return XlsVerdict::Damaged;
+            const qint64 next = parts[part].end - parts[part].begin;
+            if (spill > next || (spill == next && more))
+                return XlsVerdict::Damaged;
+            at = parts[part].begin + spill;
+        } else {
+            at += h.trailing;
+        }
+    }
+    return XlsVerdict::Sound;
+}
 
 } // namespace
 
@@ -270,38 +297,48 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
 {
     Compound compound(file);
     QByteArray s;
-    if (!compound.load() || !compound.workbookStream(&s))
-        return XlsVerdict::Unknown;
+    const XlsVerdict stream = compound.workbookStream(&s);
+    if (stream != XlsVerdict::Sound)
+        return stream;
 
     const qint64 size = s.size();
     bool biff8 = false;
+    bool sstSeen = false;
+    bool trailing = false;
+    bool afterEof = true;
+    int dimensions = 0;
     int depth = 0;
     qint64 lastSheet = 0;
     for (qint64 at = 0; at + 4 <= size;) {
         const quint16 type = u16(s, at);
-        const qint64 length = u16(s, at + 4 - 2);
+        const qint64 length = u16(s, at + 2);
         const qint64 body = at + 4;
         const qint64 end = body + length;
+        // FreeXL stops at an empty record of type 0 (but not in a mini stream); the zeros
+        // writers pad the stream with after the last sheet read as such.
+        if (type == 0 && length == 0 && trailing && !compound.mini())
+            break;
         if (length > 8224 || end > size)
             return XlsVerdict::Damaged;
-        // A string may run on into the CONTINUE records that follow.
-        qint64 continued = 0;
-        SstReader table(s, body, end);
-        for (qint64 next = end; next + 4 <= size && u16(s, next) == kContinue;) {
-            const qint64 more = u16(s, next + 2);
-            if (type == kSst && next + 4 + more <= size)
-                table.addPart(next + 4, next + 4 + more);
-            continued += more;
-            next += 4 + more;
-        }
         switch (type) {
         case kBof:
             if (length >= 2 && depth == 0 && at == 0)
                 biff8 = u16(s, body) == 0x0600;
             ++depth;
+            // FreeXL takes a BOF after an EOF as the start of the next sheet.
+            if (afterEof)
+                dimensions = 0;
+            afterEof = false;
             break;
         case kEof:
             --depth;
+            afterEof = true;
+            break;
+        case kDimension:
+            // FreeXL allocates a sheet's cells again for a second one, keeping the first
+            // size's cells but the second size, and frees past them when it closes.
+            if (++dimensions > 1)
+                return XlsVerdict::Damaged;
             break;
         case kFilePass:
             return XlsVerdict::Encrypted;
@@ -310,26 +347,44 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             if (length < 6 || qint64(u32(s, body)) + 4 > size || u16(s, u32(s, body)) != kBof)
                 return XlsVerdict::Damaged;
             lastSheet = qMax<qint64>(lastSheet, u32(s, body));
-            if (biff8 && (length < 8 || !unicodeStringFits(s, body + 7, end, quint8(s.at(int(body + 6))),
-                                                            length - 7 + continued)))
+            if (biff8 && (length < 8 || !stringFitsRecord(s, body + 7, end, quint8(s.at(int(body + 6))))))
                 return XlsVerdict::Damaged;
             break;
         case kFormat:
-            if (biff8 && (length < 5 || !unicodeStringFits(s, body + 4, end, u16(s, body + 2),
-                                                            length - 4 + continued)))
+            if (biff8 && (length < 5 || !stringFitsRecord(s, body + 4, end, u16(s, body + 2))))
                 return XlsVerdict::Damaged;
             break;
-        case kSst:
-            if (biff8 && !table.stringsReadable())
-                return XlsVerdict::TextUnreadable;
+        case kLabel:
+            if (length < 8)
+                return XlsVerdict::Damaged;
+            if (biff8 ? !stringFitsRecord(s, body + 8, end, u16(s, body + 6)) : 8 + u16(s, body + 6) > length)
+                return XlsVerdict::Damaged;
             break;
+        case kSst: {
+            // FreeXL reads any later SST record as more of the first one.
+            if (sstSeen || length < 8)
+                return XlsVerdict::Damaged;
+            sstSeen = true;
+            QList<Span> parts{{body, end}};
+            for (qint64 next = end; next + 4 <= size && u16(s, next) == kContinue;) {
+                const qint64 nextEnd = next + 4 + u16(s, next + 2);
+                if (nextEnd > size)
+                    break;
+                parts.append({next + 4, nextEnd});
+                next = nextEnd;
+            }
+            const XlsVerdict table = sstVerdict(s, parts, u32(s, body + 4));
+            if (table != XlsVerdict::Sound)
+                return table;
+            break;
+        }
         default:
             break;
         }
         at = end;
-        // What follows the end of the last sheet is padding.
+        // What follows the end of the last sheet is padding, but FreeXL reads it as records.
         if (depth <= 0 && type == kEof && at > lastSheet)
-            break;
+            trailing = true;
     }
     return XlsVerdict::Sound;
 }

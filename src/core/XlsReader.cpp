@@ -94,6 +94,12 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
         return;
     }
 
+    // FreeXL 1.0.6 answers a record it cannot parse with FREEXL_OK and no handle.
+    if (!xls.handle) {
+        loader.fail(Workbook::Damaged, QStringLiteral("工作簿文件“%1”已损坏或不完整（FreeXL）。").arg(loader.fileName()));
+        return;
+    }
+
     unsigned int info = 0;
     if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED) {
         loader.fail(Workbook::Encrypted,

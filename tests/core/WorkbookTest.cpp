@@ -232,6 +232,15 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"TruncatedXls", "truncated.xls", Workbook::Damaged, "已损坏或不完整"},
                       FailureCase{"HostileFormatRecordBehindAPassword", "overlong-format.xls", Workbook::Encrypted, "加密"},
                       FailureCase{"EncryptedXls", "encrypted.xls", Workbook::Encrypted, "加密"},
+                      // Refused before FreeXL reads them: the description names no FreeXL error.
+                      FailureCase{"NumberFormatLongerThanItsRecord", "format-length.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SharedStringLongerThanTheTable", "sst-length.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SharedStringRunsPastTheTable", "sst-runs.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SharedStringPhoneticPastTheTable", "sst-phonetic.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"LabelLongerThanItsRecord", "label-length.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"DirectoryNameLongerThanItsEntry", "directory-name.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SheetWithTwoDimensions", "two-dimensions.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SharedStringIndexPastTheTable", "sst-index.xls", Workbook::Damaged, "不完整（FreeXL）"},
                       FailureCase{"EncryptedXlsx", "encrypted.xlsx", Workbook::Encrypted, "加密"},
                       FailureCase{"MillionColumns", "wide.xlsx", Workbook::SheetUnreadable, "BDWGN1"},
                       FailureCase{"ZipBomb", "bomb.xlsx", Workbook::TooLarge, "超过1 MB", 1 << 20},
@@ -251,6 +260,20 @@ TEST(WorkbookRange, RowsOutOfOrderAndARepeatedCell)
     EXPECT_EQ(sheet.cellAt(2, 2).text, QStringLiteral("second"));
     EXPECT_EQ(sheet.cellAt(5, 3).text, QStringLiteral("5"));
     EXPECT_EQ(sheet.storedCellCount(), 2);
+}
+
+TEST(WorkbookXls, SharedStringsCutAtRecordEndsReadWhole)
+{
+    Workbook book;
+    ASSERT_TRUE(book.open(fixture(QStringLiteral("long-strings.xls")))) << book.errorDescription().toStdString();
+    const Worksheet& sheet = book.sheet(0);
+    ASSERT_EQ(sheet.usedRange().rowCount, 200);
+    for (int i = 0; i < 200; ++i) {
+        const QString n = QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        EXPECT_EQ(sheet.Cells(i + 1, 1).text, n + QStringLiteral("号码簿").repeated(10));
+        EXPECT_EQ(sheet.Cells(i + 1, 2).text, QStringLiteral("latin-%1-").arg(n) + QString(40, QLatin1Char('x')));
+        EXPECT_EQ(sheet.Cells(i + 1, 3).text, QStringLiteral("甲乙") + n);
+    }
 }
 
 TEST(WorkbookLimits, TheBombFixtureReadsWithinTheUsualLimits)

@@ -240,9 +240,78 @@ def hostile_files():
         f.write(data)
 
 
+def long_strings_rows():
+    # Enough strings for the shared-string table to run on through CONTINUE records, cutting
+    # wide, narrow and rich-text strings at the record ends.
+    rows = []
+    for i in range(200):
+        rows.append(("%03d" % i + "号码簿" * 10, "latin-%03d-" % i + "x" * 40, "甲乙%03d" % i))
+    return rows
+
+
+def write_long_strings():
+    wb = xlwt.Workbook(encoding="utf-8")
+    ws = wb.add_sheet("长")
+    bold = xlwt.easyfont("bold true")
+    for r, (wide, narrow, rich) in enumerate(long_strings_rows()):
+        ws.write(r, 0, wide)
+        ws.write(r, 1, narrow)
+        ws.write_rich_text(r, 2, [rich[:2], (rich[2:], bold)])
+    wb.save(path("long-strings.xls"))
+
+
+def biff_records(data):
+    """The records of people.xls: its workbook stream lies in one run of sectors from sector 0."""
+    at = 512
+    assert data[at:at + 2] == b"\x09\x08"
+    while at + 4 <= 512 + 4096:
+        kind = int.from_bytes(data[at:at + 2], "little")
+        length = int.from_bytes(data[at + 2:at + 4], "little")
+        yield at, kind, length
+        at += 4 + length
+
+
+def hostile_xls():
+    with open(path("people.xls"), "rb") as f:
+        source = f.read()
+    records = list(biff_records(source))
+    fmt = next(at for at, kind, _ in records if kind == 0x041E)
+    sst, sst_length = next((at, n) for at, kind, n in records if kind == 0x00FC)
+    label = [at for at, kind, _ in records if kind == 0x00FD][-1]
+
+    def patched(name, at, new):
+        data = bytearray(source)
+        data[at:at + len(new)] = new
+        with open(path(name), "wb") as f:
+            f.write(data)
+
+    # A number format claiming 65535 characters in a record of a few bytes.
+    patched("format-length.xls", fmt + 4 + 2, b"\xff\xff")
+    # The last shared string (one wide character, the table's last bytes) claims three.
+    patched("sst-length.xls", sst + 4 + sst_length - 5, b"\x03\x00")
+    # The first shared string announces rich-text runs, then a phonetic block, whose counts are
+    # read from its characters and run far past the table.
+    first = sst + 4 + 8
+    patched("sst-runs.xls", first + 2, b"\x09")
+    patched("sst-phonetic.xls", first + 2, b"\x05")
+    # A shared-string cell turned into a LABEL: its string index reads as ten characters.
+    patched("label-length.xls", label, b"\x04\x02")
+    # The first sheet's window settings turned into a second DIMENSION record.
+    window = next(at for at, kind, _ in records if kind == 0x023E)
+    patched("two-dimensions.xls", window, b"\x00\x02")
+    # A shared-string cell pointing past the table, which FreeXL itself refuses.
+    patched("sst-index.xls", label + 4 + 6, b"\x63")
+    # The root entry's name claims 8 KB, more than the directory sector holds.
+    directory = 512 * (1 + int.from_bytes(source[48:52], "little"))
+    assert source[directory:directory + 20] == "Root Entry".encode("utf-16-le")
+    patched("directory-name.xls", directory + 64, b"\x00\x20")
+
+
 if __name__ == "__main__":
     write_xlsx()
     shared_strings_variant()
     write_xls()
     damaged_files()
     hostile_files()
+    write_long_strings()
+    hostile_xls()
