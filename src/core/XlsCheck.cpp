@@ -56,8 +56,10 @@ public:
         quint32 difat = u32(file_, 68);
         for (quint32 block = 0; block < difatSectors;) {
             qint64 at = 0;
+            // A DIFAT sector the header counts but the file does not hold: FreeXL goes on
+            // reading from wherever its wrapped offset points.
             if (!sectorAt(difat, &at))
-                return XlsVerdict::Unknown;
+                return XlsVerdict::Damaged;
             ++block;
             bool end = false;
             for (int i = 0; i < sector_ / 4 && !end; ++i) {
