@@ -82,13 +82,16 @@ public:
         qint64 directory = 0;
         if (!sectorAt(u32(file_, 48), &directory))
             return XlsVerdict::Unknown;
+        // FreeXL converts the name of every entry of the sector by its length, reading on past
+        // the entry, also after it has met the workbook.
+        for (qint64 at = directory; at < directory + sector_; at += 128) {
+            if (u16(file_, at + 64) > 64)
+                return XlsVerdict::Damaged;
+        }
         quint32 miniStart = 0;
         quint32 miniSize = 0;
         for (qint64 at = directory; at < directory + sector_; at += 128) {
             const int nameBytes = u16(file_, at + 64);
-            // FreeXL converts the name by this length, reading on past its directory sector.
-            if (nameBytes > 64)
-                return XlsVerdict::Damaged;
             if (nameBytes % 2 != 0)
                 return XlsVerdict::Unknown;
             QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(file_.constData() + at), nameBytes / 2);
@@ -103,6 +106,10 @@ public:
             const quint32 size = u32(file_, at + 120);
             const quint32 miniCutoff = u32(file_, 64) > 0 ? u32(file_, 56) : 0;
             mini_ = size <= miniCutoff;
+            // FreeXL sets aside the size a stream claims before it reads a sector of it; no
+            // stream of a sound file is larger than the file.
+            if (qint64(mini_ ? miniSize : size) > file_.size())
+                return XlsVerdict::Damaged;
             if (!mini_)
                 return chain(start, size, stream);
             // FreeXL parses the first bytes of the whole mini stream, as many as the workbook
