@@ -38,7 +38,10 @@ public:
         yieldNs += t.nsecsElapsed();
     }
     bool stopRequested() const override { return false; }
-    bool request(const std::function<bool()>& send) override { return m_pacing.request(send, {}); }
+    bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile) override
+    {
+        return m_pacing.request(send, meanwhile, {});
+    }
 
 private:
     RunPacing m_pacing;

@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <chrono>
+#include <exception>
+#include <thread>
 
 RequestWorker::RequestWorker() : m_thread([this] { loop(); }) {}
 
@@ -16,33 +19,80 @@ RequestWorker::~RequestWorker()
     m_thread.join();
 }
 
+namespace {
+
+// Looks at `ready` for up to `micros` before the caller goes to sleep: on a platform next door
+// the other side answers within that time, and a sleep with its wake-up costs more than the
+// request's own work.
+template<typename Ready>
+void spinBriefly(Ready ready, int micros)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(micros);
+    while (!ready() && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+}
+
+} // namespace
+
 void RequestWorker::loop()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
+        spinBriefly([this] { return m_posted.load(std::memory_order_acquire); }, kSpinMicros);
+        std::unique_lock<std::mutex> lock(m_mutex);
         m_wake.wait(lock, [this] { return m_quit || m_job; });
         if (!m_job)
             return;
         const std::function<bool()>* job = m_job;
+        m_posted.store(false, std::memory_order_relaxed);
         lock.unlock();
         const bool result = (*job)();
         lock.lock();
         m_job = nullptr;
         m_result = result;
         m_done = true;
+        m_replied.store(true, std::memory_order_release);
+        m_repliedCv.notify_all();
         // Wakes the waiting thread's event loop; the flag above is what it checks.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+        if (m_inEventLoop)
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
     }
 }
 
-bool RequestWorker::run(const std::function<bool()>& send, const std::function<bool()>& holdInput)
+bool RequestWorker::run(const std::function<bool()>& send, const std::function<void()>& meanwhile,
+                        const std::function<bool()>& holdInput)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_done = false;
+        m_replied.store(false, std::memory_order_relaxed);
+        m_inEventLoop = false;
         m_job = &send;
+        m_posted.store(true, std::memory_order_release);
     }
     m_wake.notify_all();
+    std::exception_ptr failure;
+    if (meanwhile) {
+        try {
+            meanwhile();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    const bool result = await(holdInput);
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
+}
+
+bool RequestWorker::await(const std::function<bool()>& holdInput)
+{
+    spinBriefly([this] { return m_replied.load(std::memory_order_acquire); }, kSpinMicros);
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_repliedCv.wait_for(lock, std::chrono::milliseconds(kDirectWaitMs), [this] { return m_done; }))
+            return m_result;
+        m_inEventLoop = true;
+    }
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -56,9 +106,10 @@ bool RequestWorker::run(const std::function<bool()>& send, const std::function<b
     }
 }
 
-bool RunPacing::request(const std::function<bool()>& send, const std::function<bool()>& holdInput)
+bool RunPacing::request(const std::function<bool()>& send, const std::function<void()>& meanwhile,
+                        const std::function<bool()>& holdInput)
 {
-    const bool ok = m_worker.run(send, holdInput);
+    const bool ok = m_worker.run(send, meanwhile, holdInput);
     m_lastYield.invalidate();
     return ok;
 }

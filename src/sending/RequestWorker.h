@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -17,17 +18,30 @@ public:
     RequestWorker(const RequestWorker&) = delete;
     RequestWorker& operator=(const RequestWorker&) = delete;
 
-    // Runs `send` on the worker and processes this thread's events until it has returned.
-    // While `holdInput` answers true, user input waits.
-    bool run(const std::function<bool()>& send, const std::function<bool()>& holdInput);
+    // A reply this quick is waited for without the event loop: the window does not notice a
+    // pause this short, and the round through the event loop would cost more than the request.
+    static constexpr int kDirectWaitMs = 2;
+    // Either side looks this long for the other before it sleeps.
+    static constexpr int kSpinMicros = 300;
+
+    // Runs `send` on the worker; meanwhile runs `meanwhile` here, then processes this thread's
+    // events until `send` has returned. While `holdInput` answers true, user input waits. What
+    // `meanwhile` throws is thrown once `send` has returned.
+    bool run(const std::function<bool()>& send, const std::function<void()>& meanwhile,
+             const std::function<bool()>& holdInput);
 
 private:
     void loop();
+    bool await(const std::function<bool()>& holdInput);
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_repliedCv;
+    std::atomic<bool> m_posted{false};  // a request waits for the worker
+    std::atomic<bool> m_replied{false}; // its reply is in
     const std::function<bool()>* m_job = nullptr;
     bool m_done = false;
+    bool m_inEventLoop = false; // the caller waits in its event loop, to be woken by an event
     bool m_result = false;
     bool m_quit = false;
     std::thread m_thread;
@@ -42,7 +56,8 @@ class RunPacing
 {
 public:
     static constexpr int kIntervalMs = 10;
-    bool request(const std::function<bool()>& send, const std::function<bool()>& holdInput);
+    bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile,
+                 const std::function<bool()>& holdInput);
     void yield();
 
 private:

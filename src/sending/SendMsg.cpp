@@ -124,10 +124,11 @@ void SendMsg::yield()
     m_pacing.yield();
 }
 
-// The request goes out on the worker while this thread keeps painting the dialog and taking
-// "取 消"; the run itself goes on only when the reply is in, so requests stay one at a time.
-// Once the dialog has closed, the main window takes no input until the reply has been recorded.
-bool SendMsg::request(const std::function<bool()>& send)
+// The request goes out on the worker while this thread records the reply before it, then
+// keeps painting the dialog and taking "取 消"; the run itself goes on only when the reply is
+// in, so requests stay one at a time. Once the dialog has closed, the main window takes no
+// input until the reply has been recorded.
+bool SendMsg::request(const std::function<bool()>& send, const std::function<void()>& meanwhile)
 {
-    return m_pacing.request(send, [this] { return m_stopFlag; });
+    return m_pacing.request(send, meanwhile, [this] { return m_stopFlag; });
 }

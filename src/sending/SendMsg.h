@@ -51,7 +51,7 @@ private:
     void failChanged(int failed) override;
     void yield() override;
     bool stopRequested() const override { return m_stopFlag; }
-    bool request(const std::function<bool()>& send) override;
+    bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile) override;
 
     void reject() override;
 

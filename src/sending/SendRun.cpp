@@ -6,7 +6,6 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 
-#include <QElapsedTimer>
 #include <QSet>
 #include <algorithm>
 #include <optional>
@@ -63,6 +62,21 @@ private:
 };
 
 } // namespace
+
+// A request whose reply is in and whose outcome is still to be written.
+struct SendRun::Replied
+{
+    int step = 0;
+    int statements = 0; // statements its step wrote before the request (its marks)
+    qint64 runId = 0;   // 0 for a merge row, whose own history row is written with it
+    QString message;    // merge rows: the text as the request sent it
+    QDateTime stamp;    // merge rows: when the reply came
+    QStringList numbers;
+    QStringList draftIds;
+    qint64 markId = 0;
+    bool ok = false;
+    QString state;
+};
 
 const QString& SendRun::unconfirmedState()
 {
@@ -156,15 +170,22 @@ db::Statement& SendRun::statement(std::unique_ptr<db::Statement>& slot, const ch
     return *slot;
 }
 
-void SendRun::stepReached(int statement)
+void SendRun::beginStep(int step)
+{
+    m_step = step;
+    m_stepStatement = 0;
+    stepReached(step, -1);
+}
+
+void SendRun::stepReached(int step, int statement)
 {
     if (m_stepHook)
-        m_stepHook(statement);
+        m_stepHook(step, statement);
 }
 
 void SendRun::statementDone()
 {
-    stepReached(++m_stepStatement);
+    stepReached(m_step, ++m_stepStatement);
 }
 
 SendRun::Outcome SendRun::run(const Input& input)
@@ -231,42 +252,70 @@ void SendRun::dropMarks(const QList<qint64>& markIds)
     tx.commit();
 }
 
-// Inside one transaction: the outcome of every number the request carried, the grid rows
-// that leave the queue (sent), and the end of the request's mark. Refused grid rows stay
-// queued.
-void SendRun::recordOutcome(qint64 runId, const QStringList& numbers, const QStringList& draftIds, qint64 markId,
-                            bool ok)
+void SendRun::countReply(const Replied& reply)
 {
-    db::Statement& insert = statement(m_insertFinish, "insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)");
-    const QString state = ok ? kSent : m_client.ErrMsg;
-    for (const QString& number : numbers) {
-        insert.bindAll({number, runId, state});
-        insert.execute();
-        statementDone();
-    }
-    if (ok) {
-        db::Statement& remove = statement(m_deleteDraft, "delete from [DraftBox] where id=?");
-        for (const QString& id : draftIds) {
-            remove.bind(1, id.toLongLong());
-            remove.execute();
-            statementDone();
-        }
-    }
-    db::Statement& unmark = statement(m_deleteMark, "delete from [SendMarks] where id=?");
-    unmark.bind(1, markId);
-    unmark.execute();
-    statementDone();
-    for (qsizetype k = 0; k < numbers.size(); ++k) {
-        if (ok)
+    for (qsizetype k = 0; k < reply.numbers.size(); ++k) {
+        if (reply.ok)
             m_observer.successChanged(++m_success);
         else
             m_observer.failChanged(++m_fail);
     }
 }
 
-bool SendRun::request(QString& message, QString& numbers, const QString& sendTime)
+// Inside one transaction: the outcome of every number the request carried (for a merge row
+// with its own history row), the grid rows that leave the queue (sent), and the end of the
+// request's mark. Refused grid rows stay queued.
+void SendRun::record(std::optional<Replied>& reply)
 {
-    return m_observer.request([&] { return m_client.SendMessage(message, numbers, sendTime); });
+    if (!reply)
+        return;
+    m_step = reply->step;
+    m_stepStatement = reply->statements;
+    db::Transaction tx(m_conn);
+    recordOutcome(*reply);
+    tx.commit();
+    reply.reset();
+}
+
+void SendRun::recordOutcome(const Replied& reply)
+{
+    qint64 runId = reply.runId;
+    if (runId == 0) {
+        db::Statement& insertRow = statement(
+            m_insertRowMessage, "insert into [Messages](Message,SubmitTime,FinishTime,Amount,FailNum) values(?,?,?,1,?)");
+        insertRow.bindAll({reply.message, reply.stamp, reply.stamp, reply.ok ? 0 : 1});
+        insertRow.execute();
+        statementDone();
+        runId = m_conn.lastInsertId();
+    }
+    db::Statement& insert = statement(m_insertFinish, "insert into [Finish](PhoneNumber,MsgId,State) values(?,?,?)");
+    for (const QString& number : reply.numbers) {
+        insert.bindAll({number, runId, reply.state});
+        insert.execute();
+        statementDone();
+    }
+    if (reply.ok && reply.draftIds.size() == 1) {
+        db::Statement& remove = statement(m_deleteDraft, "delete from [DraftBox] where id=?");
+        remove.bind(1, reply.draftIds.first().toLongLong());
+        remove.execute();
+        statementDone();
+    } else if (reply.ok && !reply.draftIds.isEmpty()) {
+        // A batch's rows leave in one statement: a thousand single deletes cost a third of a
+        // grid run.
+        m_conn.execute("delete from [DraftBox] where id in (" + idList(reply.draftIds) + ")");
+        statementDone();
+    }
+    db::Statement& unmark = statement(m_deleteMark, "delete from [SendMarks] where id=?");
+    unmark.bind(1, reply.markId);
+    unmark.execute();
+    statementDone();
+}
+
+// While the request is out, the reply before it is recorded.
+bool SendRun::request(QString& message, QString& numbers, const QString& sendTime, std::optional<Replied>& previous)
+{
+    return m_observer.request([&] { return m_client.SendMessage(message, numbers, sendTime); },
+                              [&] { record(previous); });
 }
 
 // A request that the platform accepted is never sent a second time: a mark with its numbers
@@ -282,20 +331,21 @@ SendRun::Outcome SendRun::runBatches(const Input& input, const QStringList& numb
     m_observer.totalChanged(m_total);
     m_client.MobileCount = m_total;
 
-    QList<qint64> unsentMarks; // of the marked batches not requested yet, in order
+    QList<qint64> unsentMarks;     // of the marked batches not requested yet, in order
+    std::optional<Replied> replied; // the last batch, its outcome not written yet
     try {
         qsizetype batchStart = 0;
+        int step = 0;
         for (qsizetype i = 0; i < numbers.size(); ++i) {
             if (m_observer.stopRequested()) {
+                record(replied);
                 dropMarks(unsentMarks);
                 return stopped(runId);
             }
             ++m_sent;
-            m_client.SmsID = m_lastSmsId;
             const qsizetype batchSize = i + 1 - batchStart;
             if (batchSize == kBatchSize || i + 1 == numbers.size()) {
-                m_stepStatement = 0;
-                stepReached(-1);
+                beginStep(++step);
                 if (unsentMarks.isEmpty()) {
                     const qsizetype windowEnd =
                         std::min(numbers.size(), batchStart + qsizetype(kBatchSize) * kBatchMarkWindow);
@@ -310,25 +360,30 @@ SendRun::Outcome SendRun::runBatches(const Input& input, const QStringList& numb
                     tx.commit();
                     unsentMarks = marks;
                 }
-                const qint64 markId = unsentMarks.takeFirst();
-                const QStringList batchNumbers = numbers.mid(batchStart, batchSize);
-                const QStringList batchIds = draftIds.mid(batchStart, draftIds.isEmpty() ? 0 : batchSize);
+                Replied reply;
+                reply.step = step;
+                reply.statements = m_stepStatement;
+                reply.runId = runId;
+                reply.markId = unsentMarks.takeFirst();
+                reply.numbers = numbers.mid(batchStart, batchSize);
+                reply.draftIds = draftIds.mid(batchStart, draftIds.isEmpty() ? 0 : batchSize);
 
+                m_client.SmsID = m_lastSmsId;
                 QString message = input.text;
-                QString joined = batchNumbers.join(QLatin1Char(';'));
-                const bool ok = request(message, joined, input.sendTime);
-                if (ok)
+                QString joined = reply.numbers.join(QLatin1Char(';'));
+                reply.ok = request(message, joined, input.sendTime, replied);
+                reply.state = reply.ok ? kSent : m_client.ErrMsg;
+                if (reply.ok)
                     m_lastSmsId = m_client.ReturnSmsID;
-                stepReached(0);
-
-                db::Transaction tx(m_conn);
-                recordOutcome(runId, batchNumbers, batchIds, markId, ok);
-                tx.commit();
+                stepReached(step, 0);
+                countReply(reply);
+                replied = std::move(reply);
                 m_observer.sentChanged(m_sent);
                 batchStart = i + 1;
             }
             m_observer.yield();
         }
+        record(replied);
     } catch (const db::DbError&) {
         try {
             dropMarks(unsentMarks);
@@ -386,11 +441,6 @@ SendRun::Outcome SendRun::runMerge(const Input& input)
     // durable for a window of rows at once instead. Rows of the window that a stop or a failed
     // statement leaves unsent lose their marks again; after a crash they count as unconfirmed,
     // like the row whose request was out.
-    //
-    // While replies come back within a few milliseconds (a platform next door), the outcomes
-    // of the rows of a short span share one commit; a slower reply commits at once, so on a
-    // real link every row is its own commit and no transaction stays open across a slow
-    // request. Rows whose outcome was not committed keep their marks.
     size_t markedUpTo = 0;
     size_t next = 0; // the first marked row not requested yet
     const auto unsentMarks = [&] {
@@ -399,27 +449,18 @@ SendRun::Outcome SendRun::runMerge(const Input& input)
             ids.append(rows[k].markId);
         return ids;
     };
+    std::optional<Replied> replied; // the last row, its outcome not written yet
     try {
-        std::optional<db::Transaction> outcomes;
-        QElapsedTimer outcomesAge, requestTime;
-        const auto commitOutcomes = [&] {
-            if (outcomes) {
-                outcomes->commit();
-                outcomes.reset();
-            }
-        };
         for (size_t i = 0; i < rows.size(); ++i) {
             if (m_observer.stopRequested()) {
-                commitOutcomes();
+                record(replied);
                 dropMarks(unsentMarks());
                 return Outcome::Stopped;
             }
-            m_stepStatement = 0;
-            stepReached(-1);
+            const int step = int(i) + 1;
+            beginStep(step);
             MergeRow& row = rows[i];
-            m_client.SmsID.clear();
             if (i == markedUpTo) {
-                commitOutcomes();
                 const size_t windowEnd = std::min(rows.size(), i + size_t(kMergeMarkWindow));
                 DurableCommit durable(m_conn);
                 db::Transaction tx(m_conn);
@@ -430,30 +471,25 @@ SendRun::Outcome SendRun::runMerge(const Input& input)
             }
             next = i + 1;
 
-            requestTime.start();
-            const bool ok = request(row.message, row.number, input.sendTime);
-            const bool slowReply = requestTime.elapsed() >= kMergeFastReplyMs;
-            stepReached(0);
-
-            if (!outcomes) {
-                outcomes.emplace(m_conn);
-                outcomesAge.start();
-            }
+            Replied reply;
+            reply.step = step;
+            reply.statements = m_stepStatement;
+            reply.markId = row.markId;
+            reply.draftIds = QStringList{row.id};
+            m_client.SmsID.clear();
+            reply.ok = request(row.message, row.number, input.sendTime, replied);
             // The recipient's own history row, with the text as the request sent it (trimmed).
-            const QDateTime stamp = db::Clock::now();
-            db::Statement& insertRow = statement(
-                m_insertRowMessage,
-                "insert into [Messages](Message,SubmitTime,FinishTime,Amount,FailNum) values(?,?,?,1,?)");
-            insertRow.bindAll({row.message, stamp, stamp, ok ? 0 : 1});
-            insertRow.execute();
-            statementDone();
-            recordOutcome(m_conn.lastInsertId(), {row.number}, {row.id}, row.markId, ok);
-            if (slowReply || outcomesAge.elapsed() >= kMergeCommitSpanMs || i + 1 == rows.size())
-                commitOutcomes();
-
+            reply.numbers = QStringList{row.number};
+            reply.message = row.message;
+            reply.stamp = db::Clock::now();
+            reply.state = reply.ok ? kSent : m_client.ErrMsg;
+            stepReached(step, 0);
+            countReply(reply);
+            replied = std::move(reply);
             m_observer.sentChanged(++m_sent);
             m_observer.yield();
         }
+        record(replied);
     } catch (const db::DbError&) {
         try {
             dropMarks(unsentMarks());

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class SmsCtrl;
 namespace db {
@@ -25,9 +26,16 @@ public:
     // Processes waiting window events, so that the dialog paints and its cancel answers.
     virtual void yield() = 0;
     virtual bool stopRequested() const = 0;
-    // Makes one platform request. The send dialog runs it on a worker and keeps its window
-    // alive meanwhile; the default makes it here and now.
-    virtual bool request(const std::function<bool()>& send) { return send(); }
+    // Makes one platform request and, while it is out, runs `meanwhile` on this thread (the
+    // run records the previous request's outcome then). The send dialog makes the request on a
+    // worker and keeps its window alive; the default makes it here and now, then runs
+    // `meanwhile`. What `meanwhile` throws comes out once the request has returned.
+    virtual bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile)
+    {
+        const bool ok = send();
+        meanwhile();
+        return ok;
+    }
 };
 
 // One send run: the plain list in batches, the grid in batches, or the grid merged row by
@@ -36,7 +44,9 @@ public:
 //
 // No request that the platform may have accepted is sent twice: before each request a mark
 // holding its numbers (and its grid rows) is committed durably to [SendMarks]; after the
-// reply one transaction records the outcome as a normal run does and drops the mark. Marks
+// reply one transaction records the outcome as a normal run does and drops the mark. That
+// transaction runs while the next request is out, so the database and the platform work at
+// the same time; requests still go out one at a time, each after the reply before it. Marks
 // that outlive their run (a crash, a failed commit) are settled later: their numbers go into
 // the history with the state unconfirmedState(), their grid rows leave the queue, and they go
 // out again only when the user resends them.
@@ -50,9 +60,6 @@ public:
     // Batches, and merge rows, whose marks are made durable together.
     static constexpr int kBatchMarkWindow = 10;
     static constexpr int kMergeMarkWindow = 64;
-    // Merge rows whose replies come back faster than this share a commit, for at most the span.
-    static constexpr int kMergeFastReplyMs = 5;
-    static constexpr int kMergeCommitSpanMs = 20;
 
     struct Input
     {
@@ -77,10 +84,12 @@ public:
 
     Outcome run(const Input& input);
 
-    // Called with -1 when a batch step (or a merge row) begins, then after each statement that
-    // records it, numbered 1, 2, … through the step, and with 0 once the request has returned.
-    // The process that ends a run on purpose in tests hangs its crash point here.
-    void setStepHook(std::function<void(int statement)> hook) { m_stepHook = std::move(hook); }
+    // Called with the batch step (or merge row), counted from 1, and -1 when it begins; then
+    // after each statement that writes for it (the marks it makes, then its outcome), numbered
+    // 1, 2, … through the step, and with 0 once its request has returned. A step's outcome is
+    // written while the next step's request is out. The process that ends a run on purpose in
+    // tests hangs its crash point here.
+    void setStepHook(std::function<void(int step, int statement)> hook) { m_stepHook = std::move(hook); }
 
     int totalCount() const { return m_total; }
     int sentCount() const { return m_sent; }
@@ -91,6 +100,7 @@ public:
 
 private:
     struct MergeRow;
+    struct Replied;
     Outcome runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds);
     Outcome runList(const Input& input);
     Outcome runGridBatch(const Input& input);
@@ -100,10 +110,13 @@ private:
     Outcome stopped(qint64 runId);
     qint64 addMark(qint64 runId, const QString& message, const QString& numbers, const QStringList& draftIds);
     void dropMarks(const QList<qint64>& markIds);
-    void recordOutcome(qint64 runId, const QStringList& numbers, const QStringList& draftIds, qint64 markId, bool ok);
-    bool request(QString& message, QString& numbers, const QString& sendTime);
+    void countReply(const Replied& reply);
+    void record(std::optional<Replied>& reply);
+    void recordOutcome(const Replied& reply);
+    bool request(QString& message, QString& numbers, const QString& sendTime, std::optional<Replied>& previous);
     db::Statement& statement(std::unique_ptr<db::Statement>& slot, const char* sql);
-    void stepReached(int statement);
+    void beginStep(int step);
+    void stepReached(int step, int statement);
     void statementDone();
 
     SmsCtrl& m_client;
@@ -114,8 +127,9 @@ private:
     std::unique_ptr<db::Statement> m_insertFinish;
     std::unique_ptr<db::Statement> m_insertRowMessage;
     std::unique_ptr<db::Statement> m_deleteDraft;
+    int m_step = 0;           // the step whose statements are being counted
     int m_stepStatement = 0;
-    std::function<void(int)> m_stepHook;
+    std::function<void(int, int)> m_stepHook;
     QString m_lastSmsId;
     int m_total = 0;
     int m_sent = 0;

@@ -88,7 +88,8 @@ TEST(InterruptedRun, KilledMidRunLeavesNoNumberSentAndStillQueued)
 
     auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
     const int sent = conn->scalar(QStringLiteral("select count(*) from [Finish] where State='已发送'")).toInt();
-    EXPECT_GE(sent, 3000);
+    // Three replies were in; the outcome of the third is written while the fourth request is out.
+    EXPECT_GE(sent, 2000);
     EXPECT_LT(sent, 10000) << "the kill came too late to test anything";
     conn.reset();
     expectSoundAfterInterruption(database, 10000);
@@ -158,7 +159,7 @@ TEST_P(CrashInsideStep, LeavesNoNumberSentAndStillQueued)
 
 // Statements of a batch step: the first step of a window of batches writes their marks (one
 // insert per batch); every step then records, after its request, one outcome per number, one
-// delete per sent grid row and the drop of its mark. A merge row that opens a window first
+// delete of its sent grid rows and the drop of its mark. A merge row that opens a window first
 // writes the marks of its rows (one each); every merge row then records, after its request, its
 // history row (1), the outcome (2), the delete (3) and the drop of its mark (4).
 INSTANTIATE_TEST_SUITE_P(
@@ -167,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CrashPoint{"BatchAfterReply", "batch", 2500, 2, 0},
                       CrashPoint{"BatchAfterTheFirstOutcome", "batch", 2500, 2, 1},
                       CrashPoint{"BatchAmongTheOutcomes", "batch", 2500, 2, 500},
-                      CrashPoint{"BatchAmongTheDeletes", "batch", 2500, 2, 1500},
+                      CrashPoint{"BatchAfterTheDeletes", "batch", 2500, 2, 1001},
                       CrashPoint{"BatchLastShortStep", "batch", 2500, 3, 1},
                       CrashPoint{"MergeInTheMark", "merge", 12, 1, 2},
                       CrashPoint{"MergeAfterReply", "merge", 12, 3, 0},

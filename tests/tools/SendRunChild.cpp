@@ -2,7 +2,10 @@
 // process in the middle of a run:  quorvel-send-child FOLDER USER [batch|merge]
 // QUORVEL_CRASH_STEP="S:K" aborts the process right after the K-th recording statement of the
 // S-th batch step or merge row (K = 0: once the request has returned, before any statement).
+// Requests go out on a worker as in the send dialog, so a step's outcome is written while the
+// next step's request is out.
 #include "DataStore.h"
+#include "RequestWorker.h"
 #include "SendRun.h"
 #include "SmsCtrl.h"
 
@@ -25,6 +28,13 @@ public:
     void failChanged(int) override {}
     void yield() override {}
     bool stopRequested() const override { return false; }
+    bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile) override
+    {
+        return m_pacing.request(send, meanwhile, {});
+    }
+
+private:
+    RunPacing m_pacing;
 };
 
 } // namespace
@@ -48,11 +58,8 @@ int main(int argc, char** argv)
     if (crash.size() == 2) {
         const int step = crash.at(0).toInt();
         const int statement = crash.at(1).toInt();
-        int steps = 0;
-        run.setStepHook([=](int reached) mutable {
-            if (reached == -1)
-                ++steps;
-            if (steps == step && reached == statement)
+        run.setStepHook([=](int reachedStep, int reached) {
+            if (reachedStep == step && reached == statement)
                 std::abort();
         });
     }
