@@ -348,6 +348,11 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             // size's cells but the second size, and frees past them when it closes.
             if (++dimensions > 1)
                 return XlsVerdict::Damaged;
+            // A sheet holds at most 65,536 rows (16,384 before BIFF8) and 256 columns; a size
+            // beyond that has FreeXL walk a grid it never filled.
+            if (biff8 ? length >= 14 && (u32(s, body + 4) > 65536 || u16(s, body + 10) > 256)
+                      : length >= 10 && (u16(s, body + 2) > 16384 || u16(s, body + 6) > 256))
+                return XlsVerdict::Damaged;
             break;
         case kFilePass:
             return XlsVerdict::Encrypted;

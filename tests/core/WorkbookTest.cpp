@@ -240,6 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"LabelLongerThanItsRecord", "label-length.xls", Workbook::Damaged, "不完整。"},
                       FailureCase{"DirectoryNameLongerThanItsEntry", "directory-name.xls", Workbook::Damaged, "不完整。"},
                       FailureCase{"SheetWithTwoDimensions", "two-dimensions.xls", Workbook::Damaged, "不完整。"},
+                      FailureCase{"SheetTallerThanASheetHolds", "tall-dimension.xls", Workbook::Damaged, "不完整。"},
                       FailureCase{"SharedStringIndexPastTheTable", "sst-index.xls", Workbook::Damaged, "不完整（FreeXL）"},
                       FailureCase{"EncryptedXlsx", "encrypted.xlsx", Workbook::Encrypted, "加密"},
                       FailureCase{"MillionColumns", "wide.xlsx", Workbook::SheetUnreadable, "BDWGN1"},

@@ -299,6 +299,9 @@ def hostile_xls():
     # The first sheet's window settings turned into a second DIMENSION record.
     window = next(at for at, kind, _ in records if kind == 0x023E)
     patched("two-dimensions.xls", window, b"\x00\x02")
+    # The first sheet's size claims 70,000 rows, more than a sheet holds.
+    dimension = next(at for at, kind, _ in records if kind == 0x0200)
+    patched("tall-dimension.xls", dimension + 4 + 4, (70000).to_bytes(4, "little"))
     # A shared-string cell pointing past the table, which FreeXL itself refuses.
     patched("sst-index.xls", label + 4 + 6, b"\x63")
     # The root entry's name claims 8 KB, more than the directory sector holds.
