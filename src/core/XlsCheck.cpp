@@ -40,6 +40,16 @@ public:
             return XlsVerdict::Unknown;
         sector_ = 1 << shift;
         const qint64 sectors = file_.size() / sector_;
+        // FreeXL converts the name of every entry of the first directory sector by its length,
+        // reading on past the entry, also after it has met the workbook and also when the
+        // allocation table it read before is broken. No sound entry's name is longer than 64 bytes.
+        qint64 directory = 0;
+        if (sectorAt(u32(file_, 48), &directory)) {
+            for (qint64 at = directory; at < directory + sector_; at += 128) {
+                if (u16(file_, at + 64) > 64)
+                    return XlsVerdict::Damaged;
+            }
+        }
 
         int fatSectors = 0;
         for (int i = 0; i < 109; ++i) {
@@ -79,15 +89,8 @@ public:
         if (fat_.isEmpty())
             return XlsVerdict::Unknown;
 
-        qint64 directory = 0;
         if (!sectorAt(u32(file_, 48), &directory))
             return XlsVerdict::Unknown;
-        // FreeXL converts the name of every entry of the sector by its length, reading on past
-        // the entry, also after it has met the workbook.
-        for (qint64 at = directory; at < directory + sector_; at += 128) {
-            if (u16(file_, at + 64) > 64)
-                return XlsVerdict::Damaged;
-        }
         quint32 miniStart = 0;
         quint32 miniSize = 0;
         for (qint64 at = directory; at < directory + sector_; at += 128) {
