@@ -27,15 +27,19 @@ MultiThread::~MultiThread()
 
 bool MultiThread::Terminal()
 {
-    if (!m_thread.joinable())
-        return false;
+    std::thread::id worker;
     {
+        // Under the lock: a worker that asks to stop itself at once may run before Start() has
+        // stored its handle.
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_thread.joinable())
+            return false;
         m_stop = true;
+        worker = m_thread.get_id();
     }
     m_wake.notify_all();
     // A worker that asks to stop itself must not wait for its own end.
-    if (m_thread.get_id() == std::this_thread::get_id())
+    if (worker == std::this_thread::get_id())
         return false;
     m_thread.join();
     return false;
@@ -62,10 +66,9 @@ bool MultiThread::Start()
             return false;
         m_thread.join();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = false;
-    }
+    // Held until the handle is stored, for a worker that stops itself at once (see Terminal()).
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = false;
     m_running.store(true);
     Procedure proc = m_proc;
     try {
