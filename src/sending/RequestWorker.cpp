@@ -37,20 +37,18 @@ void spinBriefly(Ready ready, int micros)
 void RequestWorker::loop()
 {
     for (;;) {
-        spinBriefly([this] { return m_posted.load(std::memory_order_acquire); }, kSpinMicros);
+        spinBriefly([this] { return m_job.load(std::memory_order_acquire) != nullptr; }, kSpinMicros);
         std::unique_lock<std::mutex> lock(m_mutex);
         m_wake.wait(lock, [this] { return m_quit || m_job; });
-        if (!m_job)
-            return;
         const std::function<bool()>* job = m_job;
-        m_posted.store(false, std::memory_order_relaxed);
+        if (!job)
+            return;
         lock.unlock();
         const bool result = (*job)();
         lock.lock();
         m_job = nullptr;
         m_result = result;
-        m_done = true;
-        m_replied.store(true, std::memory_order_release);
+        m_done.store(true, std::memory_order_release);
         m_repliedCv.notify_all();
         // Wakes the waiting thread's event loop; the flag above is what it checks.
         if (m_inEventLoop)
@@ -64,10 +62,8 @@ bool RequestWorker::run(const std::function<bool()>& send, const std::function<v
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_done = false;
-        m_replied.store(false, std::memory_order_relaxed);
         m_inEventLoop = false;
-        m_job = &send;
-        m_posted.store(true, std::memory_order_release);
+        m_job.store(&send, std::memory_order_release);
     }
     m_wake.notify_all();
     std::exception_ptr failure;
@@ -86,10 +82,10 @@ bool RequestWorker::run(const std::function<bool()>& send, const std::function<v
 
 bool RequestWorker::await(const std::function<bool()>& holdInput)
 {
-    spinBriefly([this] { return m_replied.load(std::memory_order_acquire); }, kSpinMicros);
+    spinBriefly([this] { return m_done.load(std::memory_order_acquire); }, kSpinMicros);
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_repliedCv.wait_for(lock, std::chrono::milliseconds(kDirectWaitMs), [this] { return m_done; }))
+        if (m_repliedCv.wait_for(lock, std::chrono::milliseconds(kDirectWaitMs), [this] { return m_done.load(); }))
             return m_result;
         m_inEventLoop = true;
     }

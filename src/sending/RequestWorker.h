@@ -37,10 +37,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_repliedCv;
-    std::atomic<bool> m_posted{false};  // a request waits for the worker
-    std::atomic<bool> m_replied{false}; // its reply is in
-    const std::function<bool()>* m_job = nullptr;
-    bool m_done = false;
+    // Written under the mutex; atomic so that either side can look for the other unlocked.
+    std::atomic<const std::function<bool()>*> m_job{nullptr}; // the request waiting or out
+    std::atomic<bool> m_done{false};                          // its reply is in
     bool m_inEventLoop = false; // the caller waits in its event loop, to be woken by an event
     bool m_result = false;
     bool m_quit = false;
