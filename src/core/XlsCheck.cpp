@@ -44,7 +44,8 @@ public:
         // reading on past the entry, also after it has met the workbook and also when the
         // allocation table it read before is broken. No sound entry's name is longer than 64 bytes.
         qint64 directory = 0;
-        if (sectorAt(u32(file_, 48), &directory)) {
+        const bool directoryHeld = sectorAt(u32(file_, 48), &directory);
+        if (directoryHeld) {
             for (qint64 at = directory; at < directory + sector_; at += 128) {
                 if (u16(file_, at + 64) > 64)
                     return XlsVerdict::Damaged;
@@ -89,7 +90,7 @@ public:
         if (fat_.isEmpty())
             return XlsVerdict::Unknown;
 
-        if (!sectorAt(u32(file_, 48), &directory))
+        if (!directoryHeld)
             return XlsVerdict::Unknown;
         quint32 miniStart = 0;
         quint32 miniSize = 0;

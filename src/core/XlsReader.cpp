@@ -78,9 +78,7 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
     const int opened = freexl_open(QFile::encodeName(path).constData(), &xls.handle);
     if (opened != FREEXL_OK) {
         if (holdsEncryptedPackage(path))
-            loader.fail(Workbook::Encrypted,
-                        QStringLiteral("工作簿“%1”设有打开密码（已加密），无法读取。请在Excel中取消密码后再导入。")
-                            .arg(loader.fileName()));
+            loader.fail(Workbook::Encrypted, encrypted);
         else if (opened == FREEXL_FILE_NOT_FOUND)
             loader.fail(Workbook::FileUnreadable, QStringLiteral("无法读取文件“%1”。").arg(path));
         else if (opened == FREEXL_INSUFFICIENT_MEMORY)
@@ -102,9 +100,7 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
 
     unsigned int info = 0;
     if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED) {
-        loader.fail(Workbook::Encrypted,
-                    QStringLiteral("工作簿“%1”设有打开密码（已加密），无法读取。请在Excel中取消密码后再导入。")
-                        .arg(loader.fileName()));
+        loader.fail(Workbook::Encrypted, encrypted);
         return;
     }
     if (freexl_get_info(xls.handle, FREEXL_BIFF_DATEMODE, &info) == FREEXL_OK)
