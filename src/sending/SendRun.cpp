@@ -15,15 +15,6 @@ namespace {
 
 const QString kSent = QStringLiteral("已发送");
 
-QString idList(const QStringList& ids)
-{
-    QStringList numeric;
-    numeric.reserve(ids.size());
-    for (const QString& id : ids)
-        numeric.append(QString::number(id.toLongLong()));
-    return numeric.join(QLatin1Char(','));
-}
-
 QString idList(const QList<qint64>& ids)
 {
     QStringList numeric;
@@ -31,6 +22,16 @@ QString idList(const QList<qint64>& ids)
     for (qint64 id : ids)
         numeric.append(QString::number(id));
     return numeric.join(QLatin1Char(','));
+}
+
+// Ids read back as text go into the statement as numbers, whatever the text held.
+QString idList(const QStringList& ids)
+{
+    QList<qint64> numeric;
+    numeric.reserve(ids.size());
+    for (const QString& id : ids)
+        numeric.append(id.toLongLong());
+    return idList(numeric);
 }
 
 // Databases made before the marks existed get their table on first use.
