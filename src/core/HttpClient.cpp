@@ -87,19 +87,49 @@ QString forLog(const QString& url)
     return QUrl(url).toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment);
 }
 
-Response failed(const QString& url, const QString& reason)
+Response failed(const QString& url, Failure failure, const QString& reason, bool requestSent = false)
 {
     Response response;
     response.error = reason;
-    qCWarning(lcHttp).noquote() << "request to" << forLog(url) << "failed:" << reason;
+    response.failure = failure;
+    response.requestSent = requestSent;
+    qCWarning(lcHttp).noquote() << "request to" << forLog(url) << "failed:" << reason
+                                << (requestSent ? "(after the request was sent)" : "");
     return response;
+}
+
+Failure failureOf(CURLcode code)
+{
+    switch (code) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+        return Failure::NotAllowed;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return Failure::HostNotFound;
+    case CURLE_COULDNT_CONNECT:
+        return Failure::CouldNotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Failure::TimedOut;
+    case CURLE_FILESIZE_EXCEEDED:
+        return Failure::ReplyTooLarge;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return Failure::ConnectionLost;
+    default:
+        return Failure::Other;
+    }
 }
 
 Response perform(CURL* curl, const QString& url, const QByteArray* postBody, const Options& options)
 {
     const QString scheme = QUrl(url).scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return failed(url, QStringLiteral("only http and https addresses are allowed"));
+        return failed(url, Failure::NotAllowed, QStringLiteral("only http and https addresses are allowed"));
 
     Response response;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
@@ -142,14 +172,22 @@ Response perform(CURL* curl, const QString& url, const QByteArray* postBody, con
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     if (code != CURLE_OK) {
+        // libcurl counts the request bytes it has written for this transfer (a retry on a fresh
+        // connection included): none means the server cannot have seen the request.
+        long requestBytes = 0;
+        curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &requestBytes);
+        const bool sent = requestBytes > 0;
         if (sink.overflow || code == CURLE_FILESIZE_EXCEEDED)
-            return failed(url, QStringLiteral("reply larger than %1 bytes").arg(options.maxReplyBytes));
-        return failed(url, errorBuffer[0] ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code)));
+            return failed(url, Failure::ReplyTooLarge, QStringLiteral("reply larger than %1 bytes").arg(options.maxReplyBytes),
+                          sent);
+        return failed(url, failureOf(code),
+                      errorBuffer[0] ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code)), sent);
     }
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     response.status = static_cast<int>(status);
     response.ok = true;
+    response.requestSent = true;
     return response;
 }
 
@@ -182,14 +220,14 @@ Session::~Session() = default;
 Response Session::post(const QString& url, const QByteArray& body, const Options& options)
 {
     if (!m_impl->handle)
-        return failed(url, QStringLiteral("curl_easy_init failed"));
+        return failed(url, Failure::Other, QStringLiteral("curl_easy_init failed"));
     return perform(m_impl->handle.get(), url, &body, options);
 }
 
 Response Session::get(const QString& url, const Options& options)
 {
     if (!m_impl->handle)
-        return failed(url, QStringLiteral("curl_easy_init failed"));
+        return failed(url, Failure::Other, QStringLiteral("curl_easy_init failed"));
     return perform(m_impl->handle.get(), url, nullptr, options);
 }
 

@@ -16,12 +16,28 @@ inline constexpr long kMaxRedirects = 5;
 // No reply the program reads comes near this; a larger one is refused rather than buffered.
 inline constexpr qsizetype kMaxReplyBytes = 8 * 1024 * 1024;
 
+// Why a request got no complete reply.
+enum class Failure {
+    None,
+    NotAllowed,      // not an http or https address
+    HostNotFound,    // the name did not resolve
+    CouldNotConnect, // refused or unreachable
+    TimedOut,        // before the reply was complete (the connection may have been open)
+    ConnectionLost,  // dropped, reset or cut short
+    ReplyTooLarge,
+    Other,
+};
+
 struct Response
 {
     bool ok = false;      // a complete reply arrived (any status)
     int status = 0;       // HTTP status
     QByteArray body;
     QString error;        // why the request failed when !ok (technical; for the log)
+    Failure failure = Failure::None;
+    // Bytes of the request were written to the connection. A request that failed after that may
+    // have reached the server and been acted on; one that failed before it certainly was not.
+    bool requestSent = false;
 };
 
 struct Options

@@ -263,3 +263,59 @@ TEST_F(HttpClientTest, ASessionKeepsOneConnectionForItsRequests)
 }
 
 } // namespace
+
+namespace {
+
+// Whether a failed request may have reached the server decides whether a send that failed may
+// be repeated: only one that never left may.
+enum class Fate { Unreachable, TimedOutWhileAnswering, Dropped };
+
+struct FateCase
+{
+    const char* name;
+    Fate fate;
+    http::Failure failure;
+    bool sent;
+};
+
+class HttpRequestFateTest : public HttpClientTest, public ::testing::WithParamInterface<FateCase>
+{
+};
+
+TEST_P(HttpRequestFateTest, TellsWhetherTheRequestLeft)
+{
+    const FateCase& c = GetParam();
+    http::Session session;
+    // The session has carried a request before: what it counted then must not count now.
+    ASSERT_TRUE(session.post(url(QStringLiteral("/index.php?action=interface&op=x")), "a=1").ok);
+    QString target = url(QStringLiteral("/index.php?action=interface&op=x"));
+    SandboxServer closed;
+    switch (c.fate) {
+    case Fate::Unreachable:
+        target = QStringLiteral("http://127.0.0.1:%1/index.php?action=interface&op=x").arg(closed.start());
+        closed.stop();
+        break;
+    case Fate::TimedOutWhileAnswering:
+        sandbox().setDelay(QStringLiteral("x"), 3000);
+        http::setTimeoutOverride(1000, 250);
+        break;
+    case Fate::Dropped:
+        sandbox().dropConnection(QStringLiteral("x"));
+        break;
+    }
+
+    const http::Response response = session.post(target, "a=2");
+
+    EXPECT_FALSE(response.ok);
+    EXPECT_EQ(response.failure, c.failure) << response.error.toStdString();
+    EXPECT_EQ(response.requestSent, c.sent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, HttpRequestFateTest,
+    ::testing::Values(FateCase{"Unreachable", Fate::Unreachable, http::Failure::CouldNotConnect, false},
+                      FateCase{"TimedOutWhileAnswering", Fate::TimedOutWhileAnswering, http::Failure::TimedOut, true},
+                      FateCase{"Dropped", Fate::Dropped, http::Failure::ConnectionLost, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
