@@ -30,7 +30,20 @@ public:
 class TransportFailure : public RequestFailure
 {
 public:
-    using RequestFailure::RequestFailure;
+    TransportFailure(const std::string& reason, http::Failure failure, int status, bool mayHaveArrived)
+        : RequestFailure(reason), m_failure(failure), m_status(status), m_mayHaveArrived(mayHaveArrived)
+    {
+    }
+    http::Failure failure() const { return m_failure; }
+    int status() const { return m_status; }
+    // The request left and no answer says what became of it: a time-out or a dropped
+    // connection after sending, or a server error while it was being handled.
+    bool mayHaveArrived() const { return m_mayHaveArrived; }
+
+private:
+    http::Failure m_failure;
+    int m_status;
+    bool m_mayHaveArrived;
 };
 
 Q_LOGGING_CATEGORY(lcPlatform, "quorvel.platform")
@@ -51,11 +64,14 @@ QString failureText(const std::exception& e)
 QString postForReply(http::Session& session, const QString& query, const QString& body)
 {
     const http::Response response = session.post(SmsCtrl::baseUrl() + query, body.toUtf8());
-    if (!response.ok)
-        throw TransportFailure(response.error.toStdString()); // logged by the HTTP layer
+    if (!response.ok) // logged by the HTTP layer
+        throw TransportFailure(response.error.toStdString(), response.failure, 0, response.requestSent);
     if (response.status < 200 || response.status > 299) {
         qCWarning(lcPlatform) << "the platform answered with HTTP status" << response.status;
-        throw TransportFailure("HTTP " + std::to_string(response.status));
+        // A 4xx refuses the request as such; a 5xx may come from a platform that failed after
+        // acting on it, or from a gateway that gave up waiting for it.
+        throw TransportFailure("HTTP " + std::to_string(response.status), http::Failure::None, response.status,
+                               response.status >= 500);
     }
     return BytesToBstr(response.body);
 }
@@ -210,6 +226,7 @@ void SmsCtrl::SetErrorMessage(const QString& code)
 bool SmsCtrl::SendMessage(QString& Message, QString& PhoneNumbers, const QVariant& sendtime)
 {
     QMutexLocker lock(&m_mutex);
+    m_sendUnconfirmed = false;
     try {
         QString user = username;
         QString pass = password;
@@ -233,6 +250,10 @@ bool SmsCtrl::SendMessage(QString& Message, QString& PhoneNumbers, const QVarian
         }
         ReturnSmsID = nodeText(*m_xml, QStringLiteral("/sendresult/SMSID"));
         return true;
+    } catch (const TransportFailure& failure) {
+        m_sendUnconfirmed = failure.mayHaveArrived();
+        ErrMsg = kConnectFailed;
+        return false;
     } catch (...) {
         ErrMsg = kConnectFailed;
         return false;

@@ -33,6 +33,10 @@ public:
     qint32 MobileCount = 0;
 
     bool SendMessage(QString& Message, QString& PhoneNumbers, const QVariant& sendtime);
+    // After a SendMessage that returned false: the request may have reached the platform and
+    // been charged (it left, and no reply says what became of it). False after a refusal by
+    // the platform and after a request that never left.
+    bool sendUnconfirmed() const { return m_sendUnconfirmed; }
     bool GetBalance();
     bool ChangePassword(QString& oldpass, QString& newpass);
     bool Login(QString& user, QString& pass);
@@ -53,6 +57,7 @@ private:
     void SetErrorMessage(const QString& code);
 
     QRecursiveMutex m_mutex;
+    bool m_sendUnconfirmed = false;
     // One connection for all requests of this object, kept alive between them.
     std::unique_ptr<http::Session> m_http;
     std::unique_ptr<QDomDocument> m_xml; // made on the first XML reply, kept for later ones

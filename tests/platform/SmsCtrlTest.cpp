@@ -495,6 +495,49 @@ INSTANTIATE_TEST_SUITE_P(All, SmsCtrlTransportTest,
                                              info.index);
                          });
 
+// A failed send says whether it may have been charged: only a request that left and got no
+// answer about it may have been; a refusal or a request that never left was not.
+struct SendFateCase
+{
+    const char* name;
+    std::function<void(SandboxServer&)> arrange;
+    bool unconfirmed;
+};
+
+class SmsCtrlSendFateTest : public SmsCtrlTest, public ::testing::WithParamInterface<SendFateCase>
+{
+};
+
+TEST_P(SmsCtrlSendFateTest, SaysWhetherTheSendMayHaveBeenCharged)
+{
+    const SendFateCase& c = GetParam();
+    ASSERT_TRUE(send(QStringLiteral("hi"), QStringLiteral("13800000000")));
+    http::setTimeoutOverride(1000, 300);
+    SandboxServer closed;
+    if (c.arrange) {
+        c.arrange(sandbox());
+    } else {
+        qputenv("QUORVEL_SMS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(closed.start()));
+        closed.stop();
+    }
+
+    EXPECT_FALSE(send(QStringLiteral("hi"), QStringLiteral("13800000001")));
+    EXPECT_EQ(client.sendUnconfirmed(), c.unconfirmed);
+    EXPECT_EQ(client.ErrMsg, c.name == std::string("Refused") ? QStringLiteral("余额不足") : kFail);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, SmsCtrlSendFateTest,
+    ::testing::Values(
+        SendFateCase{"Refused", [](SandboxServer& s) { s.scriptReply(QStringLiteral("sendmess"), sendXml("-8")); },
+                     false},
+        SendFateCase{"Unreachable", {}, false},
+        SendFateCase{"NotFound", [](SandboxServer& s) { s.setHttpStatus(QStringLiteral("sendmess"), 404); }, false},
+        SendFateCase{"ServerError", [](SandboxServer& s) { s.setHttpStatus(QStringLiteral("sendmess"), 500); }, true},
+        SendFateCase{"TimedOut", [](SandboxServer& s) { s.setDelay(QStringLiteral("sendmess"), 2000); }, true},
+        SendFateCase{"Dropped", [](SandboxServer& s) { s.dropConnection(QStringLiteral("sendmess")); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 QStringList g_logged;
 
 void keepMessage(QtMsgType, const QMessageLogContext&, const QString& message)
