@@ -40,7 +40,7 @@ public:
     bool stopRequested() const override { return false; }
     bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile) override
     {
-        return m_pacing.request(send, meanwhile, {});
+        return m_pacing.request(send, meanwhile);
     }
 
 private:

@@ -1,12 +1,14 @@
 #include "FinishList.h"
 
 #include "DataStore.h"
+#include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "NumberListModel.h"
 #include "PublicFunction.h"
 #include "SendPage.h"
+#include "SendRun.h"
 #include "db/Recordset.h"
 #include "ui_FinishList.h"
 
@@ -60,9 +62,25 @@ void FinishList::AeroButton1_Click()
     resend(QStringLiteral("select PhoneNumber from [Finish] where MsgId=") + m_id);
 }
 
+// Numbers whose outcome is unconfirmed may have been charged already: they go out again only
+// when the user says so.
 void FinishList::AeroButton2_Click()
 {
-    resend(QStringLiteral("select PhoneNumber from [Finish] where state<>'已发送' and MsgId=") + m_id);
+    QString sql = QStringLiteral("select PhoneNumber from [Finish] where state<>'已发送' and MsgId=") + m_id;
+    int unconfirmed = 0;
+    if (!RunReported(this, [this, &unconfirmed] {
+            unconfirmed = SharedConnection()
+                              .scalar(QStringLiteral("select count(*) from [Finish] where State='") +
+                                      SendRun::unconfirmedState() + QStringLiteral("' and MsgId=") + m_id)
+                              .toInt();
+        }))
+        return;
+    if (unconfirmed > 0 &&
+        MsgBox(QStringLiteral("其中%1个号码的发送结果未确认，可能已经发出，是否一并重发？").arg(unconfirmed),
+               QStringLiteral("重发确认"), Desktop::Icon::Question, Desktop::Buttons::YesNo,
+               this) != Desktop::Answer::Yes)
+        sql += QStringLiteral(" and State<>'") + SendRun::unconfirmedState() + QLatin1Char('\'');
+    resend(sql);
 }
 
 void FinishList::resend(const QString& sql)

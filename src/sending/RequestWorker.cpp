@@ -56,8 +56,7 @@ void RequestWorker::loop()
     }
 }
 
-bool RequestWorker::run(const std::function<bool()>& send, const std::function<void()>& meanwhile,
-                        const std::function<bool()>& holdInput)
+bool RequestWorker::run(const std::function<bool()>& send, const std::function<void()>& meanwhile)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -74,13 +73,13 @@ bool RequestWorker::run(const std::function<bool()>& send, const std::function<v
             failure = std::current_exception();
         }
     }
-    const bool result = await(holdInput);
+    const bool result = await();
     if (failure)
         std::rethrow_exception(failure);
     return result;
 }
 
-bool RequestWorker::await(const std::function<bool()>& holdInput)
+bool RequestWorker::await()
 {
     spinBriefly([this] { return m_done.load(std::memory_order_acquire); }, kSpinMicros);
     {
@@ -95,17 +94,13 @@ bool RequestWorker::await(const std::function<bool()>& holdInput)
             if (m_done)
                 return m_result;
         }
-        QEventLoop::ProcessEventsFlags flags = QEventLoop::WaitForMoreEvents;
-        if (holdInput && holdInput())
-            flags |= QEventLoop::ExcludeUserInputEvents;
-        QCoreApplication::processEvents(flags);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
 
-bool RunPacing::request(const std::function<bool()>& send, const std::function<void()>& meanwhile,
-                        const std::function<bool()>& holdInput)
+bool RunPacing::request(const std::function<bool()>& send, const std::function<void()>& meanwhile)
 {
-    const bool ok = m_worker.run(send, meanwhile, holdInput);
+    const bool ok = m_worker.run(send, meanwhile);
     m_lastYield.invalidate();
     return ok;
 }

@@ -25,14 +25,13 @@ public:
     static constexpr int kSpinMicros = 300;
 
     // Runs `send` on the worker; meanwhile runs `meanwhile` here, then processes this thread's
-    // events until `send` has returned. While `holdInput` answers true, user input waits. What
-    // `meanwhile` throws is thrown once `send` has returned.
-    bool run(const std::function<bool()>& send, const std::function<void()>& meanwhile,
-             const std::function<bool()>& holdInput);
+    // events until `send` has returned. What `meanwhile` throws is thrown once `send` has
+    // returned.
+    bool run(const std::function<bool()>& send, const std::function<void()>& meanwhile);
 
 private:
     void loop();
-    bool await(const std::function<bool()>& holdInput);
+    bool await();
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -55,8 +54,7 @@ class RunPacing
 {
 public:
     static constexpr int kIntervalMs = 10;
-    bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile,
-                 const std::function<bool()>& holdInput);
+    bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile);
     void yield();
 
 private:

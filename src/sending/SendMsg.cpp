@@ -4,6 +4,7 @@
 #include "DataStore.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "InputHold.h"
 #include "SmsCtrl.h"
 
 #include <QCoreApplication>
@@ -48,6 +49,9 @@ void SendMsg::AeroButton2_Click()
     ui->AeroButton2->setEnabled(false);
     ui->Label1->setText(QStringLiteral("正在发送短信……"));
     m_started = true;
+    // Until the run returns, input reaches this dialog alone, and nothing once "取 消" has
+    // closed it: the main window's lists and buttons wait for the run to let go of them.
+    InputHold hold(this);
     SendRun run(*m_client, SharedConnection(), *this);
     const bool listRun = SendRun::modeFor(m_request.input.sendMode, m_request.input.text) == SendRun::Mode::List;
     try {
@@ -125,10 +129,9 @@ void SendMsg::yield()
 }
 
 // The request goes out on the worker while this thread records the reply before it, then
-// keeps painting the dialog and taking "取 消"; the run itself goes on only when the reply is
-// in, so requests stay one at a time. Once the dialog has closed, the main window takes no
-// input until the reply has been recorded.
+// keeps painting the windows and taking "取 消"; the run itself goes on only when the reply is
+// in, so requests stay one at a time. Other input is dropped meanwhile (see InputHold).
 bool SendMsg::request(const std::function<bool()>& send, const std::function<void()>& meanwhile)
 {
-    return m_pacing.request(send, meanwhile, [this] { return m_stopFlag; });
+    return m_pacing.request(send, meanwhile);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "SendLedger.h"
+
 #include <QString>
 #include <QStringList>
-#include <cstddef>
 #include <functional>
-#include <memory>
-#include <optional>
+#include <vector>
 
 class SmsCtrl;
 namespace db {
@@ -40,16 +40,17 @@ public:
 
 // One send run: the plain list in batches, the grid in batches, or the grid merged row by
 // row with its column variables. Everything the run writes is kept even when it stops or a
-// database statement fails (the failure is raised as db::DbError after what was written).
+// database statement fails (the failure is raised as db::DbError after what could be written).
 //
-// No request that the platform may have accepted is sent twice: before each request a mark
-// holding its numbers (and its grid rows) is committed durably to [SendMarks]; after the
-// reply one transaction records the outcome as a normal run does and drops the mark. That
-// transaction runs while the next request is out, so the database and the platform work at
-// the same time; requests still go out one at a time, each after the reply before it. Marks
-// that outlive their run (a crash, a failed commit) are settled later: their numbers go into
-// the history with the state unconfirmedState(), their grid rows leave the queue, and they go
-// out again only when the user resends them.
+// No recipient is charged twice: before a request leaves, a mark holding its numbers is
+// durable in [SendMarks]; after the reply one transaction records the outcome and drops the
+// mark (see SendLedger). While a request is out, the run records the reply before it and
+// marks the one after it, in one durable commit, so that the database and the platform work
+// at the same time; requests still go out one at a time, each after the reply before it. A
+// crash thus leaves at most three requests unconfirmed: the one whose outcome was being
+// written, the one out, and the one marked next. A plain-list run also queues its later
+// requests at its start, so that after a crash their numbers are in the history as never
+// sent, ready for a resend.
 class SendRun
 {
 public:
@@ -57,9 +58,6 @@ public:
     enum class Outcome { Completed, Stopped };
 
     static constexpr int kBatchSize = 1000;
-    // Batches, and merge rows, whose marks are made durable together.
-    static constexpr int kBatchMarkWindow = 10;
-    static constexpr int kMergeMarkWindow = 64;
 
     struct Input
     {
@@ -67,6 +65,7 @@ public:
         QString text;              // the editor's text
         QStringList listNumbers;   // the plain list, in its own order (list runs)
         QString sendTime = QStringLiteral("0"); // "0" or the scheduled moment as seconds
+        int batchSize = kBatchSize; // numbers per request of a batch run
     };
 
     SendRun(SmsCtrl& client, db::Connection& conn, SendRunObserver& observer);
@@ -75,64 +74,55 @@ public:
     static Mode modeFor(int sendMode, const QString& text);
     // The text with "{%A列%}" … "{%E列%}" replaced by the given column values, in that order.
     static QString fillVariables(const QString& text, const QStringList& columnsAtoE);
-    // "[Finish]".State of a number whose request may have gone out but whose outcome was never
-    // recorded (the run ended between the two).
-    static const QString& unconfirmedState();
-    // Settles the marks an interrupted run left: their numbers enter the history as unconfirmed
-    // and their grid rows leave the queue. Returns how many numbers that were.
-    static int settleInterrupted(db::Connection& conn);
+    // "[Finish]".State of a number whose request may have reached the platform while no reply
+    // says what became of it: a time-out or a dropped connection after sending, or a crash.
+    static const QString& unconfirmedState() { return SendLedger::unconfirmedState(); }
+    // "[Finish]".State of a plain-list number whose request never went out (a crash came
+    // first): a resend of the failed numbers sends it.
+    static const QString& unsentState() { return SendLedger::unsentState(); }
+    // Settles what an interrupted run left. Returns how many numbers entered the history.
+    static int settleInterrupted(db::Connection& conn) { return SendLedger::settle(conn); }
 
     Outcome run(const Input& input);
 
-    // Called with the batch step (or merge row), counted from 1, and -1 when it begins; then
-    // after each statement that writes for it (the marks it makes, then its outcome), numbered
-    // 1, 2, … through the step, and with 0 once its request has returned. A step's outcome is
-    // written while the next step's request is out. The process that ends a run on purpose in
-    // tests hangs its crash point here.
-    void setStepHook(std::function<void(int step, int statement)> hook) { m_stepHook = std::move(hook); }
+    // Called at every point a run can be ended at, as (step, point): step 0 is everything
+    // before the first request; step s (from 1) is request s: point -1 just before it leaves,
+    // then 1, 2, … after each statement written while it is out, and 0 once its reply is in;
+    // the step after the last request holds the run's closing statements. A process that ends
+    // a run on purpose in tests hangs its crash point here; a hook may also throw db::DbError.
+    void setStepHook(std::function<void(int step, int point)> hook) { m_stepHook = std::move(hook); }
 
     int totalCount() const { return m_total; }
     int sentCount() const { return m_sent; }
     int successCount() const { return m_success; }
     int failCount() const { return m_fail; }
-    // The numbers that requests have carried (a stop leaves the gathered rest unsent).
-    int carriedCount() const { return m_success + m_fail; }
+    // The numbers whose requests went out, recorded or not: a plain list gives these up.
+    int carriedCount() const { return m_carried; }
 
 private:
-    struct MergeRow;
-    struct Replied;
-    Outcome runBatches(const Input& input, const QStringList& numbers, const QStringList& draftIds);
-    Outcome runList(const Input& input);
-    Outcome runGridBatch(const Input& input);
-    Outcome runMerge(const Input& input);
-    qint64 addRunRow(const QString& message);
-    void completeRunRow(qint64 runId, int amount);
-    Outcome stopped(qint64 runId);
-    qint64 addMark(qint64 runId, const QString& message, const QString& numbers, const QStringList& draftIds);
-    void dropMarks(const QList<qint64>& markIds);
-    void countReply(const Replied& reply);
-    void record(std::optional<Replied>& reply);
-    void recordOutcome(const Replied& reply);
-    bool request(QString& message, QString& numbers, const QString& sendTime, std::optional<Replied>& previous);
-    db::Statement& statement(std::unique_ptr<db::Statement>& slot, const char* sql);
+    Outcome send(const Input& input, Mode mode, std::vector<SendRequest>& requests);
+    SendAnswer answerFor(SendRequest& request, qint64 runId, bool ok, const QString& numbers,
+                         const QString& message) const;
+    void count(const SendAnswer& answer);
+    Outcome stop(SendLedger& ledger, qint64 runId, std::vector<SendRequest>& requests);
+    void keepWhatIsKnown(SendLedger& ledger, qint64 runId, std::vector<SendRequest>& requests);
+    QList<qint64> unsentMarks(const std::vector<SendRequest>& requests) const;
     void beginStep(int step);
-    void stepReached(int step, int statement);
+    void reached(int point);
     void statementDone();
 
     SmsCtrl& m_client;
     db::Connection& m_conn;
     SendRunObserver& m_observer;
-    std::unique_ptr<db::Statement> m_insertMark;
-    std::unique_ptr<db::Statement> m_deleteMark;
-    std::unique_ptr<db::Statement> m_insertFinish;
-    std::unique_ptr<db::Statement> m_insertRowMessage;
-    std::unique_ptr<db::Statement> m_deleteDraft;
-    int m_step = 0;           // the step whose statements are being counted
-    int m_stepStatement = 0;
     std::function<void(int, int)> m_stepHook;
+    int m_step = 0;
+    int m_stepStatement = 0;
     QString m_lastSmsId;
+    std::vector<SendAnswer> m_known; // replies in, their outcomes not written yet
+    size_t m_next = 0;               // the first request that has not gone out
     int m_total = 0;
     int m_sent = 0;
+    int m_carried = 0;
     int m_success = 0;
     int m_fail = 0;
 };

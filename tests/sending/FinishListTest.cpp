@@ -6,12 +6,14 @@
 #include "FinishList.h"
 #include "ListView.h"
 #include "NumberListModel.h"
+#include "SendRun.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -121,6 +123,62 @@ INSTANTIATE_TEST_SUITE_P(Buttons, FinishListResendTest,
                                                        QStringLiteral("13800000001"), QStringLiteral("12345"),
                                                        QStringLiteral("13800000005")}}),
                          NameFrom(&ResendCase::button));
+
+struct UnconfirmedCase
+{
+    const char* name;
+    const char* button;
+    std::optional<Desktop::Answer> answer; // the question is asked, and answered so
+    QStringList numbers;
+};
+
+std::ostream& operator<<(std::ostream& out, const UnconfirmedCase& c)
+{
+    return out << c.name;
+}
+
+class FinishListUnconfirmedTest : public FinishListTest, public ::testing::WithParamInterface<UnconfirmedCase>
+{
+};
+
+// A run interrupted in the middle: numbers whose outcome is unconfirmed may have been charged,
+// so "失败重发" asks before it sends them again; the refused and never-sent ones go either way.
+// "全部重发" asks nothing: the user asked for all.
+TEST_P(FinishListUnconfirmedTest, FailedResendAsksBeforeTakingUnconfirmedNumbers)
+{
+    const UnconfirmedCase& c = GetParam();
+    const qint64 id = addRun(QStringLiteral("中断的记录"), QStringLiteral("2024-05-01 09:00:00"),
+                             {{QStringLiteral("13800000001"), kSent},
+                              {QStringLiteral("13800000002"), SendRun::unconfirmedState()},
+                              {QStringLiteral("13800000003"), SendRun::unconfirmedState()},
+                              {QStringLiteral("13800000004"), SendRun::unsentState()},
+                              {QStringLiteral("13800000005"), QStringLiteral("余额不足")}});
+    const auto dialog = openDetails(id, QStringLiteral("中断的记录"));
+    dialog->show();
+    EXPECT_EQ(dialog->Label4()->text(), QStringLiteral("4"));
+    if (c.answer)
+        desktop.expectMessage(QStringLiteral("其中2个号码的发送结果未确认，可能已经发出，是否一并重发？"),
+                              QStringLiteral("重发确认"), Icon::Question, Desktop::Buttons::YesNo, *c.answer);
+
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(c.button)), Qt::LeftButton);
+
+    desktop.verifyAllConsumed();
+    EXPECT_EQ(sorted(listTexts()), sorted(c.numbers));
+    EXPECT_EQ(requestedPages, std::vector<int>{1});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, FinishListUnconfirmedTest,
+    ::testing::Values(UnconfirmedCase{"FailedYes", "AeroButton2", Desktop::Answer::Yes,
+                                      {QStringLiteral("13800000002"), QStringLiteral("13800000003"),
+                                       QStringLiteral("13800000004"), QStringLiteral("13800000005")}},
+                      UnconfirmedCase{"FailedNo", "AeroButton2", Desktop::Answer::No,
+                                      {QStringLiteral("13800000004"), QStringLiteral("13800000005")}},
+                      UnconfirmedCase{"All", "AeroButton1", std::nullopt,
+                                      {QStringLiteral("13800000001"), QStringLiteral("13800000002"),
+                                       QStringLiteral("13800000003"), QStringLiteral("13800000004"),
+                                       QStringLiteral("13800000005")}}),
+    NameFrom(&UnconfirmedCase::name));
 
 TEST_F(FinishListTest, AFailingResendIsReportedAndChangesNothing)
 {

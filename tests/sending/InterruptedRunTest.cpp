@@ -1,67 +1,68 @@
 #include "DataStore.h"
+#include "QtPrinters.h"
 #include "SandboxFixture.h"
 #include "SendRun.h"
+#include "SmsCtrl.h"
 #include "TestProgramFolder.h"
 
+#include <QHash>
+#include <QSet>
 #include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
 
+const qint64 kFirstNumber = 13800000000LL;
+
+QString numberAt(int i)
+{
+    return QString::number(kFirstNumber + i);
+}
+
+std::unique_ptr<db::Connection> openDatabase(const QString& path)
+{
+    return db::Connection::open(path, QByteArray(kDatabasePassword));
+}
+
+// Rows in a fixed send order.
 void fillGrid(const QString& database, int rows)
 {
-    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
+    auto conn = openDatabase(database);
     db::Transaction tx(*conn);
-    auto insert = conn->prepare(QStringLiteral("insert into [DraftBox](MobilePhone,A,IsRepeat) values(?,?,0)"));
+    auto insert =
+        conn->prepare(QStringLiteral("insert into [DraftBox](MobilePhone,A,IsRepeat,Preference) values(?,?,0,?)"));
     for (int i = 0; i < rows; ++i) {
-        insert->bindAll({QString::number(13800000000LL + i), QStringLiteral("客户%1").arg(i)});
+        insert->bindAll({numberAt(i), QStringLiteral("客户%1").arg(i), i});
         insert->execute();
     }
     tx.commit();
 }
 
-int count(db::Connection& conn, const char* sql)
+int count(db::Connection& conn, const QString& sql)
 {
-    return conn.scalar(QString::fromUtf8(sql)).toInt();
+    return conn.scalar(sql).toInt();
 }
 
-// What must hold in the database a run left behind, however it ended: the file is sound, no
-// number is both recorded as sent and still queued to go out again, and none was lost.
-void expectSoundAfterInterruption(const QString& database, int rows)
-{
-    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-    EXPECT_EQ(conn->scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-    EXPECT_EQ(count(*conn, "select count(*) from [DraftBox] d inner join [Finish] f on "
-                           "f.PhoneNumber=d.MobilePhone where f.State='已发送'"),
-              0);
-    EXPECT_EQ(count(*conn, "select count(*) from [DraftBox]") +
-                  count(*conn, "select count(*) from [Finish] where State='已发送'"),
-              rows);
-}
-
-// Every number of the grid went out exactly once, or is in the history as unconfirmed and
-// has not gone out again.
-void expectEachSentOnceOrUnconfirmed(const SandboxServer& server, const QString& database, int rows)
+QHash<QString, int> sendsPerNumber(const SandboxServer& server)
 {
     QHash<QString, int> sends;
     for (const auto& send : server.sends()) {
         for (const QString& number : send.numbers)
             ++sends[number];
     }
-    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-    for (int i = 0; i < rows; ++i) {
-        const QString number = QString::number(13800000000LL + i);
-        const int times = sends.value(number);
-        ASSERT_LE(times, 1) << number.toStdString();
-        if (times == 0) {
-            ASSERT_EQ(conn->scalar("select count(*) from [Finish] where PhoneNumber='" + number + "' and State='" +
-                                   SendRun::unconfirmedState() + "'")
-                          .toInt(),
-                      1)
-                << number.toStdString();
-        }
-    }
+    return sends;
 }
+
+class Silent final : public SendRunObserver
+{
+public:
+    void totalChanged(int) override {}
+    void sentChanged(int) override {}
+    void successChanged(int) override {}
+    void failChanged(int) override {}
+    void yield() override {}
+    bool stopRequested() const override { return false; }
+};
 
 // A run ended by the system in the middle leaves a sound database in which no number is both
 // recorded as sent and still queued to go out again.
@@ -84,96 +85,182 @@ TEST(InterruptedRun, KilledMidRunLeavesNoNumberSentAndStillQueued)
     }
     child.kill();
     child.waitForFinished(5000);
-    ASSERT_GE(output.count("sent "), 3) << "the run ended before it could be interrupted";
+    ASSERT_GE(output.count("sent ") , 3) << "the run ended before it could be interrupted";
 
-    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-    const int sent = conn->scalar(QStringLiteral("select count(*) from [Finish] where State='已发送'")).toInt();
+    auto conn = openDatabase(database);
+    const int sent = count(*conn, QStringLiteral("select count(*) from [Finish] where State='已发送'"));
     // Three replies were in; the outcome of the third is written while the fourth request is out.
     EXPECT_GE(sent, 2000);
     EXPECT_LT(sent, 10000) << "the kill came too late to test anything";
-    conn.reset();
-    expectSoundAfterInterruption(database, 10000);
+    EXPECT_EQ(conn->scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(count(*conn, QStringLiteral("select count(*) from [DraftBox] d inner join [Finish] f on "
+                                          "f.PhoneNumber=d.MobilePhone where f.State='已发送'")),
+              0);
 }
 
-struct CrashPoint
+struct MatrixCase
 {
     const char* name;
-    const char* mode; // "batch" or "merge"
-    int rows;
-    int step;      // batch step or merge row, from 1
-    int statement; // recording statement after which the process dies; 0 right after the reply
+    const char* mode; // the child's mode: list, batch (the grid) or merge
+    int numbers;
+    int batch;        // numbers per request
 };
 
-void PrintTo(const CrashPoint& point, std::ostream* os)
+void PrintTo(const MatrixCase& c, std::ostream* os)
 {
-    *os << point.name;
+    *os << c.name;
 }
 
-class CrashInsideStep : public ::testing::TestWithParam<CrashPoint>
+struct Point
 {
+    int step;
+    int point;
 };
 
-// The process dies at a fixed point inside the statements that record one request: between a
-// number's "已发送" row and the delete of its grid row, or between a recipient's history row
-// and its outcome.
-TEST_P(CrashInsideStep, LeavesNoNumberSentAndStillQueued)
+class CrashMatrix : public ::testing::TestWithParam<MatrixCase>
 {
-    const CrashPoint& point = GetParam();
-    ScopedSandbox sandbox;
-    TestProgramFolder folder;
-    const QString database = folder.makeUserDatabase(QStringLiteral("demo"));
-    fillGrid(database, point.rows);
-
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QUORVEL_CRASH_STEP"), QStringLiteral("%1:%2").arg(point.step).arg(point.statement));
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral(QUORVEL_SEND_CHILD),
-                {folder.folder(), QStringLiteral("demo"), QString::fromLatin1(point.mode)});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the crash point was never reached";
-
-    expectSoundAfterInterruption(database, point.rows);
+protected:
+    QStringList childArguments(const TestProgramFolder& folder) const
     {
-        auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-        // Every history row that exists has its recipients' outcomes beside it.
-        EXPECT_EQ(count(*conn, "select count(*) from [Messages] m where Amount=1 and not exists "
-                               "(select 1 from [Finish] f where f.MsgId=m.id)"),
-                  0);
+        const MatrixCase& c = GetParam();
+        return {folder.folder(), QStringLiteral("demo"), QString::fromLatin1(c.mode), QString::number(c.batch),
+                QString::number(c.numbers)};
     }
 
-    // The user sends again: whatever the platform had accepted before the crash does not go out
-    // a second time, and the rest goes out now.
-    QProcess again;
-    again.start(QStringLiteral(QUORVEL_SEND_CHILD),
-                {folder.folder(), QStringLiteral("demo"), QString::fromLatin1(point.mode)});
-    ASSERT_TRUE(again.waitForFinished(60000));
-    ASSERT_EQ(again.exitStatus(), QProcess::NormalExit);
-    expectEachSentOnceOrUnconfirmed(sandbox.server(), database, point.rows);
-    auto conn = db::Connection::open(database, QByteArray(kDatabasePassword));
-    EXPECT_EQ(count(*conn, "select count(*) from [Messages] m where Amount<>(select count(*) from [Finish] f "
-                           "where f.MsgId=m.id)"),
-              0)
-        << "every run, the interrupted one too, counts the numbers it carried";
+    // A program folder whose user database holds what the run sends.
+    QString prepare(const TestProgramFolder& folder) const
+    {
+        const QString database = folder.makeUserDatabase(QStringLiteral("demo"));
+        if (QByteArray(GetParam().mode) != "list")
+            fillGrid(database, GetParam().numbers);
+        return database;
+    }
+
+    // Every point at which the run can end, from a run that is let through.
+    QList<Point> points()
+    {
+        TestProgramFolder folder;
+        prepare(folder);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUORVEL_TRACE_STEPS"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral(QUORVEL_SEND_CHILD), childArguments(folder));
+        EXPECT_TRUE(child.waitForFinished(60000));
+        QList<Point> found;
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() == 3 && fields[0] == "point")
+                found.append({fields[1].toInt(), fields[2].toInt()});
+        }
+        return found;
+    }
+
+    ScopedSandbox sandbox;
+};
+
+// The process is killed at every point of a run: before its first request, just before each
+// request leaves, after every statement written while a request is out, once each reply is in,
+// and after each of the run's closing statements. After the restart's settle every number is in
+// exactly one state: sent once ("已发送"), unconfirmed (sent at most once), or still sendable and
+// never sent (a grid row still queued, a plain-list number in the history as never sent). Only
+// the requests next to the one that was out may be unconfirmed; what is sendable then goes out
+// once, and nothing goes out twice.
+TEST_P(CrashMatrix, EveryNumberEndsSentOnceUnconfirmedOrSendable)
+{
+    const MatrixCase& c = GetParam();
+    const bool list = QByteArray(c.mode) == "list";
+    const QList<Point> all = points();
+    const int requests = (c.numbers + c.batch - 1) / c.batch;
+    ASSERT_GE(all.size(), 3 * requests) << "the run reported too few points to end at";
+
+    for (const Point& at : all) {
+        SCOPED_TRACE(::testing::Message() << "killed at step " << at.step << ", point " << at.point);
+        sandbox.server().clearRecords();
+        TestProgramFolder folder;
+        const QString database = prepare(folder);
+
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUORVEL_CRASH_STEP"), QStringLiteral("%1:%2").arg(at.step).arg(at.point));
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral(QUORVEL_SEND_CHILD), childArguments(folder));
+        ASSERT_TRUE(child.waitForFinished(60000));
+        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit) << "the point was never reached";
+
+        // The restart: the program settles what the run left before anything else.
+        auto conn = openDatabase(database);
+        SendRun::settleInterrupted(*conn);
+        EXPECT_EQ(conn->scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+        const QHash<QString, int> sends = sendsPerNumber(sandbox.server());
+        // A plain list lives in the window alone: until the run's first commit it is all there is.
+        const bool started = count(*conn, QStringLiteral("select count(*) from [Messages]")) > 0;
+        QSet<int> unconfirmedRequests;
+        QStringList sendable;
+        for (int i = 0; i < c.numbers; ++i) {
+            const QString number = numberAt(i);
+            const int request = i / c.batch + 1;
+            SCOPED_TRACE(number.toStdString());
+            const QString states =
+                conn->scalar("select group_concat(State,'|') from [Finish] where PhoneNumber='" + number + "'")
+                    .toString();
+            const bool queued = count(*conn, "select count(*) from [DraftBox] where MobilePhone='" + number + "'") > 0;
+            const int times = sends.value(number);
+            ASSERT_LE(times, 1);
+            if (states == QStringLiteral("已发送")) {
+                EXPECT_EQ(times, 1);
+                EXPECT_FALSE(queued);
+            } else if (states == SendRun::unconfirmedState()) {
+                EXPECT_FALSE(queued);
+                unconfirmedRequests.insert(request);
+            } else {
+                // Still sendable, and certainly never sent.
+                EXPECT_EQ(times, 0);
+                EXPECT_EQ(states, list && started ? SendRun::unsentState() : QString());
+                EXPECT_EQ(queued, !list);
+                sendable.append(number);
+            }
+            // Only the requests beside the one out may be unsettled: those further back have
+            // their outcome, those further on never left.
+            if (request <= at.step - 2)
+                EXPECT_EQ(states, QStringLiteral("已发送"));
+            if (request >= at.step + 2)
+                EXPECT_TRUE(sendable.contains(number)) << "a request that never left is not sendable";
+        }
+        EXPECT_LE(unconfirmedRequests.size(), 3);
+        EXPECT_EQ(count(*conn, QStringLiteral("select count(*) from [SendMarks]")), 0);
+        // The history counts as its details do: every run says how many it carried and how many
+        // of them are anything but "已发送", and when it ended.
+        EXPECT_EQ(count(*conn, QStringLiteral(
+                                   "select count(*) from [Messages] m where Amount<>(select count(*) from [Finish] "
+                                   "f where f.MsgId=m.id) or FailNum<>(select count(*) from [Finish] f where "
+                                   "f.MsgId=m.id and f.State<>'已发送') or FinishTime is null")),
+                  0);
+
+        // The user sends what is sendable: the grid again, or the never-sent numbers of the list.
+        SmsCtrl client;
+        client.username = QStringLiteral("demo");
+        client.password = QStringLiteral("demo123");
+        Silent observer;
+        SendRun::Input again;
+        again.sendMode = list ? 1 : 2;
+        again.text = QByteArray(c.mode) == "merge" ? QStringLiteral("{%A列%}您好") : QStringLiteral("会员日通知");
+        again.listNumbers = list ? sendable : QStringList();
+        SendRun(client, *conn, observer).run(again);
+        const QHash<QString, int> after = sendsPerNumber(sandbox.server());
+        for (int i = 0; i < c.numbers; ++i) {
+            const QString number = numberAt(i);
+            ASSERT_LE(after.value(number), 1) << number.toStdString() << " was charged twice";
+            if (!unconfirmedRequests.contains(i / c.batch + 1)) {
+                EXPECT_EQ(after.value(number), 1) << number.toStdString() << " was lost";
+            }
+        }
+    }
 }
 
-// Statements of a batch step: the first step of a window of batches writes their marks (one
-// insert per batch); every step then records, after its request, one outcome per number, one
-// delete of its sent grid rows and the drop of its mark. A merge row that opens a window first
-// writes the marks of its rows (one each); every merge row then records, after its request, its
-// history row (1), the outcome (2), the delete (3) and the drop of its mark (4).
-INSTANTIATE_TEST_SUITE_P(
-    GridAndMerge, CrashInsideStep,
-    ::testing::Values(CrashPoint{"BatchInTheMark", "batch", 2500, 1, 1},
-                      CrashPoint{"BatchAfterReply", "batch", 2500, 2, 0},
-                      CrashPoint{"BatchAfterTheFirstOutcome", "batch", 2500, 2, 1},
-                      CrashPoint{"BatchAmongTheOutcomes", "batch", 2500, 2, 500},
-                      CrashPoint{"BatchAfterTheDeletes", "batch", 2500, 2, 1001},
-                      CrashPoint{"BatchLastShortStep", "batch", 2500, 3, 1},
-                      CrashPoint{"MergeInTheMark", "merge", 12, 1, 2},
-                      CrashPoint{"MergeAfterReply", "merge", 12, 3, 0},
-                      CrashPoint{"MergeAfterTheOutcome", "merge", 12, 3, 2},
-                      CrashPoint{"MergeBeforeTheMarkIsDropped", "merge", 12, 3, 3}),
-    [](const ::testing::TestParamInfo<CrashPoint>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ThreeRequestsOrSixRows, CrashMatrix,
+                         ::testing::Values(MatrixCase{"List", "list", 7, 3}, MatrixCase{"Grid", "batch", 7, 3},
+                                           MatrixCase{"Merge", "merge", 6, 1}),
+                         [](const ::testing::TestParamInfo<MatrixCase>& info) { return std::string(info.param.name); });
 
 } // namespace

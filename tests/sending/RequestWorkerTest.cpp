@@ -27,7 +27,7 @@ TEST(RequestWorker, RunsTheWorkMeanwhileWhileTheRequestIsOut)
             sawIt = meanwhileStarted;
             return true;
         },
-        [&] { meanwhileStarted = true; }, {});
+        [&] { meanwhileStarted = true; });
     EXPECT_TRUE(ok);
     EXPECT_TRUE(sawIt);
 }
@@ -46,7 +46,7 @@ TEST(RequestWorker, AFailureMeanwhileComesOutAfterTheReply)
                 replied = true;
                 return false;
             },
-            [] { throw db::DbError(db::ErrDiskFull, QStringLiteral("磁盘已满")); }, {});
+            [] { throw db::DbError(db::ErrDiskFull, QStringLiteral("磁盘已满")); });
     } catch (const db::DbError&) {
         repliedWhenCaught = replied;
     }
@@ -70,7 +70,7 @@ TEST_P(RequestWorkerWait, ReturnsTheResultAndServesEventsWhileSlow)
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
             return true;
         },
-        {}, {});
+        {});
     EXPECT_TRUE(ok);
     if (delayMs > 10 * RequestWorker::kDirectWaitMs) {
         EXPECT_TRUE(timerFired) << "a slow request must not hold the window's events";

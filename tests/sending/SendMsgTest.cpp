@@ -108,14 +108,15 @@ TEST_F(SendMsgTest, CancelDuringARequestClosesAtOnceAndRecordsTheReply)
     QTimer::singleShot(300, [&] {
         child<QPushButton>(dialog, "AeroButton1")->click();
         closedWhileOut = !dialog.isVisible() && sandbox().sends().isEmpty();
-        markedWhileOut = g_Conn->scalar("select sum(length(Numbers)+1)/12 from [SendMarks]").toLongLong();
+        markedWhileOut =
+            g_Conn->scalar("select sum(length(Numbers)+1)/12 from [SendMarks] where Queued=0").toLongLong();
     });
     QElapsedTimer clock;
     clock.start();
     child<QPushButton>(dialog, "AeroButton2")->click();
 
     EXPECT_TRUE(closedWhileOut);
-    // The marks of a whole window of batches are written before its first request.
+    // The request out is marked, and while it is out the next one is marked too.
     EXPECT_EQ(markedWhileOut, 1500) << "the request's numbers are marked before it goes out";
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [SendMarks]")).toInt(), 0)
         << "the stop gave back the mark of the batch never sent";

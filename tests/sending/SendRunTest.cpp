@@ -1,6 +1,7 @@
 #include "SendRun.h"
 #include "CaseName.h"
 #include "DataStore.h"
+#include "HttpClient.h"
 #include "SandboxFixture.h"
 #include "SmsCtrl.h"
 #include "TestProgramFolder.h"
@@ -240,84 +241,184 @@ INSTANTIATE_TEST_SUITE_P(ListAndGrid, SendRunStop,
                                            StopCase{"Grid", true, false}, StopCase{"GridRefused", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-struct FailurePoint
+struct FailureCase
 {
     const char* name;
-    bool merge;
-    int rows;
-    int step;        // batch step or merge row, from 1
-    int statement;   // the recording statement that fails; 0: right after the reply
-    int unconfirmed; // numbers whose outcome is lost: the failed step's, and the next one's if its request was out
-    int replyDelayMs = 0;
+    SendRun::Mode mode;
+    bool lasting; // the database stays broken until the run has returned
 };
 
-void PrintTo(const FailurePoint& c, std::ostream* os)
+void PrintTo(const FailureCase& c, std::ostream* os)
 {
     *os << c.name;
 }
 
-class SendRunOnce : public SendRunTest, public ::testing::WithParamInterface<FailurePoint>
+class SendRunFailure : public SendRunTest, public ::testing::WithParamInterface<FailureCase>
 {
+protected:
+    static constexpr int kNumbers = 7;
+
+    void reset()
+    {
+        for (const char* table : {"Finish", "Messages", "SendMarks", "DraftBox"})
+            g_Conn->execute(QStringLiteral("delete from [%1]").arg(QString::fromLatin1(table)));
+        if (GetParam().mode != SendRun::Mode::List) {
+            for (const QString& n : numbers(GetParam().mode == SendRun::Mode::Merge ? kNumbers - 1 : kNumbers))
+                addDraft(n, QStringLiteral("客户"));
+        }
+        sandbox().clearRecords();
+    }
+
+    SendRun::Input input(const QStringList& list = numbers(kNumbers)) const
+    {
+        SendRun::Input in;
+        in.sendMode = GetParam().mode == SendRun::Mode::List ? 1 : 2;
+        in.text = GetParam().mode == SendRun::Mode::Merge ? QStringLiteral("{%A列%}您好") : QStringLiteral("会员通知");
+        in.listNumbers = in.sendMode == 1 ? list : QStringList();
+        in.batchSize = 3;
+        return in;
+    }
 };
 
-// The platform accepted a request, then recording it failed (disk full, say). A second run
-// must not send those numbers again: every recipient gets exactly one message, and the ones
-// whose outcome was lost are in the history as unconfirmed.
-TEST_P(SendRunOnce, ARecordThatFailsAfterTheRequestNeverLeadsToASecondSend)
+// The database fails at one point of a run (disk full, say), once or for the rest of the run.
+// A request that went out is never made again: its numbers leave the plain list, and its reply,
+// which came in, is not thrown away but written (now or by the next settle). Numbers whose
+// request never left stay sendable, and the next send sends each of them once.
+TEST_P(SendRunFailure, AFailedWriteNeverSendsTwiceNorLosesAReply)
 {
-    const FailurePoint& c = GetParam();
-    for (const QString& n : numbers(c.rows))
-        addDraft(n, QStringLiteral("客户"));
-    sandbox().setDelay(QStringLiteral("sendmess"), c.replyDelayMs);
-    SendRun::Input in;
-    in.sendMode = 2;
-    in.text = c.merge ? QStringLiteral("{%A列%}您好") : QStringLiteral("会员通知");
+    const FailureCase& c = GetParam();
+    QList<std::pair<int, int>> points;
+    reset();
     {
         SendRun run(client, *g_Conn, observer);
-        bool replied = false;
-        run.setStepHook([&](int step, int statement) {
-            if (step != c.step)
-                return;
-            replied = replied || statement == 0;
-            if (replied && statement == c.statement)
-                throw db::DbError(db::ErrDiskFull, QStringLiteral("磁盘已满"));
-        });
-        EXPECT_THROW(run.run(in), db::DbError);
+        run.setStepHook([&](int step, int point) { points.append({step, point}); });
+        ASSERT_EQ(run.run(input()), SendRun::Outcome::Completed);
     }
-    // The rows marked after the failure whose requests never went out stay queued.
-    const qint64 interrupted = SendRun::settleInterrupted(*g_Conn);
-    EXPECT_EQ(interrupted, c.unconfirmed);
-    EXPECT_EQ(count("select count(*) from [Finish] where State='" + SendRun::unconfirmedState() + "'"), interrupted);
+    ASSERT_GT(points.size(), 12);
 
-    SendRun again(client, *g_Conn, observer);
-    EXPECT_EQ(again.run(in), SendRun::Outcome::Completed);
+    for (const auto& [failStep, failPoint] : points) {
+        SCOPED_TRACE(::testing::Message() << "failed at step " << failStep << ", point " << failPoint);
+        reset();
+        int carried = 0;
+        {
+            SendRun run(client, *g_Conn, observer);
+            bool broken = false;
+            run.setStepHook([&](int step, int point) {
+                if (point == -1 && !broken) {
+                    // The request about to leave is marked, and the mark went through a full sync.
+                    EXPECT_FALSE(g_Conn->inTransaction());
+                    EXPECT_GE(count("select count(*) from [SendMarks] where Queued=0"), 1);
+                    EXPECT_EQ(count("PRAGMA synchronous"), 2) << "the mark is not durable";
+                }
+                const bool here = step == failStep && point == failPoint;
+                broken = here || (broken && c.lasting);
+                if (broken)
+                    throw db::DbError(db::ErrDiskFull, QStringLiteral("磁盘已满"));
+            });
+            EXPECT_THROW(run.run(input()), db::DbError);
+            carried = run.carriedCount();
+        }
+        SendRun::settleInterrupted(*g_Conn);
+        EXPECT_EQ(count("select count(*) from [SendMarks]"), 0);
+        EXPECT_EQ(count("select count(*) from [Finish] where State='" + SendRun::unconfirmedState() + "'"), 0)
+            << "every reply was in: none may count as unconfirmed";
 
-    QHash<QString, int> sendsPerNumber;
-    for (const auto& send : sandbox().sends()) {
-        for (const QString& number : send.numbers)
-            ++sendsPerNumber[number];
+        // What the send dialog leaves in the plain list, sent again; or the grid, sent again.
+        const int total = c.mode == SendRun::Mode::Merge ? kNumbers - 1 : kNumbers;
+        const QHash<QString, int> before = [&] {
+            QHash<QString, int> sends;
+            for (const auto& send : sandbox().sends())
+                for (const QString& n : send.numbers)
+                    ++sends[n];
+            return sends;
+        }();
+        if (c.mode == SendRun::Mode::List) {
+            const QStringList all = numbers(kNumbers);
+            for (int i = 0; i < kNumbers; ++i)
+                EXPECT_EQ(before.value(all[i]), i < carried ? 1 : 0) << "carried numbers are the ones sent";
+        }
+        SendRun again(client, *g_Conn, observer);
+        EXPECT_EQ(again.run(input(numbers(kNumbers).mid(carried))), SendRun::Outcome::Completed);
+
+        QHash<QString, int> sends;
+        for (const auto& send : sandbox().sends())
+            for (const QString& n : send.numbers)
+                ++sends[n];
+        EXPECT_EQ(sends.size(), total);
+        for (auto it = sends.cbegin(); it != sends.cend(); ++it)
+            EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+        EXPECT_EQ(count("select count(*) from [Finish] where State='已发送'"), total);
+        EXPECT_EQ(count("select count(*) from [Finish]"), total);
+        EXPECT_EQ(count("select count(*) from [DraftBox]"), 0);
+        EXPECT_EQ(count("select count(*) from [Messages] m where Amount<>(select count(*) from [Finish] f where "
+                        "f.MsgId=m.id) or FailNum<>0 or FinishTime is null"),
+                  0);
     }
-    EXPECT_EQ(sendsPerNumber.size(), c.rows);
-    for (auto it = sendsPerNumber.cbegin(); it != sendsPerNumber.cend(); ++it)
-        ASSERT_EQ(it.value(), 1) << it.key().toStdString();
-    EXPECT_EQ(count("select count(*) from [DraftBox]"), 0) << "the unconfirmed rows left the queue";
-    EXPECT_EQ(count("select count(*) from [Finish] where State='" + SendRun::unconfirmedState() + "'"), interrupted);
-    EXPECT_EQ(count("select count(*) from [Finish] where State='已发送'"), c.rows - interrupted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    GridAndMerge, SendRunOnce,
-    ::testing::Values(FailurePoint{"BatchRightAfterTheReply", false, 1500, 2, 0, 500},
-                      // The 1200th row's outcome, in the second request of 1500 rows.
-                      FailurePoint{"BatchAtThe1200thRow", false, 1500, 2, 200, 500},
-                      // The first batch's outcome, written while the second request is out.
-                      FailurePoint{"BatchWhileTheNextIsOut", false, 1500, 1, 500, 1500},
-                      FailurePoint{"MergeRightAfterTheReply", true, 5, 3, 0, 1},
-                      FailurePoint{"MergeAtTheOutcome", true, 5, 3, 2, 2},
-                      FailurePoint{"MergeAtTheEndOfTheMark", true, 5, 3, 4, 2},
-                      FailurePoint{"MergeAtTheLastRow", true, 5, 5, 2, 1},
-                      FailurePoint{"MergeOnASlowLink", true, 5, 3, 2, 2, 15}),
+    AtEveryPoint, SendRunFailure,
+    ::testing::Values(FailureCase{"List", SendRun::Mode::List, false}, FailureCase{"ListLasting", SendRun::Mode::List, true},
+                      FailureCase{"Grid", SendRun::Mode::GridBatch, false},
+                      FailureCase{"GridLasting", SendRun::Mode::GridBatch, true},
+                      FailureCase{"Merge", SendRun::Mode::Merge, false},
+                      FailureCase{"MergeLasting", SendRun::Mode::Merge, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+class SendRunTimeOut : public SendRunTest, public ::testing::WithParamInterface<SendRun::Mode>
+{
+};
+
+// The platform accepts and charges the first request but answers after the client has given up
+// waiting. Its numbers are unconfirmed, not failed: they count as failures in the history and
+// leave the grid, and the next send does not send them a second time. The run goes on.
+TEST_P(SendRunTimeOut, AReplyTooLateIsUnconfirmedNotFailed)
+{
+    const SendRun::Mode mode = GetParam();
+    const int rows = 5;
+    SendRun::Input in;
+    in.sendMode = mode == SendRun::Mode::List ? 1 : 2;
+    in.text = mode == SendRun::Mode::Merge ? QStringLiteral("{%A列%}您好") : QStringLiteral("会员通知");
+    in.batchSize = 2;
+    if (mode == SendRun::Mode::List)
+        in.listNumbers = numbers(rows);
+    else
+        for (const QString& n : numbers(rows))
+            addDraft(n, QStringLiteral("客户"));
+    const int first = mode == SendRun::Mode::Merge ? 1 : 2;
+    sandbox().holdReply(QStringLiteral("sendmess"), 1500, 1);
+    http::setTimeoutOverride(1000, 400);
+    {
+        SendRun run(client, *g_Conn, observer);
+        EXPECT_EQ(run.run(in), SendRun::Outcome::Completed);
+    }
+    http::clearTimeoutOverride();
+
+    EXPECT_EQ(count("select count(*) from [Finish] where State='" + SendRun::unconfirmedState() + "'"), first);
+    EXPECT_EQ(count("select count(*) from [Finish] where State='已发送'"), rows - first);
+    EXPECT_EQ(count("select sum(FailNum) from [Messages]"), first);
+    EXPECT_EQ(observer.failed, first);
+    EXPECT_EQ(count("select count(*) from [DraftBox]"), 0) << "rows that may have been sent leave the grid";
+
+    SendRun again(client, *g_Conn, observer);
+    in.listNumbers.clear();
+    EXPECT_EQ(again.run(in), SendRun::Outcome::Completed);
+    QHash<QString, int> sends;
+    for (const auto& send : sandbox().sends())
+        for (const QString& n : send.numbers)
+            ++sends[n];
+    EXPECT_EQ(sends.size(), rows);
+    for (auto it = sends.cbegin(); it != sends.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, SendRunTimeOut,
+                         ::testing::Values(SendRun::Mode::List, SendRun::Mode::GridBatch, SendRun::Mode::Merge),
+                         [](const auto& info) {
+                             return std::string(info.param == SendRun::Mode::List        ? "List"
+                                                : info.param == SendRun::Mode::GridBatch ? "Grid"
+                                                                                         : "Merge");
+                         });
 
 // A stop gives back the marks of the merge rows not sent: the next run sends them.
 TEST_F(SendRunTest, AStoppedMergeRunLeavesItsUnsentRowsQueued)

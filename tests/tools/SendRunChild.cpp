@@ -1,9 +1,11 @@
-// Runs a grid send on the user database of a program folder, for the tests that end the
-// process in the middle of a run:  quorvel-send-child FOLDER USER [batch|merge]
-// QUORVEL_CRASH_STEP="S:K" aborts the process right after the K-th recording statement of the
-// S-th batch step or merge row (K = 0: once the request has returned, before any statement).
-// Requests go out on a worker as in the send dialog, so a step's outcome is written while the
-// next step's request is out.
+// Runs a send on the user database of a program folder, for the tests that end the process in
+// the middle of a run:
+//   quorvel-send-child FOLDER USER [list|batch|merge] [BATCH-SIZE] [LIST-COUNT]
+// list: LIST-COUNT numbers from 13800000000 on; batch and merge send the grid.
+// QUORVEL_CRASH_STEP="S:P" aborts the process at point P of step S of the run (see
+// SendRun::setStepHook); QUORVEL_TRACE_STEPS=1 prints "point S P" at every point instead.
+// Requests go out on a worker as in the send dialog, so a step's statements are written while
+// its request is out.
 #include "DataStore.h"
 #include "RequestWorker.h"
 #include "SendRun.h"
@@ -30,7 +32,7 @@ public:
     bool stopRequested() const override { return false; }
     bool request(const std::function<bool()>& send, const std::function<void()>& meanwhile) override
     {
-        return m_pacing.request(send, meanwhile, {});
+        return m_pacing.request(send, meanwhile);
     }
 
 private:
@@ -42,11 +44,11 @@ private:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3 && argc != 4)
+    if (argc < 3 || argc > 6)
         return 2;
     SetProgramFolder(QString::fromLocal8Bit(argv[1]));
     const QString user = QString::fromLocal8Bit(argv[2]);
-    const bool merge = argc == 4 && QByteArray(argv[3]) == "merge";
+    const QByteArray mode = argc > 3 ? QByteArray(argv[3]) : QByteArray("batch");
     OpenDatabaseOrThrow(user + QStringLiteral(".mdb"));
     SmsCtrl client;
     client.username = user;
@@ -55,18 +57,30 @@ int main(int argc, char** argv)
     SendRun run(client, *g_Conn, observer);
 
     const QList<QByteArray> crash = qgetenv("QUORVEL_CRASH_STEP").split(':');
-    if (crash.size() == 2) {
-        const int step = crash.at(0).toInt();
-        const int statement = crash.at(1).toInt();
+    const bool trace = qgetenv("QUORVEL_TRACE_STEPS") == "1";
+    if (crash.size() == 2 || trace) {
+        const int step = crash.value(0).toInt();
+        const int point = crash.value(1).toInt();
         run.setStepHook([=](int reachedStep, int reached) {
-            if (reachedStep == step && reached == statement)
+            if (trace) {
+                std::printf("point %d %d\n", reachedStep, reached);
+                std::fflush(stdout);
+            } else if (reachedStep == step && reached == point) {
                 std::abort();
+            }
         });
     }
 
     SendRun::Input input;
-    input.sendMode = 2;
-    input.text = merge ? QStringLiteral("{%A列%}，会员日通知") : QStringLiteral("会员日通知");
+    input.sendMode = mode == "list" ? 1 : 2;
+    input.text = mode == "merge" ? QStringLiteral("{%A列%}，会员日通知") : QStringLiteral("会员日通知");
+    if (argc > 4)
+        input.batchSize = QByteArray(argv[4]).toInt();
+    if (mode == "list") {
+        const int count = argc > 5 ? QByteArray(argv[5]).toInt() : 0;
+        for (int i = 0; i < count; ++i)
+            input.listNumbers.append(QString::number(13800000000LL + i));
+    }
     run.run(input);
     return 0;
 }

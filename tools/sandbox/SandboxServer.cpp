@@ -321,6 +321,13 @@ void SandboxServer::setDelay(const QString& op, int delayMs, int times)
     injectFault(op, fault, times);
 }
 
+void SandboxServer::holdReply(const QString& op, int delayMs, int times)
+{
+    Fault fault;
+    fault.delayAfterMs = delayMs;
+    injectFault(op, fault, times);
+}
+
 void SandboxServer::dropConnection(const QString& op, int times)
 {
     Fault fault;
@@ -542,6 +549,8 @@ SandboxServer::Reply SandboxServer::answer(const QString& op, const QByteArray& 
     }
     if (fault)
         reply.drop = reply.drop || fault->drop;
+    if (fault && fault->delayAfterMs > 0)
+        waitInterruptible(fault->delayAfterMs);
     return reply;
 }
 

@@ -59,6 +59,7 @@ public:
     {
         std::optional<QByteArray> reply; // raw body sent with status 200
         int delayMs = 0;                 // wait before answering
+        int delayAfterMs = 0;            // act on the request, then wait this long before answering
         bool drop = false;               // send headers, then close the connection mid-body
         int status = 0;                  // answer with this HTTP status and a short body
         QByteArray redirectTo;           // answer "302 Found" with this Location
@@ -96,6 +97,8 @@ public:
     void injectFault(const QString& op, const Fault& fault, int times = -1);
     void scriptReply(const QString& op, const QByteArray& raw, int times = -1);
     void setDelay(const QString& op, int delayMs, int times = -1);
+    // The request is acted on at once (a send is charged) and its reply held back.
+    void holdReply(const QString& op, int delayMs, int times = -1);
     void dropConnection(const QString& op, int times = -1);
     void setHttpStatus(const QString& op, int status, int times = -1);
     void clearFaults();

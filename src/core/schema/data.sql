@@ -87,14 +87,16 @@ CREATE TABLE Finish (
 );
 CREATE INDEX Finish_MsgId ON Finish (MsgId);
 
--- Requests that may have reached the platform while their outcome is not recorded yet.
+-- Requests of a send run whose outcome is not recorded yet: marked ones (Queued 0) may have
+-- reached the platform, queued ones (Queued 1) have certainly not gone out.
 CREATE TABLE SendMarks (
     id INTEGER PRIMARY KEY,
     MsgId INTEGER DEFAULT 0,
     SubmitTime TEXT,
     Message TEXT,
     Numbers TEXT,
-    DraftIds TEXT
+    DraftIds TEXT,
+    Queued INTEGER DEFAULT 0
 );
 
 INSERT INTO config ([key], value) VALUES ('Verson', '1.0.0');
