@@ -169,6 +169,25 @@ TEST_F(ExportContactTest, AnExistingNameIsAskedAgainAndTheFileLeftAlone)
     EXPECT_TRUE(QFile::exists(target()));
 }
 
+// An install that keeps its program files read-only: the workbook made from the template is the
+// user's, to be filled now and changed later. (The check is on the mode, as a test run by root
+// would write into a read-only file anyway.)
+TEST_F(ExportContactTest, AReadOnlyTemplateGivesAWorkbookTheUserCanWrite)
+{
+    const QString templatePath = ProgramFolder() + QStringLiteral("/ExportTem.dat");
+    ASSERT_TRUE(QFile::setPermissions(templatePath, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                        QFileDevice::ReadOther));
+    ExportContact dialog(page.get());
+    desktop.expectSaveFile(kFilter, target());
+    expectDone(3);
+    dialog.AeroButton1()->click();
+
+    EXPECT_TRUE(QFile::permissions(target()) & QFileDevice::WriteOwner);
+    XlsBook book;
+    EXPECT_EQ(names(sheet1(target(), book)), QStringList({"张三", "李四", "王五"}));
+    EXPECT_EQ(QFile::permissions(templatePath) & QFileDevice::WriteOwner, QFileDevice::Permissions());
+}
+
 TEST_F(ExportContactTest, NoCategoryOrACancelledDialogWritesNothing)
 {
     ExportContact dialog(page.get());
