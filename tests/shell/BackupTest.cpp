@@ -162,12 +162,18 @@ TEST_F(BackupTest, BackupNeverOverwritesAndLeavesNoTemporaryFiles)
 
 // FAT and exFAT sticks and several network and FUSE file systems have no hard links: link(2)
 // answers as they do, and the backup and a new user's first database still get their names.
-class NoHardLinksTest : public BackupTest, public ::testing::WithParamInterface<int>
+struct LinkErrorCase
+{
+    const char* name;
+    int error;
+};
+
+class NoHardLinksTest : public BackupTest, public ::testing::WithParamInterface<LinkErrorCase>
 {
 protected:
     static int refusedLink(const char*, const char*)
     {
-        errno = GetParam();
+        errno = GetParam().error;
         return -1;
     }
     void SetUp() override
@@ -199,7 +205,9 @@ TEST_P(NoHardLinksTest, BackupAndFirstSignInSucceed)
     EXPECT_EQ(g_Conn->path(), folder.path(QStringLiteral("bob.mdb")));
 }
 
-INSTANTIATE_TEST_SUITE_P(LinkErrors, NoHardLinksTest, ::testing::Values(EPERM, EOPNOTSUPP), ByValue());
+INSTANTIATE_TEST_SUITE_P(LinkErrors, NoHardLinksTest,
+                         ::testing::Values(LinkErrorCase{"Fat", EPERM}, LinkErrorCase{"Fuse", EOPNOTSUPP}),
+                         NameFrom(&LinkErrorCase::name));
 
 // A restore that died half-way leaves its staging copy (and perhaps the engine's log beside
 // it); the next restore replaces them instead of failing without a word.
