@@ -49,7 +49,7 @@ int callRenameNoReplace(const char* from, const char* to)
 // this name (an existing target, no permission, a full disk).
 bool linkUnsupported(int error)
 {
-    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP;
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
 }
 
 bool renameFlagsUnsupported(int error)
