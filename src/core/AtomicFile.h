@@ -8,7 +8,8 @@
 // any moment leaves either the old file or the new one under that name, never a part of one.
 // The bytes are first written to a staging file beside the target (same file system), flushed
 // to the disk, and then renamed onto the target; the folder is flushed too, so the new name
-// survives a power loss.
+// survives a power loss. One exception: a new name (Mode::NoReplace) on a file system with
+// neither hard links nor an exclusive rename is filled by a copy, which a crash can cut short.
 namespace atomicfile {
 
 enum class Mode

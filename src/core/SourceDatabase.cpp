@@ -126,11 +126,11 @@ QString jetDateText(double value)
 
 // ---- Jet files through libmdb ----
 
-// Jet 3 keeps text as the bytes of the code page of the computer that wrote it, and reads them
-// back in the local code page. libmdb instead takes the code page named in the header, which is
-// Western (1252) for the General sort order on any computer, and Western again when there is
-// none; Chinese text then comes out as Latin letters. libmdb's converters are swapped for GBK
-// ones before it reads a name or a value; should iconv lack GBK, libmdb keeps its own.
+// Jet 3 keeps text as the bytes of the code page of the computer that wrote it, and this program
+// reads it in its own local code page, GBK. libmdb would read it in the code page the file's
+// header names, or in the Western one (1252) when it names none, and Chinese text would come out
+// as Latin letters. Its converters are swapped for GBK ones before it reads a name or a value;
+// should iconv lack GBK, libmdb keeps its own.
 void readJet3TextAsGbk(MdbHandle* mdb)
 {
     const auto none = iconv_t(-1);

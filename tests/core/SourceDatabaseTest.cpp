@@ -74,9 +74,8 @@ TEST(SourceDatabaseTest, AccessRowsReadAsText)
     EXPECT_TRUE(rowsOf(*details, 2155).contains(QStringLiteral("10250|51|42.4|35|0.15")));
 }
 
-// Jet 3 keeps text as the bytes of the code page of the computer that wrote it, and its header
-// names the Western code page for the usual sort order whatever that computer was: text written
-// on a Chinese one is GBK.
+// Jet 3 keeps text as the bytes of the code page of the computer that wrote it: this copy of the
+// Western file holds a name in GBK, and its header still names the Western code page.
 TEST(SourceDatabaseTest, Jet3TextReadsInTheLocalCodePage)
 {
     QFile western(accessFixture("nwind.mdb"));
