@@ -3,8 +3,7 @@
 #include <QFile>
 #include <freexl.h>
 
-FreeXlHandle::FreeXlHandle(const QString& path)
-    : m_result(freexl_open(QFile::encodeName(path).constData(), &m_handle))
+FreeXlHandle::FreeXlHandle(const QString& path) : m_result(freexl_open(QFile::encodeName(path).constData(), &m_handle))
 {
 }
 

@@ -178,8 +178,8 @@ TEST_F(ExportContactTest, AReadOnlyTemplateStillGivesAFilledWorkbook)
 {
     GTEST_FLAG_SET(death_test_style, "fast"); // the child works on this test's folders
     const QString templatePath = folder.path(QStringLiteral("ExportTem.dat"));
-    ASSERT_TRUE(QFile::setPermissions(templatePath, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
-                                                        QFileDevice::ReadOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(templatePath, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     EXPECT_EXIT(
         {
             if (geteuid() == 0) {

@@ -1,5 +1,5 @@
-#include "AtomicFile.h"
 #include "Backup.h"
+#include "AtomicFile.h"
 #include "CaseName.h"
 #include "DataStore.h"
 #include "Form1.h"
