@@ -6,6 +6,7 @@
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
+#include "WritableCopy.h"
 #include "XlsBook.h"
 #include "db/JetDate.h"
 #include "db/Recordset.h"
@@ -122,7 +123,7 @@ int ExportContact::exportTo(const QString& target, int total)
     const QString templatePath = ProgramFolder() + QStringLiteral("/ExportTem.dat");
     if (!QFile::exists(templatePath))
         throw HelperError(53, QStringLiteral("文件未找到：") + templatePath);
-    if (!QFile::copy(templatePath, target))
+    if (!CopyWritable(templatePath, target))
         throw HelperError(75, QStringLiteral("路径/文件访问错误：") + target);
     ui->AeroButton2->setEnabled(false);
 

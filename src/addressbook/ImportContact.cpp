@@ -231,7 +231,7 @@ void ImportContact::runImport()
     const bool completed = RunReported(this, [&] {
         try {
             for (int i = 2; i <= rows && !m_cancel; ++i) {
-                QString m = sheet.Cells(i, columns[NumberList]).text.trimmed();
+                QString m = TrimBlanks(sheet.Cells(i, columns[NumberList]).text);
                 if (!IsMobileNumber(m)) {
                     ++m_errorCount;
                 } else {

@@ -65,6 +65,17 @@ QString RemoveSpaces(const QVariant& value)
     return value.toString().remove(kBlank);
 }
 
+QString TrimBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size() - 1;
+    while (first <= last && text.at(first) == kBlank)
+        ++first;
+    while (last >= first && text.at(last) == kBlank)
+        --last;
+    return text.mid(first, last - first + 1);
+}
+
 qint16 CountSmsParts(int length, int charsPerSms)
 {
     if (charsPerSms == 0)

@@ -25,6 +25,8 @@ private:
 
 // Every blank (U+0020) removed. A null QVariant (database Null) raises HelperError.
 QString RemoveSpaces(const QVariant& value);
+// The old Trim: blanks (U+0020) off both ends only; tabs, line breaks and full-width blanks stay.
+QString TrimBlanks(const QString& text);
 // Message parts for a text of the given length; raises HelperError when charsPerSms is 0.
 qint16 CountSmsParts(int length, int charsPerSms);
 // Normalises the number in place (blanks, leading "+86", leading zeros), then checks it.

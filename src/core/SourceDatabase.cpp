@@ -126,6 +126,28 @@ QString jetDateText(double value)
 
 // ---- Jet files through libmdb ----
 
+// Jet 3 keeps text as the bytes of the code page of the computer that wrote it, and this program
+// reads it in its own local code page, GBK. libmdb would read it in the code page the file's
+// header names, or in the Western one (1252) when it names none, and Chinese text would come out
+// as Latin letters. Its converters are swapped for GBK ones before it reads a name or a value;
+// should iconv lack GBK, libmdb keeps its own.
+void readJet3TextAsGbk(MdbHandle* mdb)
+{
+    const auto none = iconv_t(-1);
+    const iconv_t in = iconv_open("UTF-8", "GBK");
+    const iconv_t out = iconv_open("GBK", "UTF-8");
+    if (in == none || out == none) {
+        if (in != none)
+            iconv_close(in);
+        if (out != none)
+            iconv_close(out);
+        return;
+    }
+    mdb_iconv_close(mdb);
+    mdb->iconv_in = in;
+    mdb->iconv_out = out;
+}
+
 using MdbPtr = std::shared_ptr<MdbHandle>;
 
 class JetTable final : public SourceTable
@@ -223,6 +245,8 @@ public:
         if (!handle)
             refuseFormat(path);
         m_mdb = MdbPtr(handle, [](MdbHandle* h) { mdb_close(h); });
+        if (IS_JET3(handle))
+            readJet3TextAsGbk(handle);
         mdb_set_bind_size(handle, kBindSize);
         if (!mdb_read_catalog(handle, MDB_TABLE))
             refuseFormat(path);

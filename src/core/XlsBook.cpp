@@ -1,5 +1,7 @@
 #include "XlsBook.h"
 
+#include "FreeXlHandle.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
@@ -740,20 +742,12 @@ bool XlsBook::load(const QString& path)
 {
     m_sheets.clear();
     m_strings = std::make_unique<StringTable>();
-    const void* handle = nullptr;
     if (!QFile::exists(path))
         return fail(QStringLiteral("找不到文件%1").arg(path));
-    const int opened = freexl_open(QFile::encodeName(path).constData(), &handle);
-    if (opened != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        return fail(QStringLiteral("%1不是可以读取的Excel工作簿（错误%2）").arg(path).arg(opened));
-    }
-    struct Closer
-    {
-        const void* h;
-        ~Closer() { freexl_close(h); }
-    } closer{handle};
+    const FreeXlHandle xls(path);
+    const void* handle = xls.get();
+    if (xls.result() != FREEXL_OK || !handle)
+        return fail(QStringLiteral("%1不是可以读取的Excel工作簿（错误%2）").arg(path).arg(xls.result()));
 
     auto broken = [&](const QString& what) {
         m_sheets.clear();

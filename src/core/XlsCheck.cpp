@@ -184,6 +184,7 @@ enum : quint16 {
     kSst = 0x00FC,
     kLabel = 0x0204,
     kFormat = 0x041E,
+    kWindow1 = 0x003D,
 };
 
 // The header of a BIFF8 unicode string from its flags byte on: the flags, then the count of
@@ -306,8 +307,12 @@ XlsVerdict sstVerdict(const QByteArray& s, const QList<Span>& parts, quint32 cou
 
 } // namespace
 
-XlsVerdict CheckXlsFile(const QByteArray& file)
+XlsVerdict CheckXlsFile(const QByteArray& file, int* activeSheet)
 {
+    int active = 0;
+    if (!activeSheet)
+        activeSheet = &active;
+    *activeSheet = 0;
     Compound compound(file);
     QByteArray s;
     const XlsVerdict stream = compound.workbookStream(&s);
@@ -322,6 +327,8 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
     int dimensions = 0;
     int depth = 0;
     qint64 lastSheet = 0;
+    bool globalsEnded = false;
+    bool windowSeen = false;
     for (qint64 at = 0; at + 4 <= size;) {
         const quint16 type = u16(s, at);
         const qint64 length = u16(s, at + 2);
@@ -346,6 +353,7 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
         case kEof:
             --depth;
             afterEof = true;
+            globalsEnded = true;
             break;
         case kDimension:
             // FreeXL allocates a sheet's cells again for a second one, keeping the first
@@ -360,6 +368,14 @@ XlsVerdict CheckXlsFile(const QByteArray& file)
             break;
         case kFilePass:
             return XlsVerdict::Encrypted;
+        case kWindow1:
+            // The globals come first and hold the workbook's one WINDOW1; its tab in front counts
+            // the sheets as the BOUNDSHEET records list them, as FreeXL does.
+            if (depth == 1 && !globalsEnded && !windowSeen && length >= 12) {
+                *activeSheet = u16(s, body + 10);
+                windowSeen = true;
+            }
+            break;
         case kBoundSheet:
             // Each sheet's offset must lead to the sheet's own BOF record.
             if (length < 6 || qint64(u32(s, body)) + 4 > size || u16(s, u32(s, body)) != kBof)

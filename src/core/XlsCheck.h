@@ -16,4 +16,6 @@ enum class XlsVerdict {
     TextUnreadable
 };
 
-XlsVerdict CheckXlsFile(const QByteArray& file);
+// activeSheet, when given, receives the index of the sheet that was in front when the workbook
+// was saved (the WINDOW1 record of the workbook's globals), 0 when the walk found none.
+XlsVerdict CheckXlsFile(const QByteArray& file, int* activeSheet = nullptr);

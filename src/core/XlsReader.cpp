@@ -55,9 +55,10 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
 {
     const QString encrypted =
         QStringLiteral("工作簿“%1”设有打开密码（已加密），无法读取。请在Excel中取消密码后再导入。").arg(loader.fileName());
+    int activeSheet = 0;
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
-        const XlsVerdict verdict = CheckXlsFile(file.readAll());
+        const XlsVerdict verdict = CheckXlsFile(file.readAll(), &activeSheet);
         file.close();
         if (verdict == XlsVerdict::Encrypted) {
             loader.fail(Workbook::Encrypted, encrypted);
@@ -185,4 +186,5 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
         }
         loader.finishSheet();
     }
+    loader.setActiveSheet(activeSheet);
 }

@@ -11,22 +11,6 @@
 #include <QApplication>
 #include <QClipboard>
 
-namespace {
-
-// The old Trim: blanks (U+0020) at both ends only.
-QString trimBlanks(const QString& text)
-{
-    int first = 0;
-    int last = int(text.size()) - 1;
-    while (first <= last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last >= first && text.at(last) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first + 1);
-}
-
-} // namespace
-
 ExpressExcel::ExpressExcel(SendPage& numberList, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ExpressExcel>()), m_list(numberList)
 {
@@ -76,7 +60,7 @@ void ExpressExcel::AeroButton2_Click()
     try {
         for (const QString& row : text.split(QLatin1Char('\n'))) {
             for (const QString& cell : row.split(QLatin1Char('\t'))) {
-                QString number = trimBlanks(cell);
+                QString number = TrimBlanks(cell);
                 number.remove(QStringLiteral("+86")).remove(QLatin1Char('\r'));
                 // Imported numbers go to the list only, never to the white-list queue.
                 if (IsMobileNumber(number)) {

@@ -91,6 +91,11 @@ void ImportAccess::Combo7_Click()
         return;
     m_table.reset();
     const bool opened = RunReported(this, [this] { m_table = m_source->openTable(ui->Combo7->currentText()); });
+    if (!opened) {
+        // Nothing stays picked, so that picking the same table again tries it again.
+        const QSignalBlocker quiet(ui->Combo7);
+        ui->Combo7->setCurrentIndex(-1);
+    }
     ResetCombos();
     if (opened) {
         const QStringList fields = m_table->fieldNames();

@@ -19,18 +19,6 @@ namespace {
 
 const QString kNone = QStringLiteral("无");
 
-// The old Trim: blanks (U+0020) at both ends only.
-QString trimBlanks(const QString& text)
-{
-    int first = 0;
-    int last = int(text.size()) - 1;
-    while (first <= last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last >= first && text.at(last) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first + 1);
-}
-
 // What a step of a tick reports when no worksheet is in front (the old "object not set").
 constexpr int kNoSheet = 91;
 
@@ -117,7 +105,7 @@ void ImportExcel2::AeroButton2_Click()
 {
     if (m_importing)
         return;
-    if (trimBlanks(ui->Combo1->currentText()) == kNone) {
+    if (TrimBlanks(ui->Combo1->currentText()) == kNone) {
         MsgBox(QStringLiteral("手机号是必选的！"), QStringLiteral("提示"), Desktop::Icon::Information,
                Desktop::Buttons::Ok, this);
         return;

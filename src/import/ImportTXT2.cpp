@@ -14,18 +14,6 @@
 
 namespace {
 
-// Blanks (U+0020 only) off both ends, as the list's own entry box trims.
-QString trimBlanks(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size() - 1;
-    while (first <= last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last >= first && text.at(last) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first + 1);
-}
-
 qint64 nowMs()
 {
     static QElapsedTimer clock;
@@ -60,7 +48,7 @@ void ImportTXT2::AeroButton2_Click()
     // would add every number twice.
     if (m_running)
         return;
-    if (trimBlanks(ui->Text1->text()).isEmpty()) {
+    if (TrimBlanks(ui->Text1->text()).isEmpty()) {
         MsgBox(QStringLiteral("请先选择文本文件！"), QStringLiteral("提示"), Desktop::Icon::Information,
                Desktop::Buttons::Ok, this);
         return;
@@ -111,7 +99,7 @@ ImportTXT2::Outcome ImportTXT2::importLines(const QByteArray& bytes, qint32& cou
     QStringList entries;
     entries.reserve(text.lineNumberAtEnd + 1);
     for (const QString& line : text.lines) {
-        entries.append(trimBlanks(line));
+        entries.append(TrimBlanks(line));
         ++count;
         if (!pause())
             return Outcome::Cancelled;
@@ -140,7 +128,7 @@ ImportTXT2::Outcome ImportTXT2::importPieces(const QByteArray& bytes, qint32& co
     ui->Label2->setText(QStringLiteral("正在检查号码合法性并重新排序……"));
     NumberListModel& list = *m_list.numberList();
     for (const QString& piece : pieces) {
-        QString number = trimBlanks(piece);
+        QString number = TrimBlanks(piece);
         number.remove(QStringLiteral("\r\n")).remove(QLatin1Char('\n'));
         // A lone CR stays and fails the check below.
         if (IsMobileNumber(number)) {

@@ -57,6 +57,13 @@ qint64 logSize(const QString& databasePath)
 
 constexpr int kSnapshotAttempts = 5;
 
+void removeWithLogs(const QString& path)
+{
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+}
+
 // A file that the engine of this program opens with the database password and that holds the
 // tables every user database has.
 bool isOurDatabase(const QString& path)
@@ -122,6 +129,8 @@ RestoreOutcome RestoreUserDatabase(const QString& source)
     // it to the engine's log mode and leave files beside it.
     const QString target = PendingRestorePath();
     const QString staging = atomicfile::stagingName(target);
+    // A staging copy left by a restore that died half-way is ours to replace, with its logs.
+    removeWithLogs(staging);
     if (!QFile::copy(source, staging))
         return RestoreOutcome::Failed;
     const bool ours = isOurDatabase(staging);

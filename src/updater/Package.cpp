@@ -55,13 +55,17 @@ std::unique_ptr<db::Connection> openPackage(const QString& path)
     throw db::DbError(db::ErrCannotOpen, QStringLiteral("无法识别的数据库格式 %1。").arg(quoted(path)));
 }
 
-void Acc2File(const QByteArray& filestream, const QString& path)
+void Acc2File(const QByteArray& filestream, const QString& path, bool executable)
 {
     // A file half written (disk full, a crash) must not replace a good one from an earlier run.
     // A package may hold both "x" and "x.part"; the staging name holds "..", which no name in a
     // package may, so staging one of its files never takes the place of another.
+    const QFileDevice::Permissions execute =
+        executable ? QFileDevice::ExeOwner | QFileDevice::ExeUser | QFileDevice::ExeGroup | QFileDevice::ExeOther
+                   : QFileDevice::Permissions();
     QString reason;
-    if (!atomicfile::write(filestream, path, atomicfile::Mode::Replace, &reason, path + QStringLiteral("..part")))
+    if (!atomicfile::write(filestream, path, atomicfile::Mode::Replace, &reason, path + QStringLiteral("..part"),
+                           execute))
         throw WriteError(path, reason);
 }
 
@@ -80,14 +84,7 @@ UnpackResult unpackPackage(db::Connection& package, const QString& folder, const
             // A Null stream is an empty file; a text value is written as the bytes it was stored as.
             const QByteArray bytes =
                 stream.typeId() == QMetaType::QString ? stream.toString().toUtf8() : stream.toByteArray();
-            const QString path = target.filePath(name);
-            Acc2File(bytes, path);
-            if (name == kInstallerName) {
-                QFile installer(path);
-                if (!installer.setPermissions(installer.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser |
-                                              QFileDevice::ExeGroup | QFileDevice::ExeOther))
-                    throw WriteError(path, installer.errorString());
-            }
+            Acc2File(bytes, target.filePath(name), name == kInstallerName);
             result.written.append(name);
         }
         if (afterEachFile && !afterEachFile()) {

@@ -39,9 +39,9 @@ bool isSafeFileName(const QString& name);
 // Access file, which this build does not read) throws db::DbError.
 std::unique_ptr<db::Connection> openPackage(const QString& path);
 
-// Writes the bytes whole to the file, replacing it only once every byte is on disk.
-// Throws WriteError.
-void Acc2File(const QByteArray& filestream, const QString& path);
+// Writes the bytes whole to the file, replacing it only once every byte is on disk; an
+// executable file has its execute permission from the moment it takes the name. Throws WriteError.
+void Acc2File(const QByteArray& filestream, const QString& path, bool executable = false);
 
 struct UnpackResult
 {

@@ -12,7 +12,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -167,6 +169,33 @@ TEST_F(ExportContactTest, AnExistingNameIsAskedAgainAndTheFileLeftAlone)
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
     EXPECT_EQ(existing.readAll(), QByteArray("keep me"));
     EXPECT_TRUE(QFile::exists(target()));
+}
+
+// An install that keeps its program files read-only: the workbook made from the template is the
+// user's to fill. The export runs in a child process under an ordinary user's id, as root would
+// write into a read-only file anyway.
+TEST_F(ExportContactTest, AReadOnlyTemplateStillGivesAFilledWorkbook)
+{
+    GTEST_FLAG_SET(death_test_style, "fast"); // the child works on this test's folders
+    const QString templatePath = folder.path(QStringLiteral("ExportTem.dat"));
+    ASSERT_TRUE(
+        QFile::setPermissions(templatePath, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0) {
+                for (const QString& open : {folder.folder(), out.path()})
+                    QFile::setPermissions(open, QFileDevice::Permissions(0x7777));
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    std::_Exit(2);
+            }
+            ExportContact dialog(page.get());
+            desktop.expectSaveFile(kFilter, target());
+            expectDone(3);
+            dialog.AeroButton1()->click();
+            XlsBook book;
+            std::_Exit(book.load(target()) && book.cells(book.findSheet(QStringLiteral("Sheet1"))).size() > 12 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ExportContactTest, NoCategoryOrACancelledDialogWritesNothing)

@@ -186,6 +186,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"姓名", "手机"}, {"甲", "+86 138 0013 8000"}, {"乙", "12345"}, {"丙", "#13900139000"}, {"丁", ""}},
                  0, 0, {{3, 1}, {4, 2}}, 2, 2,
                  {"甲|13800138000|<null>|<null>|<null>", "丙|13900139000|<null>|<null>|<null>"}},
+        // As the other imports trim: blanks only, so a tab or a full-width blank makes the number wrong.
+        RowsCase{"OnlyBlanksAroundTheNumberAreTrimmed",
+                 {{"姓名", "手机"}, {"甲", "  13800138000  "}, {"乙", "\t13900139000"}, {"丙", u8"13700137000\u3000"}},
+                 0, 0, {{3, 1}, {4, 2}}, 1, 2,
+                 {"甲|13800138000|<null>|<null>|<null>"}},
         RowsCase{"AUsedRangeAwayFromA1CountsFromItsCorner",
                  {{"备注", "手机", "姓名"}, {"它's -- 好", "13800138000", "王 五"}, {kLong, "13700137000", ""}},
                  2, 3, {{3, 3}, {4, 2}, {14, 1}}, 2, 0,

@@ -1,3 +1,4 @@
+#include "CodePage.h"
 #include "DataStore.h"
 #include "SourceDatabase.h"
 #include "db/Connection.h"
@@ -41,9 +42,10 @@ TEST(SourceDatabaseTest, AccessFileListsItsUserTablesOnly)
     REQUIRE_FIXTURE(path);
     const auto source = SourceDatabase::open(path);
     EXPECT_EQ(source->kind(), SourceDatabase::Kind::Jet);
+    // Jet 3 names and texts are read in the local code page, also those of this Western file.
     EXPECT_EQ(source->tableNames(),
               QStringList({"Categories", "Customers", "Employees", "Order Details", "Orders", "Products", "Shippers",
-                           "Suppliers", QStringLiteral("Umsätze")}));
+                           "Suppliers", codepage::decode("Ums\xe4tze")}));
 }
 
 TEST(SourceDatabaseTest, AccessRowsReadAsText)
@@ -56,8 +58,9 @@ TEST(SourceDatabaseTest, AccessRowsReadAsText)
     EXPECT_EQ(customers->fieldNames().mid(0, 3), QStringList({"CustomerID", "CompanyName", "ContactName"}));
     const QStringList rows = rowsOf(*customers);
     ASSERT_EQ(rows.size(), 91);
-    EXPECT_EQ(rows[1], QStringLiteral("ANATR|Ana Trujillo Emparedados y helados|Ana Trujillo|Owner|Avda. de la "
-                                      "Constitución 2222|México D.F.|<null>|05021|Mexico|(5) 555-4729|(5) 555-3745"));
+    EXPECT_EQ(rows[1], codepage::decode("ANATR|Ana Trujillo Emparedados y helados|Ana Trujillo|Owner|Avda. de la "
+                                        "Constituci\xf3n 2222|M\xe9xico D.F.|<null>|05021|Mexico|(5) 555-4729|"
+                                        "(5) 555-3745"));
 
     // Money without its four decimals, Yes/No as words, dates in the program's form.
     auto products = source->openTable(QStringLiteral("Products"));
@@ -69,6 +72,32 @@ TEST(SourceDatabaseTest, AccessRowsReadAsText)
         QStringLiteral("10330|LILAS|3|1994-11-16 00:00:00|1994-12-14 00:00:00|1994-11-28 00:00:00|1|12.75|")));
     auto details = source->openTable(QStringLiteral("Order Details"));
     EXPECT_TRUE(rowsOf(*details, 2155).contains(QStringLiteral("10250|51|42.4|35|0.15")));
+}
+
+// Jet 3 keeps text as the bytes of the code page of the computer that wrote it: this copy of the
+// Western file holds a name in GBK, and its header still names the Western code page.
+TEST(SourceDatabaseTest, Jet3TextReadsInTheLocalCodePage)
+{
+    QFile western(accessFixture("nwind.mdb"));
+    if (!western.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "no shared fixtures";
+    QByteArray bytes = western.readAll();
+    const QByteArray latin("Maria Anders");
+    const QByteArray chinese = codepage::encode(QStringLiteral("张三李四王五"));
+    ASSERT_EQ(chinese.size(), latin.size()); // the row keeps its layout
+    ASSERT_EQ(bytes.count(latin), 1);
+    bytes.replace(latin, chinese);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chinese.mdb"));
+    QFile copy(path);
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    ASSERT_EQ(copy.write(bytes), bytes.size());
+    copy.close();
+
+    const auto source = SourceDatabase::open(path);
+    auto customers = source->openTable(QStringLiteral("Customers"));
+    ASSERT_TRUE(customers->fetch());
+    EXPECT_EQ(customers->value(2).toString(), QStringLiteral("张三李四王五"));
 }
 
 TEST(SourceDatabaseTest, Jet4DatesOutsideTheUsualYears)

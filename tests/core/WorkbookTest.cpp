@@ -127,9 +127,9 @@ TEST_P(WorkbookFormatTest, DatesReadAsDatesRoundedToTheSecond)
 
 INSTANTIATE_TEST_SUITE_P(Files, WorkbookFormatTest,
                          ::testing::Values(FormatCase{"Xlsx", "people.xlsx", nullptr, 2},
-                                           FormatCase{"Xls", "people.xls", nullptr, 0},
+                                           FormatCase{"Xls", "people.xls", nullptr, 2},
                                            FormatCase{"XlsxNamedXls", "people.xlsx", "people.xls", 2},
-                                           FormatCase{"XlsNamedXlsx", "people.xls", "people.xlsx", 0}),
+                                           FormatCase{"XlsNamedXlsx", "people.xls", "people.xlsx", 2}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- OOXML details ----------------------------------------------------------------------

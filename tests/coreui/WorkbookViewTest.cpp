@@ -43,14 +43,19 @@ protected:
 
 TEST_F(WorkbookViewTest, ShowsTheSheetsWithTheActiveOneInFront)
 {
-    WorkbookView fresh;
-    ASSERT_TRUE(fresh.Open(fixture(QStringLiteral("people.xlsx"))));
-    ASSERT_EQ(fresh.sheetTabs()->count(), 3);
-    EXPECT_EQ(fresh.sheetTabs()->tabText(0), QStringLiteral("号码"));
-    EXPECT_EQ(fresh.sheetTabs()->tabText(1), QStringLiteral("空表"));
-    EXPECT_EQ(fresh.sheetTabs()->tabText(2), QStringLiteral("Sheet3"));
-    EXPECT_EQ(fresh.activeSheet(), 2);
-    EXPECT_EQ(fresh.activeSheetName(), QStringLiteral("Sheet3"));
+    // Both were saved with their third sheet in front.
+    for (const char* name : {"people.xlsx", "people.xls"}) {
+        SCOPED_TRACE(name);
+        WorkbookView fresh;
+        ASSERT_TRUE(fresh.Open(fixture(QString::fromLatin1(name))));
+        ASSERT_EQ(fresh.sheetTabs()->count(), 3);
+        EXPECT_EQ(fresh.sheetTabs()->tabText(0), QStringLiteral("号码"));
+        EXPECT_EQ(fresh.sheetTabs()->tabText(1), QStringLiteral("空表"));
+        EXPECT_EQ(fresh.sheetTabs()->tabText(2), QStringLiteral("Sheet3"));
+        EXPECT_EQ(fresh.activeSheet(), 2);
+        EXPECT_EQ(fresh.activeSheetName(), QStringLiteral("Sheet3"));
+        EXPECT_EQ(fresh.sheetTabs()->currentIndex(), 2);
+    }
 }
 
 TEST_F(WorkbookViewTest, CellsStandAtTheirTruePlaceUnderLettersAndNumbers)

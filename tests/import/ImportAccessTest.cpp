@@ -178,6 +178,24 @@ TEST_F(ImportAccessTest, RowsGoInWithRepeatsRejectsAndChosenVariables)
                                         QStringLiteral("13700000000|李四|-|") + longText + QStringLiteral("|1")}));
 }
 
+TEST_F(ImportAccessTest, ATableThatFailedToOpenIsTriedAgainWhenPickedAgain)
+{
+    const QString path = numbersFile(3);
+    choose(path);
+    // Gone after the list was read (another program changed the file), then back.
+    auto other = db::Connection::openUnkeyed(path);
+    other->execute(QStringLiteral("alter table numbers rename to kept"));
+    desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("错误号：")), QStringLiteral("程序出错"),
+                          Icon::Information);
+    pick(7, QStringLiteral("numbers"));
+    EXPECT_EQ(entries(1), QStringList{QStringLiteral("无")});
+
+    other->execute(QStringLiteral("alter table kept rename to numbers"));
+    pick(7, QStringLiteral("numbers"));
+    EXPECT_EQ(entries(1), QStringList({"无", "phone"}));
+    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/3"));
+}
+
 TEST_F(ImportAccessTest, EmptyTableEndsAtOnce)
 {
     choose(engineFile(QStringLiteral("s.db"), QStringLiteral("create table t (phone text)")));

@@ -1,6 +1,10 @@
 #include "Backup.h"
+#include "AtomicFile.h"
+#include "CaseName.h"
 #include "DataStore.h"
+#include "Form1.h"
 #include "GlobalState.h"
+#include "MyTrayIcon.h"
 #include "ScriptedDesktop.h"
 #include "SettingsPage.h"
 #include "TestProgramFolder.h"
@@ -10,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -153,6 +158,74 @@ TEST_F(BackupTest, BackupNeverOverwritesAndLeavesNoTemporaryFiles)
     EXPECT_TRUE(QFileInfo::exists(fresh));
     const QStringList left = QDir(folder.folder()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
     EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char(' ')).toStdString();
+}
+
+// FAT and exFAT sticks and several network and FUSE file systems have no hard links: link(2)
+// answers as they do, and the backup and a new user's first database still get their names.
+struct LinkErrorCase
+{
+    const char* name;
+    int error;
+};
+
+class NoHardLinksTest : public BackupTest, public ::testing::WithParamInterface<LinkErrorCase>
+{
+protected:
+    static int refusedLink(const char*, const char*)
+    {
+        errno = GetParam().error;
+        return -1;
+    }
+    void SetUp() override
+    {
+        BackupTest::SetUp();
+        atomicfile::PlaceCalls calls;
+        calls.link = refusedLink;
+        m_before = atomicfile::setPlaceCalls(calls);
+    }
+    void TearDown() override { atomicfile::setPlaceCalls(m_before); }
+
+private:
+    atomicfile::PlaceCalls m_before;
+};
+
+TEST_P(NoHardLinksTest, BackupAndFirstSignInSucceed)
+{
+    addCategories(2);
+    const QString target = folder.path(QStringLiteral("stick.qbk"));
+    desktop.expectSaveFile(kFilter, target).expectMessage("备份完成", "提示", Icon::Information);
+    click("AeroButton9");
+    EXPECT_EQ(categoriesIn(target), 2);
+
+    page.reset();
+    CloseDatabase();
+    g_UserName = QStringLiteral("bob");
+    TrayRecorder tray;
+    Form1 form;
+    EXPECT_EQ(g_Conn->path(), folder.path(QStringLiteral("bob.mdb")));
+}
+
+INSTANTIATE_TEST_SUITE_P(LinkErrors, NoHardLinksTest,
+                         ::testing::Values(LinkErrorCase{"Fat", EPERM}, LinkErrorCase{"Fuse", EOPNOTSUPP}),
+                         NameFrom(&LinkErrorCase::name));
+
+// A restore that died half-way leaves its staging copy (and perhaps the engine's log beside
+// it); the next restore replaces them instead of failing without a word.
+TEST_F(BackupTest, AStagingCopyLeftByACrashDoesNotStopTheNextRestore)
+{
+    const QString chosen = folder.path(QStringLiteral("chosen.qbk"));
+    ASSERT_TRUE(QFile::copy(folder.makeUserDatabase(QStringLiteral("other")), chosen));
+    const QString staging = PendingRestorePath() + QStringLiteral(".part");
+    writeFile(staging, "left by a crash");
+    writeFile(staging + QStringLiteral("-wal"), "its log");
+    desktop.expectOpenFile(kFilter, chosen)
+        .expectMessage("已经恢复备份数据，重新启动程序后生效！", "提示", Icon::Information);
+
+    click("AeroButton41");
+
+    EXPECT_EQ(readAll(PendingRestorePath()), readAll(chosen));
+    EXPECT_FALSE(QFile::exists(staging));
+    EXPECT_FALSE(QFile::exists(staging + QStringLiteral("-wal")));
 }
 
 TEST_F(BackupTest, BackupWithoutTheSharedConnectionStillHoldsCommittedRows)

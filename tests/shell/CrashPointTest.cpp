@@ -1,17 +1,22 @@
 #include "Backup.h"
 #include "CaseName.h"
 #include "DataStore.h"
+#include "Form1.h"
 #include "GlobalState.h"
+#include "MyTrayIcon.h"
 #include "PendingRestore.h"
+#include "ScriptedDesktop.h"
 #include "TestProgramFolder.h"
 #include "db/Connection.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-// A process that dies at each named step of a restore or a backup (abort(), as a crash or a
-// kill would end it) must leave a database that opens and holds one whole state.
+// A process that dies at each named step of a restore, a backup or the making of a new user's
+// database (abort(), as a crash or a kill would end it) must leave a database that opens and
+// holds one whole state.
 namespace {
 
 const QString kUser = QStringLiteral("crash");
@@ -36,6 +41,16 @@ void addCategory(const QString& path, const QString& name)
     // The connection closes without a checkpoint of ours, as a running program leaves it.
 }
 
+// Makes the file several of the copy's 1 MiB chunks long, so that a step that dies after the
+// first chunk has written a part of the file, not the whole of it.
+void makeLarge(const QString& path)
+{
+    auto conn = db::Connection::open(path, QByteArray(kDatabasePassword));
+    conn->execute(QStringLiteral("create table [Ballast] (b blob)"));
+    conn->execute(QStringLiteral("insert into [Ballast] values (randomblob(3500000))"));
+    conn->checkpoint();
+}
+
 class CrashPointTest : public ::testing::TestWithParam<const char*>
 {
 protected:
@@ -46,8 +61,6 @@ protected:
         ResetGlobalState();
         ASSERT_TRUE(folder.hasShippedDatabases());
         g_UserName = kUser;
-        database = folder.makeUserDatabase(kUser);
-        addCategory(database, QStringLiteral("old"));
     }
     void TearDown() override { qunsetenv("QUORVEL_CRASH_AT"); }
 
@@ -60,15 +73,31 @@ protected:
     }
 
     TestProgramFolder folder;
+};
+
+// The user's database exists and holds the category "old".
+class StoredDatabaseCrash : public CrashPointTest
+{
+protected:
+    void SetUp() override
+    {
+        CrashPointTest::SetUp();
+        database = folder.makeUserDatabase(kUser);
+        makeLarge(database);
+        addCategory(database, QStringLiteral("old"));
+    }
+
     QString database;
 };
 
-using RestoreCrash = CrashPointTest;
+using RestoreCrash = StoredDatabaseCrash;
 
 TEST_P(RestoreCrash, LeavesTheOldOrTheNewDatabase)
 {
     const QString backup = folder.makeUserDatabase(QStringLiteral("other"));
+    makeLarge(backup);
     addCategory(backup, QStringLiteral("new"));
+    ASSERT_GT(QFileInfo(backup).size(), 3 << 20);
     ASSERT_TRUE(QFile::copy(backup, folder.path(kUser + QStringLiteral(".recover"))));
 
     crashIn([this] { ApplyPendingRestore(folder.folder()); });
@@ -82,10 +111,10 @@ TEST_P(RestoreCrash, LeavesTheOldOrTheNewDatabase)
 
 INSTANTIATE_TEST_SUITE_P(Steps, RestoreCrash,
                          ::testing::Values("restore-after-checkpoint", "copy-first-chunk", "commit-before-rename",
-                                           "commit-after-rename", "restore-before-remove"),
+                                           "commit-rename", "commit-after-rename", "restore-before-remove"),
                          ByValue());
 
-using BackupCrash = CrashPointTest;
+using BackupCrash = StoredDatabaseCrash;
 
 TEST_P(BackupCrash, LeavesTheDatabaseUsableAndNoBackupUnderTheName)
 {
@@ -99,6 +128,43 @@ TEST_P(BackupCrash, LeavesTheDatabaseUsableAndNoBackupUnderTheName)
     EXPECT_EQ(stateOf(target), QStringLiteral("old"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, BackupCrash, ::testing::Values("copy-first-chunk", "commit-before-rename"), ByValue());
+INSTANTIATE_TEST_SUITE_P(Steps, BackupCrash,
+                         ::testing::Values("copy-first-chunk", "commit-before-rename", "commit-rename"), ByValue());
+
+// The first sign-in of a user makes the database from the template, which here holds the
+// category "template" and is several chunks long.
+class NewUserDatabaseCrash : public CrashPointTest
+{
+protected:
+    void SetUp() override
+    {
+        CrashPointTest::SetUp();
+        g_Online = false;
+        makeLarge(folder.path(QStringLiteral("data.mdb")));
+        addCategory(folder.path(QStringLiteral("data.mdb")), QStringLiteral("template"));
+    }
+
+    ScriptedDesktop desktop;
+    TrayRecorder tray;
+};
+
+TEST_P(NewUserDatabaseCrash, LeavesNoDatabaseOrAWholeOneAndTheNextSignInOpensIt)
+{
+    const QString database = folder.path(kUser + QStringLiteral(".mdb"));
+    crashIn([] { Form1 form; });
+
+    if (QFile::exists(database))
+        EXPECT_EQ(stateOf(database), QStringLiteral("template"));
+    {
+        Form1 form;
+        EXPECT_EQ(g_Conn->path(), database);
+    }
+    EXPECT_EQ(stateOf(database), QStringLiteral("template"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, NewUserDatabaseCrash,
+                         ::testing::Values("copy-first-chunk", "commit-before-rename", "commit-rename",
+                                           "commit-after-rename"),
+                         ByValue());
 
 } // namespace

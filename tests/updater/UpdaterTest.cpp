@@ -2,6 +2,7 @@
 #include "updater/Form1.h"
 #include "updater/Package.h"
 
+#include "CaseName.h"
 #include "DataStore.h"
 #include "SandboxFixture.h"
 #include "ScopedEnv.h"
@@ -511,5 +512,61 @@ TEST_F(UnpackTest, AWriteFailingHalfWayLeavesTheEarlierFileAndNoStagingFile)
     EXPECT_EQ(files(), QStringList{QStringLiteral("readme")});
     EXPECT_EQ(readAll(inUpdate(QStringLiteral("readme"))), QByteArray("earlier"));
 }
+
+// A process that dies while it puts a file of the package in place (abort(), as a crash or a kill
+// ends it) leaves that file as it was or whole, the installer never without its execute
+// permission, and nothing that stops the next run from unpacking the package again.
+class UnpackCrashTest : public UnpackTest, public ::testing::WithParamInterface<const char*>
+{
+protected:
+    void TearDown() override
+    {
+        qunsetenv("QUORVEL_CRASH_AT");
+        UnpackTest::TearDown();
+    }
+    void earlier(const QString& name, const QByteArray& bytes, QFileDevice::Permissions extra = {})
+    {
+        QFile file(inUpdate(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        ASSERT_TRUE(file.setPermissions(file.permissions() | extra));
+    }
+};
+
+TEST_P(UnpackCrashTest, LeavesEachFileOldOrWholeAndTheNextRunUnpacksAll)
+{
+    // Forked, so the child writes into this test's folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    ASSERT_TRUE(QDir().mkpath(updateFolder()));
+    earlier(QStringLiteral("setup"), "earlier setup", QFileDevice::ExeOwner);
+    earlier(QStringLiteral("readme"), "earlier readme");
+    const std::vector<PackageRow> rows = {{QStringLiteral("setup"), patterned(300000, 's')},
+                                          {QStringLiteral("readme"), patterned(1000, 'r')}};
+    const QString path = home.filePath(QStringLiteral("crash.db"));
+    QFile package(path);
+    ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+    package.write(makePackage(rows));
+    package.close();
+
+    qputenv("QUORVEL_CRASH_AT", GetParam());
+    EXPECT_DEATH(updater::unpackPackage(*updater::openPackage(path), updateFolder(), {}), "");
+    qunsetenv("QUORVEL_CRASH_AT");
+
+    // It died at the first file, the installer.
+    const QByteArray setup = readAll(inUpdate(QStringLiteral("setup")));
+    EXPECT_TRUE(setup == "earlier setup" || setup == rows[0].bytes) << setup.size();
+    EXPECT_TRUE(QFileInfo(inUpdate(QStringLiteral("setup"))).isExecutable());
+    EXPECT_EQ(readAll(inUpdate(QStringLiteral("readme"))), QByteArray("earlier readme"));
+
+    unpack(rows);
+    EXPECT_EQ(readAll(inUpdate(QStringLiteral("setup"))), rows[0].bytes);
+    EXPECT_TRUE(QFileInfo(inUpdate(QStringLiteral("setup"))).isExecutable());
+    EXPECT_EQ(readAll(inUpdate(QStringLiteral("readme"))), rows[1].bytes);
+    EXPECT_EQ(files(), QStringList({QStringLiteral("readme"), QStringLiteral("setup")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, UnpackCrashTest,
+                         ::testing::Values("commit-before-rename", "commit-rename", "commit-after-rename"), ByValue());
 
 } // namespace

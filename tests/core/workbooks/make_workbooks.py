@@ -119,6 +119,8 @@ def write_xls():
     third = wb.add_sheet("Sheet3")
     third.write(0, 0, "甲")
     third.write(1, 2, "丙")
+    ws.selected = False
+    wb.active_sheet = 2  # the sheet in front when saved, as in people.xlsx
     wb.save(path("people.xls"))
 
 
