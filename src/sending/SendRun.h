@@ -44,13 +44,12 @@ public:
 //
 // No recipient is charged twice: before a request leaves, a mark holding its numbers is
 // durable in [SendMarks]; after the reply one transaction records the outcome and drops the
-// mark (see SendLedger). While a request is out, the run records the reply before it and
-// marks the one after it, in one durable commit, so that the database and the platform work
-// at the same time; requests still go out one at a time, each after the reply before it. A
-// crash thus leaves at most three requests unconfirmed: the one whose outcome was being
-// written, the one out, and the one marked next. A plain-list run also queues its later
-// requests at its start, so that after a crash their numbers are in the history as never
-// sent, ready for a resend.
+// mark (see SendLedger). A request is marked right after the reply before it, and that reply
+// is recorded while the request is out, so that the database and the platform work at the
+// same time; requests still go out one at a time. A crash thus leaves at most two requests
+// unconfirmed: the one out (or marked and about to leave) and the one whose outcome was being
+// written. A plain-list run also queues its later requests at its start, so that after a
+// crash their numbers are in the history as never sent, ready for a resend.
 class SendRun
 {
 public:
