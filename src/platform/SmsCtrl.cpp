@@ -61,9 +61,10 @@ QString failureText(const std::exception& e)
 }
 
 // Posts the body and returns the decoded reply; any transport failure or non-2xx status throws.
-QString postForReply(http::Session& session, const QString& query, const QString& body)
+QString postForReply(http::Session& session, const QString& query, const QString& body,
+                     const http::Options& options = http::Options())
 {
-    const http::Response response = session.post(SmsCtrl::baseUrl() + query, body.toUtf8());
+    const http::Response response = session.post(SmsCtrl::baseUrl() + query, body.toUtf8(), options);
     if (!response.ok) // logged by the HTTP layer
         throw TransportFailure(response.error.toStdString(), response.failure, 0, response.requestSent);
     if (response.status < 200 || response.status > 299) {
@@ -338,7 +339,7 @@ bool SmsCtrl::Login(QString& user, QString& pass)
     }
 }
 
-bool SmsCtrl::addWhite(const QVariant& mobile)
+bool SmsCtrl::addWhite(const QVariant& mobile, const std::function<bool()>& stopRequested)
 {
     QMutexLocker lock(&m_mutex);
     try {
@@ -347,7 +348,9 @@ bool SmsCtrl::addWhite(const QVariant& mobile)
         const QString body = QStringLiteral("action=interface&op=putwhitelist&username=") + UrlEncodeUtf8(user) +
                              QStringLiteral("&userpwd=") + UrlEncodeUtf8(pass) + QStringLiteral("&mobile=") +
                              variantText(mobile);
-        const QString reply = postForReply(*m_http, body, body);
+        http::Options options;
+        options.stopRequested = stopRequested;
+        const QString reply = postForReply(*m_http, body, body, options);
         bool isNumber = false;
         const double value = reply.trimmed().toDouble(&isNumber);
         return isNumber && value == 1.0;
