@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QSystemTrayIcon>
 #include <QVector>
 #include <functional>
 #include <memory>
@@ -35,10 +36,15 @@ void ShowBalloon(const QString& title, const QString& text, int iconFlags);
 bool TrayIconShown();
 
 // What the icon does when used; the icon's own signals land here, and tests call them directly.
+// A double click shows the form; the context request opens the menu.
+void TrayActivated(QSystemTrayIcon::ActivationReason reason);
 void TrayDoubleClick();
 // A menu item chosen (by its id): show the form, or close it (which asks before it ends).
+// While a modal dialog is open the exit is refused and that dialog comes to the front: the
+// dialog still works on the window, its connection and its workers.
 void TrayMenuCommand(int menuId);
-// Opens g_TrayMenu at the cursor and carries out the chosen item.
+// Opens g_TrayMenu at the cursor; the chosen item is carried out once the icon's own event has
+// been delivered, since the exit deletes the icon.
 void TrayRightClick();
 
 // Records what the icon was asked to show, for tests; installed while it lives.
