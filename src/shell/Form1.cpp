@@ -468,7 +468,9 @@ void Form1::changeEvent(QEvent* event)
     if (event->type() != QEvent::WindowStateChange)
         return;
     closePopup();
-    if (isMinimized() && FormStat == -1) {
+    // Without a notification area there is no icon to bring a hidden window back: minimising
+    // stays an ordinary minimise to the task bar.
+    if (isMinimized() && FormStat == -1 && TrayAvailable()) {
         FormStat = 0;
         // Whoever minimised may still be busy showing the window (showMinimized does); hiding
         // comes after that, or it would be undone.

@@ -594,6 +594,19 @@ TEST_F(Form1Test, TheTrayExitIsRefusedWhileAModalDialogIsOpen)
     EXPECT_TRUE(form->isVisible());
 }
 
+TEST_F(Form1Test, WithoutANotificationAreaMinimisingIsAnOrdinaryMinimise)
+{
+    tray.trayAvailable = false;
+    open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->showMinimized();
+    QTest::qWait(100);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_EQ(form->FormStat, -1);
+}
+
 TEST_F(Form1Test, MinimisingHidesTheWindowInTheTrayOnlyWhileItIsShown)
 {
     open();

@@ -116,9 +116,16 @@ bool TrayIconShown()
     return state().icon != nullptr;
 }
 
+bool TrayAvailable()
+{
+    if (const TrayRecorder* recorder = state().recorder)
+        return recorder->trayAvailable;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void TrayActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason == QSystemTrayIcon::DoubleClick)
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
         TrayDoubleClick();
     else if (reason == QSystemTrayIcon::Context)
         TrayRightClick();
