@@ -13,6 +13,7 @@
 #include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "UserFiles.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 
@@ -44,6 +45,20 @@ public:
 };
 
 const QString kBadUserNameText = QStringLiteral("用户名不能包含“/”、“\\”、“..”或空字符！");
+const QString kReservedUserNameText = QStringLiteral("用户名不能是“data”或“user”！");
+
+// The name becomes the file name of the user's database and of a pending restore in the
+// program folder: one that could name a place outside it, or one of the program's own files
+// (the template, the user list), is no name at all. Empty when the name may be used.
+QString userNameRefusal(const QString& user)
+{
+    if (user.contains(QLatin1Char('/')) || user.contains(QLatin1Char('\\')) || user.contains(QLatin1String("..")) ||
+        user.contains(QChar(0)))
+        return kBadUserNameText;
+    if (IsReservedUserName(user.trimmed()))
+        return kReservedUserNameText;
+    return QString();
+}
 
 QString userWhere(const QString& user)
 {
@@ -181,11 +196,8 @@ void FormLogin::AeroButton1_Click()
         ui->AeroTextBox2->setFocus();
         return;
     }
-    // The name becomes the file name of the user's database and of a pending restore in the
-    // program folder: one that could name a place outside it is no name at all.
-    if (user.contains(QLatin1Char('/')) || user.contains(QLatin1Char('\\')) || user.contains(QLatin1String("..")) ||
-        user.contains(QChar(0))) {
-        MsgBox(kBadUserNameText, QStringLiteral("提示"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+    if (const QString refusal = userNameRefusal(user); !refusal.isEmpty()) {
+        MsgBox(refusal, QStringLiteral("提示"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
         ui->AeroTextBox1->setFocus();
         return;
     }
