@@ -163,6 +163,8 @@ void FormLogin::Timer2_Timer()
         return;
     m_timer2->stop();
     m_updateHandled = true;
+    // The check is over: its "正在检查更新...." must not stand under the question.
+    ui->Label3->clear();
     // Plain text order, as the updater compares: "1.0.10" is not newer than "1.0.9".
     if (QString::compare(g_RemoteVersion.get(), g_VersionText, Qt::CaseSensitive) > 0) {
         const Desktop::Answer answer =
@@ -172,7 +174,6 @@ void FormLogin::Timer2_Timer()
             Desktop::instance().startProgram(ProgramFile(QStringLiteral("update")));
         ShutDownAndExit(0);
     }
-    ui->Label3->clear();
 }
 
 void FormLogin::AeroButton1_Click()

@@ -174,11 +174,21 @@ TEST_P(UpdateOfferTest, ComparesVersionsAsText)
     ASSERT_TRUE(g_UpdateChecked.load());
 
     if (c.answer) {
-        desktop.expectMessage("系统检测到升级，现在立刻升级吗？", "升级确认", Icon::Question, Buttons::YesNo,
-                              *c.answer);
+        // What the dialog shows under the question, read when the question comes up.
+        QString statusUnderQuestion = QStringLiteral("<not asked>");
+        const QString question = QStringLiteral("系统检测到升级，现在立刻升级吗？");
+        desktop.expectMessage(ScriptedDesktop::Match(
+                                  [&](const QString& text) {
+                                      statusUnderQuestion = status();
+                                      return text == question;
+                                  },
+                                  question),
+                              "升级确认", Icon::Question, Buttons::YesNo, *c.answer);
         if (*c.answer == Answer::Yes)
             desktop.expectStartProgram(folder.path(QStringLiteral("update")));
         EXPECT_EQ(runOffer(), std::optional<int>(0));
+        // The check is over: its "正在检查更新...." does not stand under the question.
+        EXPECT_EQ(statusUnderQuestion, QString());
         // Ended through the shutdown steps, whatever the answer: the connection is closed.
         EXPECT_EQ(g_Conn, nullptr);
     } else {
