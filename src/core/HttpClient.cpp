@@ -47,6 +47,12 @@ size_t appendBody(char* data, size_t size, size_t count, void* userdata)
     return bytes;
 }
 
+int checkStop(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto* stopRequested = static_cast<const std::function<bool()>*>(userdata);
+    return (*stopRequested)() ? 1 : 0; // non-zero: libcurl ends with CURLE_ABORTED_BY_CALLBACK
+}
+
 struct CurlDeleter
 {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -113,6 +119,8 @@ Failure failureOf(CURLcode code)
         return Failure::TimedOut;
     case CURLE_FILESIZE_EXCEEDED:
         return Failure::ReplyTooLarge;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return Failure::Cancelled;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
@@ -130,6 +138,8 @@ Response perform(CURL* curl, const QString& url, const QByteArray* postBody, con
     const QString scheme = QUrl(url).scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         return failed(url, Failure::NotAllowed, QStringLiteral("only http and https addresses are allowed"));
+    if (options.stopRequested && options.stopRequested())
+        return failed(url, Failure::Cancelled, QStringLiteral("stopped before the request"));
 
     Response response;
     char errorBuffer[CURL_ERROR_SIZE] = {0};
@@ -159,6 +169,11 @@ Response perform(CURL* curl, const QString& url, const QByteArray* postBody, con
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    if (options.stopRequested) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &checkStop);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &options.stopRequested);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
     if (postBody) {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));

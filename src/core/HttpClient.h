@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 // Blocking HTTP in the calling thread (libcurl). Every request of the program carries
@@ -25,6 +26,7 @@ enum class Failure {
     TimedOut,        // before the reply was complete (the connection may have been open)
     ConnectionLost,  // dropped, reset or cut short
     ReplyTooLarge,
+    Cancelled,       // the caller's stop check asked to end it
     Other,
 };
 
@@ -45,6 +47,10 @@ struct Options
     long connectTimeoutMs = kConnectTimeoutMs;
     long totalTimeoutMs = kTotalTimeoutMs;
     qsizetype maxReplyBytes = kMaxReplyBytes;
+    // Asked before the request and then at least about once a second while it runs (also
+    // while a silent host keeps it waiting); true ends it at once with Failure::Cancelled.
+    // A worker passes its stop token here, so that its stop never waits out a stalled host.
+    std::function<bool()> stopRequested;
 };
 
 // Tests shorten every request's time-outs with this (a value of 0 keeps the request's own).

@@ -25,11 +25,13 @@ bool isSuccessStatus(int status)
     return status >= 200 && status < 300;
 }
 
-// Body of a GET as text; empty when the request failed, the host refused it or the bytes do
-// not decode. An error page must never pass for a version or a word list.
-QString fetchText(const QString& url)
+// Body of a GET as text; empty when the request failed, the host refused it, the bytes do not
+// decode or the caller stopped it. An error page must never pass for a version or a word list.
+QString fetchText(const QString& url, const std::function<bool()>& stopRequested)
 {
-    const http::Response response = http::get(url);
+    http::Options options;
+    options.stopRequested = stopRequested;
+    const http::Response response = http::get(url, options);
     if (!response.ok || !isSuccessStatus(response.status))
         return QString();
     try {
@@ -98,13 +100,13 @@ QString ReadUpdateUrl(bool* ok)
     return read ? line : QString();
 }
 
-bool FetchLatestVersion()
+bool FetchLatestVersion(const std::function<bool()>& stopRequested)
 {
     bool haveUrl = false;
     const QString url = ReadUpdateUrl(&haveUrl);
     if (!haveUrl || url.isEmpty())
         return false;
-    const QString text = fetchText(url);
+    const QString text = fetchText(url, stopRequested);
     if (text.isEmpty())
         return false;
     g_RemoteVersion.set(text.split(kLineBreak).first());
@@ -125,21 +127,22 @@ void AddPreference(const QString& number)
     rs.Close();
 }
 
-void UpdateCheckWorker(const MultiThread::StopToken&)
+void UpdateCheckWorker(const MultiThread::StopToken& stop)
 {
     UpdateCheckStatus& status = UpdateCheckStatus::instance();
     status.setStatus(QStringLiteral("正在检查更新...."));
-    const bool checked = FetchLatestVersion();
+    // A login dialog closed while a silent host holds the query must not keep the process alive.
+    const bool checked = FetchLatestVersion([&stop] { return stop.stopRequested(); });
     g_UpdateChecked.store(checked);
     if (!checked)
         status.setStatus(QStringLiteral("检查更新失败！"));
     status.setAllowLogin(true);
 }
 
-void KeywordWorker(const MultiThread::StopToken&)
+void KeywordWorker(const MultiThread::StopToken& stop)
 {
-    // The request is bounded by the HTTP time-outs, so an exit that waits for it stays short.
-    const QString text =
-        fetchText(QStringLiteral("http://") + http::supportHost() + QStringLiteral("/keyword/2011.txt"));
+    // The exit waits for this worker: a stop ends the request at once rather than at its time-out.
+    const QString text = fetchText(QStringLiteral("http://") + http::supportHost() + QStringLiteral("/keyword/2011.txt"),
+                                   [&stop] { return stop.stopRequested(); });
     g_SensitiveWords.set(text.isEmpty() ? QStringList() : text.split(kLineBreak));
 }

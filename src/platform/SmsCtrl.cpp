@@ -60,10 +60,58 @@ QString failureText(const std::exception& e)
     return QString::fromStdString(e.what());
 }
 
-// Posts the body and returns the decoded reply; any transport failure or non-2xx status throws.
-QString postForReply(http::Session& session, const QString& query, const QString& body)
+// What the user reads about a request that got no usable reply; libcurl's own English text
+// stays in the log.
+QString transportDescription(const TransportFailure& failure)
 {
-    const http::Response response = session.post(SmsCtrl::baseUrl() + query, body.toUtf8());
+    if (failure.status() != 0)
+        return QStringLiteral("服务器返回错误状态 %1").arg(failure.status());
+    switch (failure.failure()) {
+    case http::Failure::HostNotFound:
+        return QStringLiteral("找不到服务器地址");
+    case http::Failure::CouldNotConnect:
+        return QStringLiteral("无法连接到服务器");
+    case http::Failure::TimedOut:
+        return QStringLiteral("连接超时");
+    case http::Failure::ConnectionLost:
+        return QStringLiteral("与服务器的连接中断");
+    case http::Failure::ReplyTooLarge:
+        return QStringLiteral("服务器的回复过大");
+    case http::Failure::NotAllowed:
+        return QStringLiteral("服务器地址无效");
+    case http::Failure::Cancelled:
+        return QStringLiteral("请求已取消");
+    case http::Failure::None:
+    case http::Failure::Other:
+        break;
+    }
+    return QStringLiteral("网络错误");
+}
+
+// The characters of padding removed from both ends of text, and only those.
+QString trimOnly(const QString& text, QStringView padding)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && padding.contains(text.at(begin)))
+        ++begin;
+    while (end > begin && padding.contains(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// A number reply as the platform writes it, without the blanks and line breaks around it:
+// "-2" followed by CR LF is the code "-2".
+QString numberReply(const QString& reply)
+{
+    return trimOnly(reply, u" \r\n");
+}
+
+// Posts the body and returns the decoded reply; any transport failure or non-2xx status throws.
+QString postForReply(http::Session& session, const QString& query, const QString& body,
+                     const http::Options& options = http::Options())
+{
+    const http::Response response = session.post(SmsCtrl::baseUrl() + query, body.toUtf8(), options);
     if (!response.ok) // logged by the HTTP layer
         throw TransportFailure(response.error.toStdString(), response.failure, 0, response.requestSent);
     if (response.status < 200 || response.status > 299) {
@@ -136,13 +184,7 @@ QString variantText(const QVariant& value)
 // Every blank (U+0020) at either end, and only those.
 QString trimBlanks(const QString& text)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
+    return trimOnly(text, u" ");
 }
 
 void appendEscaped(QString& out, const QByteArray& utf8)
@@ -268,7 +310,7 @@ bool SmsCtrl::GetBalance()
         QString pass = password;
         const QString body = QStringLiteral("action=interface&op=getbalance&username=") + UrlEncodeUtf8(user) +
                              QStringLiteral("&userpwd=") + UrlEncodeUtf8(pass);
-        const QString reply = postForReply(*m_http, body, body);
+        const QString reply = numberReply(postForReply(*m_http, body, body));
         const qint32 value = toLong(reply);
         if (value < 0) {
             SetErrorMessage(reply);
@@ -290,7 +332,8 @@ bool SmsCtrl::ChangePassword(QString& oldpass, QString& newpass)
         QString user = username;
         const QString body = QStringLiteral("username=") + UrlEncodeUtf8(user) + QStringLiteral("&userpwd=") +
                              UrlEncodeUtf8(oldpass) + QStringLiteral("&newpwd=") + UrlEncodeUtf8(newpass);
-        const QString reply = postForReply(*m_http, QStringLiteral("action=interface&op=changepassword&") + body, body);
+        const QString reply =
+            numberReply(postForReply(*m_http, QStringLiteral("action=interface&op=changepassword&") + body, body));
         if (toInteger(reply) == 1)
             return true;
         SetErrorMessage(reply);
@@ -326,8 +369,8 @@ bool SmsCtrl::Login(QString& user, QString& pass)
             fail(QStringLiteral("每条短信字数无效: ") + QString::number(charsPerSms));
         g_CharsPerSms.store(charsPerSms);
         return true;
-    } catch (const TransportFailure&) {
-        ErrMsg = kConnectFailed;
+    } catch (const TransportFailure& failure) {
+        ErrMsg = kConnectFailed + QStringLiteral("\r\n") + transportDescription(failure);
         return false;
     } catch (const std::exception& e) {
         ErrMsg = kConnectFailed + QStringLiteral("\r\n") + failureText(e);
@@ -338,7 +381,7 @@ bool SmsCtrl::Login(QString& user, QString& pass)
     }
 }
 
-bool SmsCtrl::addWhite(const QVariant& mobile)
+bool SmsCtrl::addWhite(const QVariant& mobile, const std::function<bool()>& stopRequested)
 {
     QMutexLocker lock(&m_mutex);
     try {
@@ -347,7 +390,9 @@ bool SmsCtrl::addWhite(const QVariant& mobile)
         const QString body = QStringLiteral("action=interface&op=putwhitelist&username=") + UrlEncodeUtf8(user) +
                              QStringLiteral("&userpwd=") + UrlEncodeUtf8(pass) + QStringLiteral("&mobile=") +
                              variantText(mobile);
-        const QString reply = postForReply(*m_http, body, body);
+        http::Options options;
+        options.stopRequested = stopRequested;
+        const QString reply = postForReply(*m_http, body, body, options);
         bool isNumber = false;
         const double value = reply.trimmed().toDouble(&isNumber);
         return isNumber && value == 1.0;

@@ -4,6 +4,7 @@
 #include <QRecursiveMutex>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace http {
@@ -40,7 +41,8 @@ public:
     bool GetBalance();
     bool ChangePassword(QString& oldpass, QString& newpass);
     bool Login(QString& user, QString& pass);
-    bool addWhite(const QVariant& mobile);
+    // stopRequested, when given, is polled while the request runs; true ends it as a failure.
+    bool addWhite(const QVariant& mobile, const std::function<bool()>& stopRequested = {});
 
     // Percent-encodes the trimmed text as UTF-8; the text comes back trimmed.
     static QString UrlEncodeUtf8(QString& text);

@@ -29,7 +29,8 @@ void WhiteListWorker(const MultiThread::StopToken& stop, SmsCtrl* client, const 
                 bool uploaded = false;
                 {
                     QMutexLocker lock(&client->mutex());
-                    uploaded = client->addWhite(mobile);
+                    // The exit waits for this worker: its stop ends a request that a silent host holds.
+                    uploaded = client->addWhite(mobile, [&stop] { return stop.stopRequested(); });
                 }
                 if (uploaded) {
                     rs.SetField(QStringLiteral("isUpload"), 1);

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "DataStore.h"
 #include "GlobalState.h"
+#include "UserFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,12 +87,12 @@ bool isOurDatabase(const QString& path)
 
 QString UserDatabasePath()
 {
-    return ProgramFile(g_UserName + QStringLiteral(".mdb"));
+    return ProgramFile(UserFileStem(ProgramFolder(), g_UserName) + QStringLiteral(".mdb"));
 }
 
 QString PendingRestorePath()
 {
-    return ProgramFile(g_UserName + QStringLiteral(".recover"));
+    return ProgramFile(UserFileStem(ProgramFolder(), g_UserName) + QStringLiteral(".recover"));
 }
 
 bool BackupUserDatabase(const QString& target)
@@ -105,7 +106,7 @@ bool BackupUserDatabase(const QString& target)
     std::unique_ptr<db::Connection> own;
     db::Connection* conn = g_Conn.get();
     if (!conn || !sameFile(conn->path(), source)) {
-        own = OpenWorkerConnection(g_UserName + QStringLiteral(".mdb"));
+        own = OpenWorkerConnection(QFileInfo(source).fileName());
         conn = own.get();
     }
     // The checkpoint has to come before the transaction, so a commit of another connection

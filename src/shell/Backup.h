@@ -2,9 +2,11 @@
 
 #include <QString>
 
-// The signed-in user's database: <program folder>/<g_UserName>.mdb
+// The signed-in user's database: <program folder>/<g_UserName>.mdb, spelled as the file that
+// is there (names that differ only in letter case are one user).
 QString UserDatabasePath();
-// The pending restore file that the next start puts in place: <program folder>/<g_UserName>.recover
+// The pending restore file that the next start puts in place: <program folder>/<g_UserName>.recover,
+// spelled as the user's database.
 QString PendingRestorePath();
 
 // Writes a byte copy of the user's database to target, holding every row committed so far:

@@ -31,6 +31,7 @@
 #include "Startup.h"
 #include "WhiteListWorker.h"
 #include "ToolbarImage.h"
+#include "UserFiles.h"
 #include "WebPanel.h"
 #include "db/DbError.h"
 #include "mouseMenu.h"
@@ -269,12 +270,13 @@ void Form1::load()
     g_TrayMenu->addSeparator();
     g_TrayMenu->addAction(QStringLiteral("退出(&E)"))->setData(g_MenuIdExit);
 
-    const QString userDatabase = g_UserName + QStringLiteral(".mdb");
-    if (!QFile::exists(ProgramFile(userDatabase)))
-        createUserDatabase(userDatabase);
+    // "DEMO" is the user who signed in as "demo" before: the file already there is theirs.
+    m_userDatabase = UserFileStem(ProgramFolder(), g_UserName) + QStringLiteral(".mdb");
+    if (!QFile::exists(ProgramFile(m_userDatabase)))
+        createUserDatabase(m_userDatabase);
 
     showBlankPages();
-    OpenDatabase(userDatabase);
+    OpenDatabase(m_userDatabase);
     // The white-list queue starts empty at every start.
     SharedConnection().execute(QStringLiteral("DELETE FROM Preference"));
 
@@ -348,7 +350,7 @@ void Form1::startOnline()
     ShowBalloon(kProgramTitle, g_UserName + QStringLiteral("您好，短信余额：") + QString::number(m_client->Balance), 1);
 
     SmsCtrl* client = m_client.get();
-    const QString userDatabase = g_UserName + QStringLiteral(".mdb");
+    const QString userDatabase = m_userDatabase;
     g_Threads(2).Add(
         [client, userDatabase](const MultiThread::StopToken& stop) { WhiteListWorker(stop, client, userDatabase); });
     g_Threads(2).Start();
@@ -468,7 +470,9 @@ void Form1::changeEvent(QEvent* event)
     if (event->type() != QEvent::WindowStateChange)
         return;
     closePopup();
-    if (isMinimized() && FormStat == -1) {
+    // Without a notification area there is no icon to bring a hidden window back: minimising
+    // stays an ordinary minimise to the task bar.
+    if (isMinimized() && FormStat == -1 && TrayAvailable()) {
         FormStat = 0;
         // Whoever minimised may still be busy showing the window (showMinimized does); hiding
         // comes after that, or it would be undone.

@@ -119,6 +119,7 @@ private:
     QVector<QPixmap> m_imageList1;
     QVector<QPixmap> m_imageList2;
     QPixmap m_imageBg;
+    QString m_userDatabase; // file name of the signed-in user's database in the program folder
     bool m_shutDown = false;
 };
 

@@ -13,6 +13,7 @@
 #include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "UserFiles.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 
@@ -44,6 +45,20 @@ public:
 };
 
 const QString kBadUserNameText = QStringLiteral("用户名不能包含“/”、“\\”、“..”或空字符！");
+const QString kReservedUserNameText = QStringLiteral("用户名不能是“data”或“user”！");
+
+// The name becomes the file name of the user's database and of a pending restore in the
+// program folder: one that could name a place outside it, or one of the program's own files
+// (the template, the user list), is no name at all. Empty when the name may be used.
+QString userNameRefusal(const QString& user)
+{
+    if (user.contains(QLatin1Char('/')) || user.contains(QLatin1Char('\\')) || user.contains(QLatin1String("..")) ||
+        user.contains(QChar(0)))
+        return kBadUserNameText;
+    if (IsReservedUserName(user.trimmed()))
+        return kReservedUserNameText;
+    return QString();
+}
 
 QString userWhere(const QString& user)
 {
@@ -148,6 +163,8 @@ void FormLogin::Timer2_Timer()
         return;
     m_timer2->stop();
     m_updateHandled = true;
+    // The check is over: its "正在检查更新...." must not stand under the question.
+    ui->Label3->clear();
     // Plain text order, as the updater compares: "1.0.10" is not newer than "1.0.9".
     if (QString::compare(g_RemoteVersion.get(), g_VersionText, Qt::CaseSensitive) > 0) {
         const Desktop::Answer answer =
@@ -157,7 +174,6 @@ void FormLogin::Timer2_Timer()
             Desktop::instance().startProgram(ProgramFile(QStringLiteral("update")));
         ShutDownAndExit(0);
     }
-    ui->Label3->clear();
 }
 
 void FormLogin::AeroButton1_Click()
@@ -181,11 +197,8 @@ void FormLogin::AeroButton1_Click()
         ui->AeroTextBox2->setFocus();
         return;
     }
-    // The name becomes the file name of the user's database and of a pending restore in the
-    // program folder: one that could name a place outside it is no name at all.
-    if (user.contains(QLatin1Char('/')) || user.contains(QLatin1Char('\\')) || user.contains(QLatin1String("..")) ||
-        user.contains(QChar(0))) {
-        MsgBox(kBadUserNameText, QStringLiteral("提示"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+    if (const QString refusal = userNameRefusal(user); !refusal.isEmpty()) {
+        MsgBox(refusal, QStringLiteral("提示"), Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
         ui->AeroTextBox1->setFocus();
         return;
     }

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "CrashPoint.h"
 #include "DataStore.h"
+#include "UserFiles.h"
 #include "db/Connection.h"
 
 #include <QDir>
@@ -32,19 +33,31 @@ void settleJournal(const QString& databasePath)
     QFile::remove(databasePath + QStringLiteral("-shm"));
 }
 
+// The database a restore file is for: its name with every ".recover" made ".mdb", without the
+// last ".mdb".
+QString targetStem(const QString& restoreName)
+{
+    return QString(restoreName).replace(QStringLiteral(".recover"), QStringLiteral(".mdb")).chopped(4);
+}
+
 } // namespace
 
 QString ApplyPendingRestore(const QString& folder)
 {
     const QDir dir(folder);
     QStringList names = dir.entryList({QStringLiteral("*.recover")}, QDir::Files | QDir::CaseSensitive);
+    // The template and the user list are nobody's database: a restore over them is never applied.
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& name) { return IsReservedUserName(targetStem(name)); }),
+                names.end());
     if (names.isEmpty())
         return QString();
     // Plain code-unit order, so the same folder always gives the same choice.
     std::sort(names.begin(), names.end());
     const QString name = names.first();
     const QString source = dir.filePath(name);
-    const QString target = dir.filePath(QString(name).replace(QStringLiteral(".recover"), QStringLiteral(".mdb")));
+    // "DEMO.recover" is the restore of the user whose database is "demo.mdb".
+    const QString target = dir.filePath(UserFileStem(folder, targetStem(name)) + QStringLiteral(".mdb"));
     settleJournal(target);
     // One rename puts the whole copy in place; the restore file goes only once it has, so a
     // failure or a crash before leaves it for the next start.

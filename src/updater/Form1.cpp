@@ -15,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -33,6 +34,7 @@ constexpr int kQueryDelayMs = 1000;
 const QString kLineBreak = QStringLiteral("\r\n");
 
 const QString kFailTitle = QStringLiteral("升级失败");
+const QString kNoticeTitle = QStringLiteral("升级提示");
 const QString kConnectTitle = QStringLiteral("连接失败");
 const QString kOpenFileTitle = QStringLiteral("打开文件出错");
 const QString kConnectFailed = QStringLiteral("连接平台服务器失败,请检查网络！");
@@ -249,6 +251,13 @@ qint64 Form1::DownloadFile(const QString& surl, const QString& strFile)
         ui->Label6->setText(QStringLiteral("打开URL错误"));
         return 0;
     }
+    // A transfer cut short leaves a fragment that may still open as a package and be unpacked
+    // in part: it counts as no download at all. The bar stays where the bytes stopped.
+    if (!result.complete && !result.stopped) {
+        qWarning().noquote() << "package download incomplete:" << result.error;
+        ui->Label6->setText(QStringLiteral("下载中断，已下载") + FormatFileSize(result.written));
+        return 0;
+    }
     bar->setRange(0, result.written > 0 ? int(result.written / m_barUnit) : 1);
     bar->setValue(int(result.written / m_barUnit));
     ui->Label6->setText(QStringLiteral("共下载 ") + FormatFileSize(result.written));
@@ -290,7 +299,8 @@ void Form1::AeroButton2_Click()
         QStringList names;
         for (const QString& name : unpacked.skipped)
             names.append(name.isEmpty() ? QStringLiteral("（空文件名）") : name);
-        MsgBox(kSkipped + kLineBreak + names.join(kLineBreak), kFailTitle, Desktop::Icon::Exclamation,
+        // The upgrade goes on without them: a note, not a failure.
+        MsgBox(kSkipped + kLineBreak + names.join(kLineBreak), kNoticeTitle, Desktop::Icon::Exclamation,
                Desktop::Buttons::Ok, this);
     }
     if (!Desktop::instance().startProgramIn(installerFile(), updateFolder())) {

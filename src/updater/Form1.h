@@ -36,7 +36,8 @@ public:
     QString ReadVerUrl(bool* found = nullptr);
     // The version query; fills VerData, or sets ErrMsg and returns false.
     bool GetVerData(const QString& url);
-    // Downloads surl into strFile; the bytes written, 0 when the address could not be opened.
+    // Downloads surl into strFile; the bytes written, 0 when the address could not be opened or
+    // the transfer did not bring the whole reply.
     qint64 DownloadFile(const QString& surl, const QString& strFile);
 
     void Timer1_Timer();      // version query and comparison

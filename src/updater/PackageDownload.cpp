@@ -173,6 +173,10 @@ DownloadResult download(const QString& url, const QString& targetFile, const Ope
         t.fileFailed = true;
     if (code != CURLE_OK && !t.result.stopped && t.result.error.isEmpty())
         t.result.error = errorBuffer[0] ? QString::fromUtf8(errorBuffer) : QString::fromUtf8(curl_easy_strerror(code));
+    t.result.complete = code == CURLE_OK && !t.fileFailed && !t.result.stopped &&
+                        (t.total == 0 || t.result.written == t.total);
+    if (code == CURLE_OK && !t.result.complete && t.result.error.isEmpty())
+        t.result.error = QStringLiteral("%1 of %2 announced bytes arrived").arg(t.result.written).arg(t.total);
     t.file.close();
     return t.result;
 }

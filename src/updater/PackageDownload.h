@@ -20,6 +20,9 @@ struct DownloadResult
     qint64 written = 0;   // bytes in the target file
     bool stopped = false; // the step callback asked to stop
     QString error;        // why the transfer ended early, empty when it ran to its end
+    // The whole reply is in the file: the transfer ended without error and with as many bytes
+    // as the server announced. Anything less is a fragment, never a package.
+    bool complete = false;
 };
 
 // Called once the reply's headers are in (total from Content-Length, 0 when unknown).

@@ -300,6 +300,8 @@ TEST_P(UpdateWorkerTest, ReportsThroughTheStatusAndAllowsLogin)
     MultiThread worker;
     worker.Add(UpdateCheckWorker, 0);
     ASSERT_TRUE(worker.Start());
+    // The check ends on its own; a stop would end its request.
+    ASSERT_TRUE(waitUntil([&] { return !worker.isRunning(); }, 5000));
     worker.Terminal();
 
     EXPECT_TRUE(status.allowLogin());
@@ -345,6 +347,7 @@ TEST_P(KeywordWorkerTest, SetsTheListOnceTheDownloadEnded)
     MultiThread worker;
     worker.Add(KeywordWorker, 0);
     worker.Start();
+    ASSERT_TRUE(waitUntil([&] { return !worker.isRunning(); }, 5000));
     worker.Terminal();
 
     const auto words = g_SensitiveWords.get();
@@ -483,5 +486,50 @@ TEST_F(WhiteListTest, ADatabaseFailureLeavesThePassAndTheNextPassTriesAgain)
     worker.Terminal();
     EXPECT_LT(clock.elapsed(), 500);
 }
+
+// ---- A stalled host and the exit ---------------------------------------------------------
+
+// A host that takes the request and never answers holds no worker past its stop: the exit
+// waits for the workers, and the process must be gone soon after its last window.
+struct StalledCase
+{
+    const char* name;
+    const char* op; // the request the host holds
+};
+
+class StalledTransferTest : public WhiteListTest, public ::testing::WithParamInterface<StalledCase>
+{
+};
+
+TEST_P(StalledTransferTest, EndsSoonAfterItsStop)
+{
+    const StalledCase& c = GetParam();
+    const QString op = QString::fromLatin1(c.op);
+    writeUpdateIni(folder, updateUrl());
+    AddPreference(QStringLiteral("13800138000"));
+    sandbox().setDelay(op, 15000); // far beyond a second, within the request's own time-out
+    if (op == QLatin1String("update")) {
+        worker.Add(UpdateCheckWorker, 0);
+        ASSERT_TRUE(worker.Start());
+    } else if (op == QLatin1String("keyword")) {
+        worker.Add(KeywordWorker, 0);
+        ASSERT_TRUE(worker.Start());
+    } else {
+        startWorker(QStringLiteral("demo.mdb"));
+    }
+    ASSERT_TRUE(waitUntil([&] { return sandbox().requestCount(op) == 1; }, 3000));
+    std::this_thread::sleep_for(200ms);
+
+    QElapsedTimer clock;
+    clock.start();
+    worker.Terminal();
+    // The stop is looked at about once a second while the host is silent.
+    EXPECT_LT(clock.elapsed(), 2500);
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, StalledTransferTest,
+                         ::testing::Values(StalledCase{"UpdateCheck", "update"}, StalledCase{"Keywords", "keyword"},
+                                           StalledCase{"WhiteList", "putwhitelist"}),
+                         [](const ::testing::TestParamInfo<StalledCase>& info) { return std::string(info.param.name); });
 
 } // namespace

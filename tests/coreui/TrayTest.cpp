@@ -95,7 +95,8 @@ TEST_F(TrayTest, KeepsTheProgramAliveWhileTheIconExists)
 struct ShowCase
 {
     const char* name;
-    bool viaMenu; // false: double click on the icon
+    bool viaMenu; // false: the icon's activation below
+    QSystemTrayIcon::ActivationReason reason;
     bool startHidden;
 };
 
@@ -113,16 +114,18 @@ TEST_P(TrayShows, BringsTheWindowBackAndMarksItShown)
     if (c.viaMenu)
         TrayMenuCommand(g_MenuIdOpen);
     else
-        TrayDoubleClick();
+        TrayActivated(c.reason);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized());
     EXPECT_EQ(shownCalls, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, TrayShows,
-                         ::testing::Values(ShowCase{"MenuWhileHidden", true, true},
-                                           ShowCase{"DoubleClickWhileHidden", false, true},
-                                           ShowCase{"DoubleClickWhileShown", false, false}),
+                         ::testing::Values(ShowCase{"MenuWhileHidden", true, QSystemTrayIcon::Unknown, true},
+                                           ShowCase{"DoubleClickWhileHidden", false, QSystemTrayIcon::DoubleClick, true},
+                                           ShowCase{"DoubleClickWhileShown", false, QSystemTrayIcon::DoubleClick, false},
+                                           // trays that never send a double click
+                                           ShowCase{"SingleClickWhileHidden", false, QSystemTrayIcon::Trigger, true}),
                          [](const ::testing::TestParamInfo<ShowCase>& info) { return std::string(info.param.name); });
 
 TEST_F(TrayTest, ExitItemAsksTheWindowAndARefusalKeepsEverything)

@@ -319,6 +319,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BalanceCase{"Blanks", " 7\r\n", true, 7, kKept}, BalanceCase{"HalfDown", "2.5", true, 2, kKept},
                       BalanceCase{"HalfUp", "3.5", true, 4, kKept}, BalanceCase{"Fraction", "3.6", true, 4, kKept},
                       BalanceCase{"WrongPassword", "-2", false, 0, QStringLiteral("用户名或者密码错误")},
+                      // the code is read without the blanks and line breaks around it
+                      BalanceCase{"WrongPasswordLineBreak", "-2\r\n", false, 0, QStringLiteral("用户名或者密码错误")},
+                      BalanceCase{"NoBalanceBlanks", " -8 \n", false, 0, QStringLiteral("余额不足")},
                       BalanceCase{"UnknownNegative", "-4", false, 0, QStringLiteral("未知错误")},
                       BalanceCase{"NoNumber", "abc", false, 42, kFail}, BalanceCase{"Empty", "", false, 42, kFail},
                       BalanceCase{"TooLarge", "99999999999", false, 42, kFail}),
@@ -376,6 +379,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, SmsCtrlChangePasswordTest,
                                            NumberReplyCase{"0", false, QStringLiteral("操作成功")},
                                            NumberReplyCase{"2", false, QStringLiteral("操作成功")},
                                            NumberReplyCase{"-2", false, QStringLiteral("用户名或者密码错误")},
+                                           NumberReplyCase{"-2\r\n", false, QStringLiteral("用户名或者密码错误")},
                                            NumberReplyCase{"abc", false, kFail},
                                            NumberReplyCase{"40000", false, kFail}),
                          NameFrom(&NumberReplyCase::reply));
@@ -422,8 +426,27 @@ enum class Transport
     Status500,
     Dropped,
     TimedOut,
-    Unreachable
+    Unreachable,
+    UnknownHost
 };
+
+// What a failed sign-in says after the connection text.
+QString loginDescription(Transport transport)
+{
+    switch (transport) {
+    case Transport::Status500:
+        return QStringLiteral("服务器返回错误状态 500");
+    case Transport::Dropped:
+        return QStringLiteral("与服务器的连接中断");
+    case Transport::TimedOut:
+        return QStringLiteral("连接超时");
+    case Transport::Unreachable:
+        return QStringLiteral("无法连接到服务器");
+    case Transport::UnknownHost:
+        return QStringLiteral("找不到服务器地址");
+    }
+    return QString();
+}
 
 class SmsCtrlTransportTest : public SmsCtrlTest, public ::testing::WithParamInterface<std::tuple<Operation, Transport>>
 {
@@ -467,14 +490,20 @@ TEST_P(SmsCtrlTransportTest, FailsWithTheConnectionText)
         qputenv("QUORVEL_SMS_HOST", QByteArray("127.0.0.1:") + QByteArray::number(port));
         break;
     }
+    case Transport::UnknownHost:
+        qputenv("QUORVEL_SMS_HOST", QByteArray("quorvel-test.invalid"));
+        break;
     }
     client.Balance = 9;
     client.ReturnSmsID = QStringLiteral("old");
 
     EXPECT_FALSE(run(op));
 
+    // A sign-in adds a description the user can read; the other operations keep the text alone.
     if (op == Operation::AddWhite) {
         EXPECT_EQ(client.ErrMsg, kKept);
+    } else if (op == Operation::Login) {
+        EXPECT_EQ(client.ErrMsg, kFail + QStringLiteral("\r\n") + loginDescription(transport));
     } else {
         EXPECT_EQ(client.ErrMsg, kFail);
     }
@@ -488,7 +517,8 @@ INSTANTIATE_TEST_SUITE_P(All, SmsCtrlTransportTest,
                                                               Operation::ChangePassword, Operation::Login,
                                                               Operation::AddWhite),
                                             ::testing::Values(Transport::Status500, Transport::Dropped,
-                                                              Transport::TimedOut, Transport::Unreachable)),
+                                                              Transport::TimedOut, Transport::Unreachable,
+                                                              Transport::UnknownHost)),
                          [](const auto& info) {
                              return CaseName(casename::text(std::get<0>(info.param)) + QLatin1Char('_') +
                                                  casename::text(std::get<1>(info.param)),
@@ -545,8 +575,9 @@ void keepMessage(QtMsgType, const QMessageLogContext&, const QString& message)
     g_logged.append(message);
 }
 
-// The user reads the connection text alone; libcurl's English reason goes to the log.
-TEST_F(SmsCtrlTest, UnreachableHostLoginShowsTheTextAloneAndLogsTheCause)
+// The user reads the connection text and a description in Chinese; libcurl's English reason
+// goes to the log only.
+TEST_F(SmsCtrlTest, UnreachableHostLoginShowsADescriptionAndLogsTheCause)
 {
     SandboxServer closed;
     const int port = closed.start();
@@ -556,12 +587,14 @@ TEST_F(SmsCtrlTest, UnreachableHostLoginShowsTheTextAloneAndLogsTheCause)
     const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
 
     const bool ok = login(QStringLiteral("demo"), QStringLiteral("demo123"));
+    const QString loginText = client.ErrMsg;
     QString sendNumbers = QStringLiteral("13800000000");
     QString sendText = QStringLiteral("hi");
     const bool sent = client.SendMessage(sendText, sendNumbers, QStringLiteral("0"));
     qInstallMessageHandler(previous);
 
     EXPECT_FALSE(ok);
+    EXPECT_EQ(loginText, kFail + QStringLiteral("\r\n无法连接到服务器"));
     EXPECT_FALSE(sent);
     EXPECT_EQ(client.ErrMsg, kFail);
     ASSERT_EQ(g_logged.size(), 2);

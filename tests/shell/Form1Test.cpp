@@ -34,6 +34,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QListWidget>
@@ -538,6 +539,72 @@ TEST_F(Form1Test, TheTrayExitWhileHiddenAsksToo)
     TrayMenuCommand(g_MenuIdExit);
     EXPECT_TRUE(TrayIconShown());
     EXPECT_NE(g_Conn, nullptr);
+}
+
+// The menu opens inside the icon's own mouse event, and the exit removes the icon: the exit
+// must wait until that event is over, or the icon would be deleted under it.
+TEST_F(Form1Test, TheTrayMenusExitRunsOnceTheIconsOwnEventIsOver)
+{
+    open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == g_MenuIdExit)
+                menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, Qt::Key_Return);
+        chosen = true;
+    });
+    expectExitQuestion(Answer::Yes);
+
+    TrayActivated(QSystemTrayIcon::Context);
+
+    ASSERT_TRUE(chosen);
+    EXPECT_TRUE(TrayIconShown());
+    EXPECT_NE(g_Conn, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !TrayIconShown(); }, 2000));
+    EXPECT_EQ(g_Conn, nullptr);
+    EXPECT_FALSE(form->isVisible());
+}
+
+// A dialog still works on the window's connection and workers: the tray's exit is refused
+// while it is open, as the close box is.
+TEST_F(Form1Test, TheTrayExitIsRefusedWhileAModalDialogIsOpen)
+{
+    open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QDialog dialog(form.get());
+    bool connectionKept = false;
+    QTimer::singleShot(0, [&] {
+        TrayMenuCommand(g_MenuIdExit); // no exit question is scripted: none may come
+        QCoreApplication::processEvents();
+        connectionKept = g_Conn != nullptr && TrayIconShown() && dialog.isVisible();
+        dialog.reject();
+    });
+    dialog.exec();
+    EXPECT_TRUE(connectionKept);
+
+    expectExitQuestion(Answer::No); // without the dialog the exit asks again
+    TrayMenuCommand(g_MenuIdExit);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(Form1Test, WithoutANotificationAreaMinimisingIsAnOrdinaryMinimise)
+{
+    tray.trayAvailable = false;
+    open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->showMinimized();
+    QTest::qWait(100);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_EQ(form->FormStat, -1);
 }
 
 TEST_F(Form1Test, MinimisingHidesTheWindowInTheTrayOnlyWhileItIsShown)

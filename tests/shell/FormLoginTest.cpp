@@ -1,4 +1,6 @@
 #include "FormLogin.h"
+#include "Backup.h"
+#include "CaseName.h"
 #include "Controls.h"
 #include "CodePage.h"
 #include "DataStore.h"
@@ -172,11 +174,21 @@ TEST_P(UpdateOfferTest, ComparesVersionsAsText)
     ASSERT_TRUE(g_UpdateChecked.load());
 
     if (c.answer) {
-        desktop.expectMessage("系统检测到升级，现在立刻升级吗？", "升级确认", Icon::Question, Buttons::YesNo,
-                              *c.answer);
+        // What the dialog shows under the question, read when the question comes up.
+        QString statusUnderQuestion = QStringLiteral("<not asked>");
+        const QString question = QStringLiteral("系统检测到升级，现在立刻升级吗？");
+        desktop.expectMessage(ScriptedDesktop::Match(
+                                  [&](const QString& text) {
+                                      statusUnderQuestion = status();
+                                      return text == question;
+                                  },
+                                  question),
+                              "升级确认", Icon::Question, Buttons::YesNo, *c.answer);
         if (*c.answer == Answer::Yes)
             desktop.expectStartProgram(folder.path(QStringLiteral("update")));
         EXPECT_EQ(runOffer(), std::optional<int>(0));
+        // The check is over: its "正在检查更新...." does not stand under the question.
+        EXPECT_EQ(statusUnderQuestion, QString());
         // Ended through the shutdown steps, whatever the answer: the connection is closed.
         EXPECT_EQ(g_Conn, nullptr);
     } else {
@@ -224,6 +236,7 @@ TEST_F(FormLoginTest, TheTimerMakesTheOfferOnItsOwn)
 // ---- Sign-in refusals -------------------------------------------------------------------
 
 constexpr char kBadName[] = "用户名不能包含“/”、“\\”、“..”或空字符！";
+constexpr char kReservedName[] = "用户名不能是“data”或“user”！";
 
 struct RefusalCase
 {
@@ -284,7 +297,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"ParentFolder", "../alice", "secret", true, kBadName, "提示", Icon::Exclamation, false},
         RefusalCase{"Slash", "a/b", "secret", false, kBadName, "提示", Icon::Exclamation, false},
         RefusalCase{"Backslash", "a\\b", "secret", true, kBadName, "提示", Icon::Exclamation, false},
-        RefusalCase{"TwoDots", "demo..", "secret", false, kBadName, "提示", Icon::Exclamation, false}),
+        RefusalCase{"TwoDots", "demo..", "secret", false, kBadName, "提示", Icon::Exclamation, false},
+        // "<name>.mdb" would be the template or the user list
+        RefusalCase{"Data", "data", "secret", true, kReservedName, "提示", Icon::Exclamation, false},
+        RefusalCase{"DataUpperOnline", "DATA", "demo123", false, kReservedName, "提示", Icon::Exclamation, false},
+        RefusalCase{"UserWithBlanks", " User ", "secret", true, kReservedName, "提示", Icon::Exclamation, false}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FormLoginTest, SignInWaitsForTheUpdateCheck)
@@ -552,6 +569,67 @@ TEST_F(FormLoginTest, ARestoreThatCannotBeCopiedKeepsTheOldDatabaseAndStaysPendi
     EXPECT_EQ(scalar(QStringLiteral("c.mdb"), QStringLiteral("select CategoryName from [ContactCategory]")).toString(),
               QStringLiteral("kept"));
 }
+
+// ---- One user whatever the letter case ---------------------------------------------------
+
+struct SpellingCase
+{
+    const char* stored; // the user's row and database, from an earlier sign-in
+    const char* typed;  // this sign-in, and the name of a restore an older version left
+};
+
+class LetterCaseTest : public FormLoginTest, public ::testing::WithParamInterface<SpellingCase>
+{
+};
+
+TEST_P(LetterCaseTest, TheDatabaseItsRestoreAndItsBackupNameAreTheExistingOnes)
+{
+    const QString stored = QString::fromUtf8(GetParam().stored);
+    const QString typed = QString::fromUtf8(GetParam().typed);
+    addUser(stored, QStringLiteral("pw"));
+    folder.makeUserDatabase(stored);
+    const QString backup = folder.makeUserDatabase(QStringLiteral("backup"));
+    execute(QStringLiteral("backup.mdb"), QStringLiteral("insert into [ContactCategory] (CategoryName) values ('restored')"));
+    ASSERT_TRUE(QFile::rename(backup, folder.path(typed + QStringLiteral(".recover"))));
+
+    start();
+    signIn(typed, QStringLiteral("pw"), true);
+
+    ASSERT_NE(MainForm(), nullptr);
+    const QString database = folder.path(stored + QStringLiteral(".mdb"));
+    EXPECT_EQ(g_Conn->path(), database);
+    EXPECT_EQ(g_Conn->scalar(QStringLiteral("select CategoryName from [ContactCategory]")).toString(),
+              QStringLiteral("restored"));
+    EXPECT_FALSE(QFile::exists(folder.path(typed + QStringLiteral(".mdb"))));
+    EXPECT_FALSE(QFile::exists(folder.path(typed + QStringLiteral(".recover"))));
+    EXPECT_EQ(UserDatabasePath(), database);
+    EXPECT_EQ(PendingRestorePath(), folder.path(stored + QStringLiteral(".recover")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Spellings, LetterCaseTest,
+                         ::testing::Values(SpellingCase{"demo", "DEMO"}, SpellingCase{"Alice", "aLICE"},
+                                           SpellingCase{"张Wei", "张wEI"}),
+                         NameFrom(&SpellingCase::typed));
+
+class ReservedRestoreTest : public FormLoginTest, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(ReservedRestoreTest, IsNeverPutInPlace)
+{
+    const QString restore = QString::fromUtf8(GetParam());
+    const QString target = restore.toLower().replace(QStringLiteral(".recover"), QStringLiteral(".mdb"));
+    const QByteArray before = fileBytes(target);
+    ASSERT_TRUE(QFile::rename(folder.makeUserDatabase(QStringLiteral("someone")), folder.path(restore)));
+
+    start();
+
+    EXPECT_EQ(fileBytes(target), before);
+    EXPECT_TRUE(QFile::exists(folder.path(restore)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ReservedRestoreTest,
+                         ::testing::Values("data.recover", "Data.recover", "USER.recover"), ByValue());
 
 // ---- Load failures ----------------------------------------------------------------------
 

@@ -18,11 +18,17 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <arpa/inet.h>
 #include <csignal>
+#include <functional>
+#include <netinet/in.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -432,6 +438,120 @@ TEST_F(UpdaterTest, AnInstallerThatCannotStartIsReported)
     EXPECT_FALSE(form->isVisible());
 }
 
+// Answers the first connection with raw bytes, then hangs up: a package server that dies or
+// misreports in ways the sandbox does not.
+class RawReplyServer final
+{
+public:
+    explicit RawReplyServer(QByteArray reply) : m_reply(std::move(reply))
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, 1) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serveOnce(); });
+    }
+    ~RawReplyServer()
+    {
+        ::shutdown(m_listener, SHUT_RDWR);
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listener);
+    }
+    int port() const { return m_port; }
+
+private:
+    void serveOnce()
+    {
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        if (client < 0)
+            return;
+        QByteArray request;
+        char buffer[4096];
+        while (!request.contains("\r\n\r\n")) {
+            const ssize_t got = ::recv(client, buffer, sizeof(buffer), 0);
+            if (got <= 0)
+                break;
+            request.append(buffer, qsizetype(got));
+        }
+        for (qsizetype sent = 0; sent < m_reply.size();) {
+            const ssize_t put = ::send(client, m_reply.constData() + sent, size_t(m_reply.size() - sent), MSG_NOSIGNAL);
+            if (put <= 0)
+                break;
+            sent += put;
+        }
+        ::close(client);
+    }
+
+    QByteArray m_reply;
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+QByteArray chunked(const QByteArray& body, bool ended)
+{
+    return QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n" + (ended ? "0\r\n\r\n" : "");
+}
+
+struct CutCase
+{
+    const char* name;
+    std::function<QByteArray(const QByteArray& package)> reply;
+};
+
+class DownloadCutTest : public UpdaterTest, public ::testing::WithParamInterface<CutCase>
+{
+};
+
+// A fragment may still open as a package and be unpacked in part: it is a failed download,
+// never opened, unpacked or started, and the user may try again.
+TEST_P(DownloadCutTest, IsAFailedDownloadThatCanBeTriedAgain)
+{
+    const QByteArray package = makePackage({{QStringLiteral("setup"), patterned(60000, 's')}});
+    RawReplyServer server(GetParam().reply(package));
+    ASSERT_GT(server.port(), 0);
+    sandbox().setLatestVersion(QStringLiteral("1.1"),
+                               QStringLiteral("http://127.0.0.1:%1/update/1.1.pag").arg(server.port()));
+    start();
+    desktop.expectMessage("下载升级包失败！", "升级失败", Icon::Exclamation);
+
+    form->AeroButton2_Click();
+
+    desktop.verifyAllConsumed();
+    EXPECT_TRUE(text("Label6").startsWith(QStringLiteral("下载中断"))) << text("Label6").toStdString();
+    EXPECT_TRUE(nextButton()->isEnabled());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(QFile::exists(inUpdate(QStringLiteral("setup"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, DownloadCutTest,
+    ::testing::Values(
+        CutCase{"HangsUpHalfWay",
+                [](const QByteArray& package) {
+                    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(package.size()) + "\r\n\r\n" +
+                           package.left(package.size() / 2);
+                }},
+        // no length announced: only the transfer's own error tells
+        CutCase{"ChunksEndWithoutTheLastOne",
+                [](const QByteArray& package) {
+                    return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked(package, false);
+                }},
+        // a transfer that ends cleanly, with fewer bytes than the length the server announced
+        CutCase{"FewerBytesThanAnnounced",
+                [](const QByteArray& package) {
+                    return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: " +
+                           QByteArray::number(package.size() * 2) + "\r\n\r\n" + chunked(package, true);
+                }}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
+
 class UnsafeNameTest : public UpdaterTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>>
 {
 };
@@ -444,7 +564,7 @@ TEST_P(UnsafeNameTest, IsSkippedAndReported)
     desktop
         .expectMessage(ScriptedDesktop::startsWith(QStringLiteral("升级包中以下文件名不安全，已跳过：\r\n") +
                                                    (name.isEmpty() ? QStringLiteral("（空文件名）") : name)),
-                       "升级失败", Icon::Exclamation)
+                       "升级提示", Icon::Exclamation)
         .expectStartProgram(inUpdate(QStringLiteral("setup")));
     form->AeroButton2_Click();
     // Nothing landed beside the update folder, in the program folder or at the root.

@@ -56,14 +56,6 @@ void showForm()
         state().onShown();
 }
 
-void onActivated(QSystemTrayIcon::ActivationReason reason)
-{
-    if (reason == QSystemTrayIcon::DoubleClick)
-        TrayDoubleClick();
-    else if (reason == QSystemTrayIcon::Context)
-        TrayRightClick();
-}
-
 } // namespace
 
 void AddTrayIcon(QWidget* form, std::function<void()> onShown)
@@ -74,7 +66,7 @@ void AddTrayIcon(QWidget* form, std::function<void()> onShown)
     s.form = form;
     s.onShown = std::move(onShown);
     s.icon = std::make_unique<QSystemTrayIcon>(form->windowIcon());
-    QObject::connect(s.icon.get(), &QSystemTrayIcon::activated, s.icon.get(), &onActivated);
+    QObject::connect(s.icon.get(), &QSystemTrayIcon::activated, s.icon.get(), &TrayActivated);
     // Without a picture the icon would be an empty slot in the tray.
     if (!s.icon->icon().isNull())
         s.icon->show();
@@ -124,6 +116,21 @@ bool TrayIconShown()
     return state().icon != nullptr;
 }
 
+bool TrayAvailable()
+{
+    if (const TrayRecorder* recorder = state().recorder)
+        return recorder->trayAvailable;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
+        TrayDoubleClick();
+    else if (reason == QSystemTrayIcon::Context)
+        TrayRightClick();
+}
+
 void TrayDoubleClick()
 {
     showForm();
@@ -134,6 +141,12 @@ void TrayMenuCommand(int menuId)
     if (menuId == g_MenuIdOpen) {
         showForm();
     } else if (menuId == g_MenuIdExit) {
+        // The close box cannot reach a window under a modal dialog; the menu must not either.
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->raise();
+            modal->activateWindow();
+            return;
+        }
         // The form asks before it goes; on No everything stays as it was.
         if (QWidget* form = state().form.data())
             form->close();
@@ -145,8 +158,12 @@ void TrayRightClick()
     if (!g_TrayMenu)
         return;
     const QAction* chosen = g_TrayMenu->exec(QCursor::pos());
-    if (chosen)
-        TrayMenuCommand(chosen->data().toInt());
+    if (!chosen)
+        return;
+    // This runs inside the icon's own mouse event; the exit removes the icon, which must not be
+    // deleted under that event. The item is carried out from the event loop instead.
+    const int menuId = chosen->data().toInt();
+    QMetaObject::invokeMethod(qApp, [menuId] { TrayMenuCommand(menuId); }, Qt::QueuedConnection);
 }
 
 TrayRecorder::TrayRecorder()

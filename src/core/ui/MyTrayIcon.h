@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QSystemTrayIcon>
 #include <QVector>
 #include <functional>
 #include <memory>
@@ -33,12 +34,21 @@ void SetTrayTip(const QString& text);
 // Text cut to kBalloonTextLength characters; iconFlags 0 none, 1 information, 2 warning, 3 error.
 void ShowBalloon(const QString& title, const QString& text, int iconFlags);
 bool TrayIconShown();
+// A notification area exists to hold the icon (a recorder may say otherwise). Without one, a
+// window hidden there could never come back.
+bool TrayAvailable();
 
 // What the icon does when used; the icon's own signals land here, and tests call them directly.
+// A single click (the only one some trays send) and a double click show the form; the context
+// request opens the menu.
+void TrayActivated(QSystemTrayIcon::ActivationReason reason);
 void TrayDoubleClick();
 // A menu item chosen (by its id): show the form, or close it (which asks before it ends).
+// While a modal dialog is open the exit is refused and that dialog comes to the front: the
+// dialog still works on the window, its connection and its workers.
 void TrayMenuCommand(int menuId);
-// Opens g_TrayMenu at the cursor and carries out the chosen item.
+// Opens g_TrayMenu at the cursor; the chosen item is carried out once the icon's own event has
+// been delivered, since the exit deletes the icon.
 void TrayRightClick();
 
 // Records what the icon was asked to show, for tests; installed while it lives.
@@ -60,6 +70,8 @@ public:
     // The recorder (nullptr when none is installed).
     static TrayRecorder* current();
 
+    // What TrayAvailable() answers while the recorder is installed.
+    bool trayAvailable = true;
     int adds = 0;
     int removes = 0;
     QString tip;
