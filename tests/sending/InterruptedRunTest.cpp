@@ -222,10 +222,12 @@ TEST_P(CrashMatrix, EveryNumberEndsSentOnceUnconfirmedOrSendable)
             }
             // Only the requests beside the one out may be unsettled: those further back have
             // their outcome, those further on never left.
-            if (request <= at.step - 2)
+            if (request <= at.step - 2) {
                 EXPECT_EQ(states, QStringLiteral("已发送"));
-            if (request >= at.step + 2)
+            }
+            if (request >= at.step + 2) {
                 EXPECT_TRUE(sendable.contains(number)) << "a request that never left is not sendable";
+            }
         }
         // The request out and the one whose outcome was being written, or the one out and the
         // one marked to go next.
