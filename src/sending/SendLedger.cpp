@@ -146,8 +146,8 @@ void SendLedger::queue(qint64 runId, std::vector<SendRequest>& requests, size_t 
     for (size_t k = from; k < requests.size(); ++k) {
         insert.bindAll({runId, QVariant(), QVariant(), requests[k].numbers.join(QLatin1Char(';')), QVariant(), 1});
         insert.execute();
-        done();
         requests[k].markId = m_conn.lastInsertId();
+        done();
     }
 }
 
@@ -168,8 +168,8 @@ void SendLedger::mark(qint64 runId, SendRequest& request)
                     ownRow ? QVariant(request.message) : QVariant(), request.numbers.join(QLatin1Char(';')),
                     request.draftIds.isEmpty() ? QVariant() : QVariant(idList(request.draftIds)), 0});
     insert.execute();
-    done();
     request.markId = m_conn.lastInsertId();
+    done();
 }
 
 // The outcome of every number the request carried (for a merge row with its own history

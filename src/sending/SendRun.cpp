@@ -15,25 +15,23 @@ const QString kSent = QStringLiteral("已发送");
 
 // The commit that marks a request must outlive a power loss, not only the process: one flush
 // per request, a fraction of a millisecond beside a platform tens of milliseconds away. The
-// outcome commits go through the same setting; they are made while a request is out.
-class DurableCommits
+// outcome commits, made while a request is out, need no flush of their own: the next mark's
+// flushes them too.
+class DurableCommit
 {
 public:
-    explicit DurableCommits(db::Connection& conn) : m_conn(conn)
-    {
-        m_conn.execute(QStringLiteral("PRAGMA synchronous=FULL"));
-    }
-    ~DurableCommits()
+    explicit DurableCommit(db::Connection& conn) : m_conn(conn) { m_conn.setSynchronous(db::Connection::Sync::Full); }
+    ~DurableCommit()
     {
         try {
-            m_conn.execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            m_conn.setSynchronous(db::Connection::Sync::Normal);
         } catch (const db::DbError&) {
             // Deliberately silent: only slower commits follow, and a failure that matters is
             // already on its way up.
         }
     }
-    DurableCommits(const DurableCommits&) = delete;
-    DurableCommits& operator=(const DurableCommits&) = delete;
+    DurableCommit(const DurableCommit&) = delete;
+    DurableCommit& operator=(const DurableCommit&) = delete;
 
 private:
     db::Connection& m_conn;
@@ -142,7 +140,6 @@ SendRun::Outcome SendRun::run(const Input& input)
     }
 
     ActiveRun active;
-    DurableCommits durable(m_conn);
     return send(input, mode, requests);
 }
 
@@ -162,6 +159,7 @@ SendRun::Outcome SendRun::send(const Input& input, Mode mode, std::vector<SendRe
     // and the first request's mark. Should this fail, nothing has gone out and nothing stays.
     beginStep(0);
     {
+        DurableCommit durable(m_conn);
         db::Transaction tx(m_conn);
         if (!merge)
             runId = ledger.addRun(input.text);
@@ -223,10 +221,10 @@ SendRun::Outcome SendRun::send(const Input& input, Mode mode, std::vector<SendRe
             // The next request is marked only now that this one has returned: a crash while a
             // request is out leaves the requests after it unmarked, certainly never sent.
             if (m_next < requests.size()) {
-                db::Transaction tx(m_conn);
+                // One statement, its own transaction.
+                DurableCommit durable(m_conn);
                 requests[m_next].submitted = db::Clock::now();
                 ledger.mark(runId, requests[m_next]);
-                tx.commit();
             }
             m_observer.sentChanged(m_sent);
             m_observer.yield();

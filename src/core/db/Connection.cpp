@@ -119,6 +119,8 @@ Connection::Connection(sqlite3* db, const QString& path) : m_db(db), m_path(path
 
 Connection::~Connection()
 {
+    for (sqlite3_stmt* stmt : {m_begin, m_commit, m_rollback, m_syncNormal, m_syncFull})
+        sqlite3_finalize(stmt);
     sqlite3_close_v2(m_db);
     --g_openConnections;
 }
@@ -279,21 +281,47 @@ qint64 Connection::lastInsertId() const
     return sqlite3_last_insert_rowid(m_db);
 }
 
+void Connection::runFixed(sqlite3_stmt*& slot, const char* sql)
+{
+    if (!slot) {
+        const int rc = sqlite3_prepare_v2(m_db, sql, -1, &slot, nullptr);
+        if (rc != SQLITE_OK)
+            raise(rc, QString::fromLatin1(sql));
+    }
+    const int step = sqlite3_step(slot);
+    if (step == SQLITE_DONE) {
+        sqlite3_reset(slot);
+        return;
+    }
+    // The message is read before the reset clears it.
+    const DbError failure = error(step, QString::fromLatin1(sql));
+    sqlite3_reset(slot);
+    throw failure;
+}
+
 void Connection::beginTransaction()
 {
     // IMMEDIATE takes the write lock at once, so two writers wait for each other through the
     // busy timeout instead of failing halfway.
-    execute(QStringLiteral("BEGIN IMMEDIATE"));
+    runFixed(m_begin, "BEGIN IMMEDIATE");
 }
 
 void Connection::commit()
 {
-    execute(QStringLiteral("COMMIT"));
+    runFixed(m_commit, "COMMIT");
 }
 
 void Connection::rollback()
 {
-    execute(QStringLiteral("ROLLBACK"));
+    runFixed(m_rollback, "ROLLBACK");
+}
+
+void Connection::setSynchronous(Sync sync)
+{
+    if (sync == Sync::Full)
+        runFixed(m_syncFull, "PRAGMA synchronous=FULL");
+    else
+        runFixed(m_syncNormal, "PRAGMA synchronous=NORMAL");
 }
 
 bool Connection::inTransaction() const

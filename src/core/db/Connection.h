@@ -51,6 +51,11 @@ public:
     void rollback();
     bool inTransaction() const;
 
+    // How hard a commit presses its data onto the disk: Normal survives the process ending,
+    // Full also a power loss (the file is synced at every commit).
+    enum class Sync { Normal, Full };
+    void setSynchronous(Sync sync);
+
     // Writes the write-ahead log back into the main file, so that a byte copy of the
     // file holds every committed row.
     void checkpoint();
@@ -67,8 +72,17 @@ public:
 
 private:
     Connection(sqlite3* db, const QString& path);
+    // Runs one of the fixed statements that loops run between their own: prepared on first use
+    // and kept, as translating and preparing them each time costs more than running them.
+    void runFixed(sqlite3_stmt*& slot, const char* sql);
+
     sqlite3* m_db = nullptr;
     QString m_path;
+    sqlite3_stmt* m_begin = nullptr;
+    sqlite3_stmt* m_commit = nullptr;
+    sqlite3_stmt* m_rollback = nullptr;
+    sqlite3_stmt* m_syncNormal = nullptr;
+    sqlite3_stmt* m_syncFull = nullptr;
 };
 
 // Prepared statement for loops that run the same statement many times; values are bound
