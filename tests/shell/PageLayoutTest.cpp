@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -127,6 +128,8 @@ TEST_P(PageLayoutTest, EveryCaptionIsWhole)
                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
         EXPECT_LE(header->stretchLastSection() ? columns - header->sectionSize(header->count() - 1) : columns, room)
             << list->objectName().toStdString();
+        // and the last one takes what is left rather than widening the list past its edge
+        EXPECT_FALSE(list->horizontalScrollBar()->isVisible()) << list->objectName().toStdString();
     }
 
     // A caption keeps room inside its button's edges, whatever the layout gives the button.
