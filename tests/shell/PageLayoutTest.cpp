@@ -157,4 +157,31 @@ INSTANTIATE_TEST_SUITE_P(Pages, PageLayoutTest,
                                            PageCase{"Settings", 5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class AddressBookButtonsTest : public MainWindowPageTest
+{
+};
+
+// The address book's list buttons read from left to right, row after row, in this order.
+TEST_F(AddressBookButtonsTest, ReadInTheirOrder)
+{
+    Form1 form;
+    QWidget* page = showPage(form, 3);
+    ASSERT_NE(page, nullptr);
+    const char* const order[] = {"AeroButton37", "AeroButton38", "AeroButton34", "AeroButton39",
+                                 "AeroButton35", "AeroButton31", "AeroButton32", "AeroButton18"};
+    const QPushButton* previous = nullptr;
+    for (const char* name : order) {
+        const auto* button = page->findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        if (previous) {
+            const QRect before(previous->mapTo(page, QPoint(0, 0)), previous->size());
+            const QRect here(button->mapTo(page, QPoint(0, 0)), button->size());
+            const bool sameRow = here.top() < before.bottom() && before.top() < here.bottom();
+            EXPECT_TRUE(sameRow ? here.left() > before.right() : here.top() > before.bottom())
+                << name << " after " << previous->objectName().toStdString();
+        }
+        previous = button;
+    }
+}
+
 } // namespace
