@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QSet>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <httplib.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -100,6 +102,15 @@ bool isLoopback(const QString& host)
     return host == QLatin1String("localhost") || host == QLatin1String("::1") || host.startsWith(QLatin1String("127."));
 }
 
+// The library's own choice is SO_REUSEPORT alone: a restart then fails while connections of the
+// previous run wait in TIME-WAIT, and a second sandbox on a busy port is let in to share it.
+// SO_REUSEADDR gives the restart and refuses the second one.
+void reuseAddress(socket_t sock)
+{
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+}
+
 } // namespace
 
 struct SandboxServer::Impl
@@ -123,9 +134,17 @@ SandboxServer::~SandboxServer()
 int SandboxServer::start(int port, const QString& host)
 {
     stop();
-    if (!isLoopback(host))
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listenError.clear();
+    }
+    if (!isLoopback(host)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listenError = QStringLiteral("only loopback addresses are allowed");
         return 0;
+    }
     auto server = std::make_unique<httplib::Server>();
+    server->set_socket_options(reuseAddress);
     const auto serveBody = [this](const httplib::Request& req, httplib::Response& res, const std::string& bodyText) {
         const Reply reply =
             handle(QByteArray::fromStdString(req.method), QByteArray::fromStdString(req.target),
@@ -176,12 +195,20 @@ int SandboxServer::start(int port, const QString& host)
 
     const std::string hostText = host.toStdString();
     int bound = 0;
+    // The library closes the failed socket and returns; errno still holds what socket(), bind()
+    // or listen() said.
+    errno = 0;
     if (port == 0)
         bound = server->bind_to_any_port(hostText);
     else if (server->bind_to_port(hostText, port))
         bound = port;
-    if (bound <= 0)
+    if (bound <= 0) {
+        const int error = errno;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listenError = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                   : QStringLiteral("the address cannot be resolved");
         return 0;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = false;
@@ -223,6 +250,12 @@ int SandboxServer::port() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_port;
+}
+
+QString SandboxServer::listenError() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listenError;
 }
 
 QString SandboxServer::authority() const

@@ -76,6 +76,8 @@ public:
     int port() const;
     // "127.0.0.1:<port>"
     QString authority() const;
+    // Why the last start() could not listen (the system's words); empty after a start that could.
+    QString listenError() const;
 
     // Accounts. The built-in one is demo / demo123 with 100000 messages and 70 characters each.
     void addAccount(const Account& account); // replaces one of the same name
@@ -178,4 +180,5 @@ private:
     qint64 m_nextSmsId = 10001;
     int m_port = 0;
     QString m_host;
+    QString m_listenError;
 };
