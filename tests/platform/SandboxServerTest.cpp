@@ -194,6 +194,27 @@ TEST_F(SandboxServerTest, LogsOneLinePerRequestWithItsCode)
     EXPECT_TRUE(lines[2].endsWith(" op=getbalance user=demo numbers=0 length=0 code=HTTP500")) << lines[2].constData();
 }
 
+// The web panels ask for the site's icon beside each page; that is a page request like theirs,
+// not an error in the log.
+TEST_F(SandboxServerTest, ServesAFaviconAndLogsItAsAPage)
+{
+    QList<QByteArray> lines;
+    std::mutex linesMutex;
+    sandbox().setTrafficLog([&](const QByteArray& line) {
+        std::lock_guard<std::mutex> lock(linesMutex);
+        lines.append(line);
+    });
+
+    const http::Response reply = get(QStringLiteral("/favicon.ico"));
+    sandbox().setTrafficLog(nullptr);
+
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_TRUE(reply.body.startsWith("\x89PNG")) << reply.body.left(16).toHex().constData();
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("parts")), 1);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(" op=parts user=- numbers=0 length=0 code=-")) << lines[0].constData();
+}
+
 // Connections whose own end is the loopback port and that wait in TIME-WAIT.
 int timeWaitCount(int port)
 {

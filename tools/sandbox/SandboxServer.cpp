@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QSet>
 #include <atomic>
 #include <cerrno>
@@ -111,6 +112,13 @@ void reuseAddress(socket_t sock)
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
 }
 
+// The web panels ask for it beside every page; the program's envelope answers.
+QByteArray favicon()
+{
+    QFile file(QStringLiteral(":/sandbox/favicon.png"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 struct SandboxServer::Impl
@@ -122,6 +130,8 @@ struct SandboxServer::Impl
 
 SandboxServer::SandboxServer() : m_impl(std::make_unique<Impl>())
 {
+    // The icon lives in a static library: its resources are registered by hand.
+    Q_INIT_RESOURCE(sandbox);
     m_accounts.insert(QStringLiteral("demo"), Account{QStringLiteral("demo"), QStringLiteral("demo123"), 100000, 70});
     m_keywords = {QStringLiteral("代开发票"), QStringLiteral("赌博"), QStringLiteral("六合彩")};
 }
@@ -488,7 +498,7 @@ QString SandboxServer::opOf(const QByteArray& path, const Form& query)
         return QStringLiteral("update");
     if (path.startsWith("/keyword/"))
         return QStringLiteral("keyword");
-    if (path.startsWith("/parts/"))
+    if (path.startsWith("/parts/") || path == "/favicon.ico")
         return QStringLiteral("parts");
     if (path.startsWith("/update/"))
         return QStringLiteral("package");
@@ -620,6 +630,9 @@ SandboxServer::Reply SandboxServer::supportReply(const QString& op, const QByteA
         reply.body = path == "/parts/public.html"       ? QByteArray(kPublicPage)
                      : path == "/parts/newWeather.html" ? QByteArray(kWeatherPage)
                                                         : QByteArray(kServicePage);
+    } else if (path == "/favicon.ico") {
+        reply.contentType = "image/png";
+        reply.body = favicon();
     } else if (op == QLatin1String("package") && m_packages.contains(packageName(path))) {
         reply.contentType = "application/octet-stream";
         reply.body = m_packages.value(packageName(path));

@@ -17,7 +17,8 @@
 // Every request is filed under an operation name, used for counting and fault injection:
 // the SMS platform's "login", "getbalance", "sendmess", "changepassword", "putwhitelist"
 // (the op parameter of /index.php), and the support host's "update" (/update.php),
-// "keyword" (/keyword/...), "parts" (/parts/...) and "package" (/update/...).
+// "keyword" (/keyword/...), "parts" (/parts/... and the pages' /favicon.ico) and "package"
+// (/update/...).
 // Every public member is thread-safe.
 class SandboxServer final
 {
