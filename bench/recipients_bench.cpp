@@ -69,8 +69,8 @@ int main(int argc, char** argv)
 
     SendPage page;
     page.resize(900, 520);
-    page.show();
-    QTest::qWaitForWindowExposed(&page);
+    if (!showForBench(page))
+        return 1;
 
     const QString text = pasteText(100000);
     int removed = 0;

@@ -50,8 +50,8 @@ int main(int argc, char** argv)
 
     SendPage page;
     page.resize(900, 520);
-    page.show();
-    QTest::qWaitForWindowExposed(&page);
+    if (!showForBench(page))
+        return 1;
 
     const QStringList list = numbers();
     QTemporaryDir dir;

@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     UseProgramFont(app);
+    UseProgramStyle(app);
     InstallQtTranslations(app);
 
     auto* login = new FormLogin();

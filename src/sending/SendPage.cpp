@@ -302,10 +302,18 @@ mouseMenu* SendPage::popup() const
 
 void SendPage::closePopup()
 {
-    if (mouseMenu* popup = m_popup.data()) {
-        m_popup.clear();
-        popup->close();
+    mouseMenu* popup = m_popup.data();
+    if (!popup)
+        return;
+    if (QGuiApplication::modalWindow()) {
+        // A modal window is up, perhaps opened by the panel and owned by it (its paste box).
+        // Unloading the panel now would delete that window inside its own event loop: the panel
+        // only goes out of sight, and the next close after the modal window unloads it.
+        popup->hide();
+        return;
     }
+    m_popup.clear();
+    popup->close();
 }
 
 // ---- grid ----

@@ -42,7 +42,8 @@ public:
     void AeroButton45_Click(); // "删除选定"
     void AeroButton48_Click(); // "添加"
     void AeroButton49_Click(); // "TXT导入"
-    // Closes the list's pop-up panel when it is open.
+    // Closes the list's pop-up panel when it is open; while a modal window is up it only hides
+    // it, and the next close unloads it.
     void closePopup();
     mouseMenu* popup() const;
 

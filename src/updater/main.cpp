@@ -8,6 +8,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("update"));
     UseProgramFont(app);
+    UseProgramStyle(app);
     InstallQtTranslations(app);
 
     updater::Form1 window;

@@ -31,6 +31,7 @@ class LongCategoryTest : public AddressBookFixture, public ::testing::WithParamI
 TEST_P(LongCategoryTest, DialogStaysNarrowerThanTheMainWindow)
 {
     UseProgramFont(*qApp);
+    UseProgramStyle(*qApp);
     const qint64 category = addCategory(kLong);
     g_Conn->execute(QStringLiteral("insert into [MsgCategory] (CategoryName, ParentId) values ('") + kLong +
                     QStringLiteral("', 0)"));

@@ -138,8 +138,9 @@ TEST_P(PhraseNewTest, StoresTheTextAsTypedInTheChosenCategory)
     }));
     EXPECT_EQ(phrasesInDatabase(), c.stored);
     EXPECT_EQ(listTexts(), c.stored);
-    if (!c.stored.isEmpty())
+    if (!c.stored.isEmpty()) {
         EXPECT_EQ(scalar(QStringLiteral("select CatID from [DestineMsg]")).toLongLong(), friends);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, PhraseNewTest,

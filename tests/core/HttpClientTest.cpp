@@ -188,8 +188,9 @@ TEST_P(HttpAddressTest, OnlyHttpAndHttpsAreFetched)
     const http::Response response = http::get(target);
 
     EXPECT_EQ(response.ok, c.ok) << response.error.toStdString();
-    if (!c.ok)
+    if (!c.ok) {
         EXPECT_TRUE(response.body.isEmpty());
+    }
     EXPECT_TRUE(response.error.contains(QString::fromLatin1(c.errorHas))) << response.error.toStdString();
 }
 

@@ -86,7 +86,13 @@ INSTANTIATE_TEST_SUITE_P(
                                       "</x:v></x:c></x:row>", 1, 1, Kind::Text, "<1>"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class XlsxBrokenSheetTest : public ::testing::TestWithParam<SheetCase>
+struct BrokenCase
+{
+    const char* name;
+    const char* rows;
+};
+
+class XlsxBrokenSheetTest : public ::testing::TestWithParam<BrokenCase>
 {
 };
 
@@ -100,10 +106,10 @@ TEST_P(XlsxBrokenSheetTest, IsReportedDamaged)
 
 INSTANTIATE_TEST_SUITE_P(
     Broken, XlsxBrokenSheetTest,
-    ::testing::Values(SheetCase{"UnknownEntity", "<x:row><x:c t='str'><x:v>&nbsp;</x:v></x:c></x:row>"},
-                      SheetCase{"MismatchedEndTag", "<x:row><x:c><x:v>1</x:c></x:v></x:row>"},
-                      SheetCase{"ForbiddenCharacterReference", "<x:row><x:c t='str'><x:v>&#1;</x:v></x:c></x:row>"},
-                      SheetCase{"UnquotedAttribute", "<x:row r=1><x:c><x:v>1</x:v></x:c></x:row>"}),
+    ::testing::Values(BrokenCase{"UnknownEntity", "<x:row><x:c t='str'><x:v>&nbsp;</x:v></x:c></x:row>"},
+                      BrokenCase{"MismatchedEndTag", "<x:row><x:c><x:v>1</x:c></x:v></x:row>"},
+                      BrokenCase{"ForbiddenCharacterReference", "<x:row><x:c t='str'><x:v>&#1;</x:v></x:c></x:row>"},
+                      BrokenCase{"UnquotedAttribute", "<x:row r=1><x:c><x:v>1</x:v></x:c></x:row>"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

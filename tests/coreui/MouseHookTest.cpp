@@ -1,8 +1,10 @@
 #include "MouseHook.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -122,5 +124,78 @@ TEST(MouseHook, ASecondInstallReplacesTheFirst)
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 2);
 }
+
+// Opens a modal window from a mouse press, as the panel's "文本导入" does, and reports what the
+// hook had done by the time the window was up.
+class ModalOpener final : public QWidget
+{
+public:
+    std::function<void()> whileOpen;
+    bool opensOnPress = true;
+
+    void openModal()
+    {
+        QDialog dialog(this);
+        QTimer::singleShot(0, &dialog, [&] {
+            whileOpen();
+            dialog.accept();
+        });
+        dialog.exec();
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        event->accept();
+        if (opensOnPress)
+            openModal();
+    }
+};
+
+struct ModalCase
+{
+    const char* name;
+    Qt::MouseButton press; // pressed on the opener, which then opens the window
+    bool clickedBefore;    // a whole left click went before a window that the program opened
+    int expectedCallsWhileOpen;
+};
+
+class MouseHookModalTest : public ::testing::TestWithParam<ModalCase>
+{
+};
+
+// The release of a press that opened a modal window never reaches any filter; it would have
+// closed the panel, so the window's opening does. A window opened with no press held leaves
+// the panel alone.
+TEST_P(MouseHookModalTest, APressThatOpensAModalWindowClosesThePopup)
+{
+    const ModalCase c = GetParam();
+    int calls = 0;
+    int callsWhileOpen = -1;
+    MouseHook::install([&] { ++calls; });
+    ModalOpener opener;
+    opener.resize(120, 80);
+    opener.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&opener));
+    opener.whileOpen = [&] { callsWhileOpen = calls; };
+
+    if (c.clickedBefore) {
+        opener.opensOnPress = false;
+        QTest::mouseClick(&opener, Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    if (c.press == Qt::NoButton)
+        opener.openModal();
+    else
+        QTest::mousePress(&opener, c.press, {}, QPoint(5, 5));
+    MouseHook::remove();
+
+    EXPECT_EQ(callsWhileOpen, c.expectedCallsWhileOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Presses, MouseHookModalTest,
+                         ::testing::Values(ModalCase{"LeftPress", Qt::LeftButton, false, 1},
+                                           ModalCase{"NoPress", Qt::NoButton, false, 0},
+                                           ModalCase{"AfterALeftClick", Qt::NoButton, true, 1}),
+                         [](const ::testing::TestParamInfo<ModalCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -11,9 +11,16 @@
 #include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -185,6 +192,121 @@ TEST_F(SandboxServerTest, LogsOneLinePerRequestWithItsCode)
     EXPECT_TRUE(lines[0].endsWith(" op=sendmess user=demo numbers=3 length=5 code=1")) << lines[0].constData();
     EXPECT_TRUE(lines[1].endsWith(" op=getbalance user=demo numbers=0 length=0 code=-2")) << lines[1].constData();
     EXPECT_TRUE(lines[2].endsWith(" op=getbalance user=demo numbers=0 length=0 code=HTTP500")) << lines[2].constData();
+}
+
+// The web panels ask for the site's icon beside each page; that is a page request like theirs,
+// not an error in the log.
+TEST_F(SandboxServerTest, ServesAFaviconAndLogsItAsAPage)
+{
+    QList<QByteArray> lines;
+    std::mutex linesMutex;
+    sandbox().setTrafficLog([&](const QByteArray& line) {
+        std::lock_guard<std::mutex> lock(linesMutex);
+        lines.append(line);
+    });
+
+    const http::Response reply = get(QStringLiteral("/favicon.ico"));
+    sandbox().setTrafficLog(nullptr);
+
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_TRUE(reply.body.startsWith("\x89PNG")) << reply.body.left(16).toHex().constData();
+    EXPECT_EQ(sandbox().requestCount(QStringLiteral("parts")), 1);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(" op=parts user=- numbers=0 length=0 code=-")) << lines[0].constData();
+}
+
+// Connections whose own end is the loopback port and that wait in TIME-WAIT.
+int timeWaitCount(int port)
+{
+    int count = 0;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            // sl local_address rem_address st ...; TIME-WAIT is state 06
+            if (fields.size() > 3 &&
+                fields[1].endsWith(':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0')) &&
+                fields[3] == "06")
+                ++count;
+        }
+    }
+    return count;
+}
+
+// A client that keeps its connection after one request, as the web panels' engine does.
+int keptConnection(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<quint16>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const char request[] = "GET /keyword/2011.txt HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    char reply[256];
+    if (::send(fd, request, sizeof(request) - 1, 0) <= 0 || ::recv(fd, reply, sizeof(reply), 0) <= 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TEST(SandboxListenTest, RestartsOnAPortWhoseConnectionsWaitInTimeWait)
+{
+    SandboxServer server;
+    const int port = server.start();
+    ASSERT_GT(port, 0) << server.listenError().toStdString();
+    const int client = keptConnection(port);
+    ASSERT_GE(client, 0);
+    // The stop ends the kept connection from the server's side, so that side waits in
+    // TIME-WAIT once the client has closed too.
+    server.stop();
+    char rest[256];
+    while (::recv(client, rest, sizeof(rest), 0) > 0) {
+    }
+    ::close(client);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timeWaitCount(port) > 0; }, 2000));
+
+    EXPECT_EQ(server.start(port), port) << server.listenError().toStdString();
+    EXPECT_TRUE(http::get(QStringLiteral("http://127.0.0.1:%1/keyword/2011.txt").arg(port)).ok);
+}
+
+TEST(SandboxListenTest, ABusyPortIsRefusedWithTheSystemsReason)
+{
+    SandboxServer first;
+    const int port = first.start();
+    ASSERT_GT(port, 0);
+
+    SandboxServer second;
+    EXPECT_EQ(second.start(port), 0);
+    EXPECT_EQ(second.listenError(), QString::fromLocal8Bit(std::strerror(EADDRINUSE)));
+    // and the first one still has the port to itself
+    EXPECT_TRUE(http::get(QStringLiteral("http://127.0.0.1:%1/keyword/2011.txt").arg(port)).ok);
+    EXPECT_EQ(first.requestCount(QStringLiteral("keyword")), 1);
+}
+
+TEST(SandboxProgramTest, NamesTheRealReasonWhenItCannotListen)
+{
+    const QString program = QStringLiteral(QUORVEL_PROGRAM_DIR "/quorvel-sandbox");
+    if (!QFile::exists(program))
+        GTEST_SKIP() << "quorvel-sandbox is not built";
+    SandboxServer busy;
+    const int port = busy.start();
+    ASSERT_GT(port, 0);
+
+    QProcess process;
+    process.start(program, {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardError()),
+              QStringLiteral("quorvel-sandbox: cannot listen on 127.0.0.1:%1: %2\n")
+                  .arg(port)
+                  .arg(QString::fromLocal8Bit(std::strerror(EADDRINUSE))));
 }
 
 } // namespace

@@ -62,7 +62,7 @@ public:
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
         int exitCode = 0;
-        QString workingFolder; // of a program start that named one
+        QString workingFolder{}; // of a program start that named one
     };
 
     ScriptedDesktop();

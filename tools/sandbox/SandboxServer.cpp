@@ -5,9 +5,12 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QSet>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <httplib.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -100,6 +103,22 @@ bool isLoopback(const QString& host)
     return host == QLatin1String("localhost") || host == QLatin1String("::1") || host.startsWith(QLatin1String("127."));
 }
 
+// The library's own choice is SO_REUSEPORT alone: a restart then fails while connections of the
+// previous run wait in TIME-WAIT, and a second sandbox on a busy port is let in to share it.
+// SO_REUSEADDR gives the restart and refuses the second one.
+void reuseAddress(socket_t sock)
+{
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+}
+
+// The web panels ask for it beside every page; the program's envelope answers.
+QByteArray favicon()
+{
+    QFile file(QStringLiteral(":/sandbox/favicon.png"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 struct SandboxServer::Impl
@@ -111,6 +130,8 @@ struct SandboxServer::Impl
 
 SandboxServer::SandboxServer() : m_impl(std::make_unique<Impl>())
 {
+    // The icon lives in a static library: its resources are registered by hand.
+    Q_INIT_RESOURCE(sandbox);
     m_accounts.insert(QStringLiteral("demo"), Account{QStringLiteral("demo"), QStringLiteral("demo123"), 100000, 70});
     m_keywords = {QStringLiteral("代开发票"), QStringLiteral("赌博"), QStringLiteral("六合彩")};
 }
@@ -123,9 +144,17 @@ SandboxServer::~SandboxServer()
 int SandboxServer::start(int port, const QString& host)
 {
     stop();
-    if (!isLoopback(host))
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listenError.clear();
+    }
+    if (!isLoopback(host)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listenError = QStringLiteral("only loopback addresses are allowed");
         return 0;
+    }
     auto server = std::make_unique<httplib::Server>();
+    server->set_socket_options(reuseAddress);
     const auto serveBody = [this](const httplib::Request& req, httplib::Response& res, const std::string& bodyText) {
         const Reply reply =
             handle(QByteArray::fromStdString(req.method), QByteArray::fromStdString(req.target),
@@ -176,12 +205,20 @@ int SandboxServer::start(int port, const QString& host)
 
     const std::string hostText = host.toStdString();
     int bound = 0;
+    // The library closes the failed socket and returns; errno still holds what socket(), bind()
+    // or listen() said.
+    errno = 0;
     if (port == 0)
         bound = server->bind_to_any_port(hostText);
     else if (server->bind_to_port(hostText, port))
         bound = port;
-    if (bound <= 0)
+    if (bound <= 0) {
+        const int error = errno;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listenError = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                   : QStringLiteral("the address cannot be resolved");
         return 0;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = false;
@@ -223,6 +260,12 @@ int SandboxServer::port() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_port;
+}
+
+QString SandboxServer::listenError() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listenError;
 }
 
 QString SandboxServer::authority() const
@@ -462,7 +505,7 @@ QString SandboxServer::opOf(const QByteArray& path, const Form& query)
         return QStringLiteral("update");
     if (path.startsWith("/keyword/"))
         return QStringLiteral("keyword");
-    if (path.startsWith("/parts/"))
+    if (path.startsWith("/parts/") || path == "/favicon.ico")
         return QStringLiteral("parts");
     if (path.startsWith("/update/"))
         return QStringLiteral("package");
@@ -596,6 +639,9 @@ SandboxServer::Reply SandboxServer::supportReply(const QString& op, const QByteA
         reply.body = path == "/parts/public.html"       ? QByteArray(kPublicPage)
                      : path == "/parts/newWeather.html" ? QByteArray(kWeatherPage)
                                                         : QByteArray(kServicePage);
+    } else if (path == "/favicon.ico") {
+        reply.contentType = "image/png";
+        reply.body = favicon();
     } else if (op == QLatin1String("package") && m_packages.contains(packageName(path))) {
         reply.contentType = "application/octet-stream";
         reply.body = m_packages.value(packageName(path));

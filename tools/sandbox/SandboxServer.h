@@ -17,7 +17,8 @@
 // Every request is filed under an operation name, used for counting and fault injection:
 // the SMS platform's "login", "getbalance", "sendmess", "changepassword", "putwhitelist"
 // (the op parameter of /index.php), and the support host's "update" (/update.php),
-// "keyword" (/keyword/...), "parts" (/parts/...) and "package" (/update/...).
+// "keyword" (/keyword/...), "parts" (/parts/... and the pages' /favicon.ico) and "package"
+// (/update/...).
 // Every public member is thread-safe.
 class SandboxServer final
 {
@@ -77,6 +78,8 @@ public:
     int port() const;
     // "127.0.0.1:<port>"
     QString authority() const;
+    // Why the last start() could not listen (the system's words); empty after a start that could.
+    QString listenError() const;
 
     // Accounts. The built-in one is demo / demo123 with 100000 messages and 70 characters each.
     void addAccount(const Account& account); // replaces one of the same name
@@ -181,4 +184,5 @@ private:
     qint64 m_nextSmsId = 10001;
     int m_port = 0;
     QString m_host;
+    QString m_listenError;
 };

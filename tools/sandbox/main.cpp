@@ -164,8 +164,8 @@ int main(int argc, char** argv)
     });
     const int bound = server.start(port, host);
     if (bound == 0) {
-        std::fprintf(stderr, "quorvel-sandbox: cannot listen on %s:%d (only loopback addresses are allowed)\n",
-                     host.toLocal8Bit().constData(), port);
+        std::fprintf(stderr, "quorvel-sandbox: cannot listen on %s:%d: %s\n", host.toLocal8Bit().constData(), port,
+                     server.listenError().toLocal8Bit().constData());
         return 1;
     }
     std::printf("listening on %s\n", server.authority().toLocal8Bit().constData());

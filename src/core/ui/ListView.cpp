@@ -19,6 +19,12 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListViewMod
 void ListView::setColumns(const QVector<ListViewModel::Column>& columns)
 {
     m_model->setColumns(columns);
-    for (int i = 0; i < columns.size(); ++i)
-        setColumnWidth(i, columns.at(i).width);
+    // The stretched last column takes what the others leave. The width it had before stretching
+    // stays its least, so it starts at its caption's width: with its stated width, a list
+    // narrower than all the stated widths would scroll sideways for an empty column.
+    const int last = int(columns.size()) - 1;
+    for (int i = 0; i < columns.size(); ++i) {
+        const bool stretched = i == last && header()->stretchLastSection();
+        setColumnWidth(i, stretched ? header()->sectionSizeHint(i) : columns.at(i).width);
+    }
 }

@@ -13,7 +13,8 @@ public:
     explicit ListView(QWidget* parent = nullptr);
 
     ListViewModel* listModel() const { return m_model; }
-    // Sets the column headers (title, key, width); the first column is the check box.
+    // Sets the column headers (title, key, width); the first column is the check box. The last
+    // column stretches over what the others leave, its stated width aside.
     void setColumns(const QVector<ListViewModel::Column>& columns);
 
 private:

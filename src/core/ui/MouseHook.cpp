@@ -16,6 +16,17 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const QEvent::Type type = event->type();
+        if (type == QEvent::WindowBlocked) {
+            // A press that opens a modal window (the panel's own "文本导入", a message box)
+            // never sees its release: it goes to a window the modal one blocks, and Qt drops
+            // it before any filter. That release would have closed the panel.
+            if (m_leftHeld) {
+                m_leftHeld = false;
+                if (m_closePopup)
+                    m_closePopup();
+            }
+            return false;
+        }
         if (type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress)
             return false;
         // A widget's click reaches the filter once for its window and again for every parent that
@@ -23,6 +34,8 @@ public:
         if (!watched->isWidgetType())
             return false;
         const auto* mouse = static_cast<const QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+            m_leftHeld = type == QEvent::MouseButtonPress;
         const bool wanted = (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) ||
                             (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton);
         if (!wanted || isRepeatOfLast(mouse))
@@ -59,6 +72,7 @@ private:
     std::function<void()> m_closePopup;
     Key m_last{};
     bool m_hasLast = false;
+    bool m_leftHeld = false; // a left press seen, its release not yet
 };
 
 std::unique_ptr<MouseFilter>& filter()

@@ -1,5 +1,7 @@
 #include "ProgramLook.h"
 
+#include "ProgramStyle.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
@@ -29,4 +31,10 @@ void UseProgramFont(QApplication& app)
     QFont font(family);
     font.setPointSizeF(app.font().pointSizeF());
     QApplication::setFont(font);
+}
+
+void UseProgramStyle(QApplication& app)
+{
+    // The application takes the style over.
+    app.setStyle(new ProgramStyle);
 }

@@ -13,3 +13,7 @@ bool InstallQtTranslations(QCoreApplication& app);
 // Chinese captions need a font with CJK glyphs; the default font of a bare X server has none.
 // Keeps the platform's font when WenQuanYi Micro Hei is not installed.
 void UseProgramFont(QApplication& app);
+
+// The program's touches on the platform's widget style (ProgramStyle): room inside buttons,
+// a visible groove on progress bars, date pickers clear of their arrow.
+void UseProgramStyle(QApplication& app);

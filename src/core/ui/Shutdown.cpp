@@ -7,6 +7,7 @@
 #include "MyTrayIcon.h"
 
 #include <QMenu>
+#include <cstdlib>
 
 void ShutDownProgram()
 {
@@ -23,4 +24,7 @@ void ShutDownAndExit(int code)
 {
     ShutDownProgram();
     Desktop::instance().exitNow(code);
+    // Every desktop's exitNow ends the process, but a call through the base class does not
+    // tell the compiler so.
+    std::_Exit(code);
 }
