@@ -7,8 +7,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("update"));
-    UseProgramFont(app);
-    InstallQtTranslations(app);
+    SetUpProgramLook(app);
 
     updater::Form1 window;
     window.Form_Load();

@@ -7,11 +7,14 @@
 #include "GlobalState.h"
 #include "MsgEdit.h"
 #include "NewMsg.h"
+#include "ProgramLook.h"
 #include "ScriptedDesktop.h"
 #include "TestProgramFolder.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QIcon>
+#include <QImage>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -24,7 +27,8 @@ struct WindowCase
     std::function<std::unique_ptr<QDialog>()> make;
 };
 
-// The small dialogs as the program opens them, over a user's database.
+// The small dialogs as the program opens them, over a user's database, once the program's look
+// is set up as both programs' main does.
 class WindowLookTest : public ::testing::TestWithParam<WindowCase>
 {
 protected:
@@ -34,17 +38,25 @@ protected:
         ASSERT_TRUE(folder.hasShippedDatabases());
         folder.makeUserDatabase(QStringLiteral("tester"));
         OpenDatabaseOrThrow(QStringLiteral("tester.mdb"));
+        SetUpProgramLook(*qApp);
     }
 
     TestProgramFolder folder;
     ScriptedDesktop desktop; // a box while the dialog loads fails the test
 };
 
+QImage picture(const QIcon& icon)
+{
+    return icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
 // A window manager offers no maximise (openbox: no resize grips either) for a window whose
 // smallest and largest sizes are one.
-TEST_P(WindowLookTest, HasAFixedSize)
+TEST_P(WindowLookTest, HasTheEnvelopeAndAFixedSize)
 {
     const std::unique_ptr<QDialog> dialog = GetParam().make();
+    EXPECT_FALSE(picture(ProgramIcon()).isNull());
+    EXPECT_EQ(picture(dialog->windowIcon()), picture(ProgramIcon()));
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize()) << "resizable";
 }
 

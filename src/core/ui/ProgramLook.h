@@ -2,8 +2,12 @@
 
 class QApplication;
 class QCoreApplication;
+class QIcon;
 
 // What both programs set up right after their application object, before the first window.
+
+// All of the below, in the order they need: font, locale, Qt's translations, window icon.
+void SetUpProgramLook(QApplication& app);
 
 // Qt's own captions (message-box buttons, the file dialogs' labels) in Simplified Chinese, from
 // the translations that Qt ships beside its libraries. Returns false when the translation file
@@ -13,3 +17,10 @@ bool InstallQtTranslations(QCoreApplication& app);
 // Chinese captions need a font with CJK glyphs; the default font of a bare X server has none.
 // Keeps the platform's font when WenQuanYi Micro Hei is not installed.
 void UseProgramFont(QApplication& app);
+
+// Simplified Chinese as the default locale, whatever the environment says: dates, sizes and file
+// types in Qt's dialogs read as the program's users expect.
+void UseProgramLocale();
+
+// The program's envelope, the icon of every window of both programs.
+QIcon ProgramIcon();
