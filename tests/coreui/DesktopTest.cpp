@@ -127,6 +127,36 @@ TEST(QtDesktop, SaveDialogLeavesTheOverwriteQuestionToTheCaller)
     EXPECT_EQ(filters, QStringList{u"文本文件(*.txt) (*.txt)"_qs});
 }
 
+struct TitleCase
+{
+    const char* name;
+    QString title;
+};
+
+class QtDesktopBoxWidthTest : public ::testing::TestWithParam<TitleCase>
+{
+};
+
+// A title bar holds the window's icon and three buttons beside the title; Qt alone leaves 50
+// pixels for them, and openbox cut "导入完成" to "导…".
+TEST_P(QtDesktopBoxWidthTest, HoldsTheTitleBesideATitleBarsButtons)
+{
+    int width = 0;
+    int titleWidth = 0;
+    onModal([&](QWidget* modal) {
+        width = modal->width();
+        titleWidth = modal->fontMetrics().horizontalAdvance(modal->windowTitle());
+        click(modal, QMessageBox::Ok);
+    });
+    MsgBox(u"x"_qs, GetParam().title);
+    EXPECT_GE(width, titleWidth + 4 * 30) << "title width " << titleWidth;
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, QtDesktopBoxWidthTest,
+                         ::testing::Values(TitleCase{"ImportDone", u"导入完成"_qs}, TitleCase{"Hint", u"提示"_qs},
+                                           TitleCase{"ProgramTitle", QString()}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- the scripted desktop --------------------------------------------------------------
 
 TEST(ScriptedDesktop, AnswersExpectedCallsInOrder)

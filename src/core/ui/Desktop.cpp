@@ -2,8 +2,10 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QUrl>
 #include <cstdlib>
@@ -27,6 +29,23 @@ QMessageBox::Icon toQtIcon(Desktop::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// Room a title bar needs beside its text: the window's icon and its buttons, with their padding,
+// as the common window managers draw them. Qt leaves only 50 pixels, so openbox cut "导入完成"
+// to "导…" and "提示" to "···".
+constexpr int kTitleBarReserve = 160;
+
+// Widens a box to hold its title. The box sizes itself to its layout when shown, so the width
+// goes into the layout as an empty row as wide as needed.
+void makeRoomForTitle(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarReserve;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 // Forwards every call to Qt's own dialogs and process functions.
 class QtDesktop final : public Desktop
 {
@@ -39,6 +58,7 @@ public:
         // Texts carry CR LF line breaks; a bare CR would show as a stray glyph.
         box.setTextFormat(Qt::PlainText);
         box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        makeRoomForTitle(box);
         if (buttons == Buttons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);

@@ -31,6 +31,7 @@ public:
 
     virtual ~Desktop() = default;
 
+    // The box is at least as wide as its title needs in a window manager's title bar.
     virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons, QWidget* parent) = 0;
     // filter is in the old "描述(*.ext)|*.ext" form; an empty result means cancelled.
     virtual QString openFile(const QString& filter, QWidget* parent) = 0;
