@@ -1,12 +1,17 @@
 #include "Desktop.h"
+#include "FileDetailsProxy.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSpacerItem>
 #include <QStringList>
+#include <QTreeView>
 #include <QUrl>
 #include <cstdlib>
 
@@ -46,6 +51,14 @@ void makeRoomForTitle(QMessageBox& box)
                   grid->columnCount());
 }
 
+// The detail view's size, type and date columns as wide as what they show ("Excel 2007 电子表格"
+// was cut to "Ex…表格"); the name takes the rest of the width.
+void fitDetailColumns(QHeaderView& header)
+{
+    header.setSectionResizeMode(QHeaderView::ResizeToContents);
+    header.setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
 // Forwards every call to Qt's own dialogs and process functions.
 class QtDesktop final : public Desktop
 {
@@ -72,14 +85,12 @@ public:
 
     QString openFile(const QString& filter, QWidget* parent) override
     {
-        return QFileDialog::getOpenFileName(parent, QString(), QString(), toQtFilter(filter));
+        return chooseFile(QFileDialog::AcceptOpen, filter, parent);
     }
 
     QString saveFile(const QString& filter, QWidget* parent) override
     {
-        // Callers ask about an existing file themselves, and choose again when told No.
-        return QFileDialog::getSaveFileName(parent, QString(), QString(), toQtFilter(filter), nullptr,
-                                            QFileDialog::DontConfirmOverwrite);
+        return chooseFile(QFileDialog::AcceptSave, filter, parent);
     }
 
     bool startProgram(const QString& path) override { return QProcess::startDetached(path, QStringList()); }
@@ -92,6 +103,35 @@ public:
     bool openUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
 
     [[noreturn]] void exitNow(int code) override { std::_Exit(code); }
+
+private:
+    QString chooseFile(QFileDialog::AcceptMode mode, const QString& filter, QWidget* parent)
+    {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(mode);
+        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        // Each description already names its patterns, as "文本文件(*.txt)": Qt's copy of them
+        // after it would show them twice.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        // Callers ask about an existing file themselves, and choose again when told No.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setNameFilter(toQtFilter(filter));
+        // The first dialog of a run opens in the home folder, each later one where the last
+        // file was chosen, as the system dialog of the old program did.
+        dialog.setDirectory(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder);
+        // Only Qt's own dialog has these columns; a desktop's native dialog ignores the model.
+        dialog.setProxyModel(new FileDetailsProxy(&dialog));
+        if (auto* details = dialog.findChild<QTreeView*>())
+            fitDetailColumns(*details->header());
+        if (dialog.exec() != QDialog::Accepted)
+            return QString();
+        const QString path = dialog.selectedFiles().value(0);
+        if (!path.isEmpty())
+            m_lastFolder = QFileInfo(path).absolutePath();
+        return path;
+    }
+
+    QString m_lastFolder;
 };
 
 QtDesktop& productionDesktop()

@@ -33,7 +33,9 @@ public:
 
     // The box is at least as wide as its title needs in a window manager's title bar.
     virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons, QWidget* parent) = 0;
-    // filter is in the old "描述(*.ext)|*.ext" form; an empty result means cancelled.
+    // filter is in the old "描述(*.ext)|*.ext" form: the dialog shows each description as it is
+    // and lists the files of its patterns. An empty result means cancelled. The first dialog of a
+    // run opens in the home folder, each later one in the folder of the file chosen last.
     virtual QString openFile(const QString& filter, QWidget* parent) = 0;
     virtual QString saveFile(const QString& filter, QWidget* parent) = 0;
     // Starts a program without arguments; false when it could not be started.
