@@ -358,6 +358,40 @@ INSTANTIATE_TEST_SUITE_P(Columns, QtDesktopDetailsTest,
                                            DetailCase{"FolderType", u"sub"_qs, 2, u"文件夹"_qs}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- the browser opener ----------------------------------------------------------------
+
+struct OpenerCase
+{
+    const char* name;
+    QByteArray script;
+    bool opened;
+};
+
+class QtDesktopOpenerTest : public ::testing::TestWithParam<OpenerCase>
+{
+};
+
+// The desktop's opener (xdg-open) starts in any case; whether the page opened is its exit status,
+// or, while it waits on the browser it started, that it is still running.
+TEST_P(QtDesktopOpenerTest, ReportsWhatTheOpenerSays)
+{
+    QTemporaryDir bin;
+    const QString opener = bin.filePath(u"xdg-open"_qs);
+    writeFile(opener, "#!/bin/sh\n" + GetParam().script + "\n");
+    QFile(opener).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ScopedEnv path("PATH", bin.path().toUtf8() + ":/usr/bin:/bin");
+
+    EXPECT_EQ(Desktop::instance().openUrl(u"http://help.example/kufw.htm"_qs), GetParam().opened);
+    // A browser left running ends before the test does.
+    QTest::qWait(GetParam().script.contains("sleep") ? 1500 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Openers, QtDesktopOpenerTest,
+                         ::testing::Values(OpenerCase{"NoBrowser", "exit 3", false},
+                                           OpenerCase{"HandedToBrowser", "exit 0", true},
+                                           OpenerCase{"BrowserInForeground", "sleep 3", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- the scripted desktop --------------------------------------------------------------
 
 TEST(ScriptedDesktop, AnswersExpectedCallsInOrder)

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSpacerItem>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTreeView>
 #include <QUrl>
@@ -59,6 +60,32 @@ void fitDetailColumns(QHeaderView& header)
     header.setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
+// The opener answers within this time when it cannot show the page; when it is still running
+// then, it has handed the page to a browser that stays in the foreground.
+constexpr int kOpenerVerdictMs = 2000;
+
+// xdg-open starts whatever the desktop has for web pages and reports by its exit status whether
+// there was any: starting it says nothing yet.
+bool openWithSystemOpener(const QString& opener, const QString& url)
+{
+    auto* process = new QProcess();
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->start(opener, {url});
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    if (!process->waitForFinished(kOpenerVerdictMs)) {
+        // Left to end with the browser; deleting it now would kill the opener.
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        return true;
+    }
+    const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    delete process;
+    return opened;
+}
+
 // Forwards every call to Qt's own dialogs and process functions.
 class QtDesktop final : public Desktop
 {
@@ -100,7 +127,13 @@ public:
         return QProcess::startDetached(path, QStringList(), workingFolder);
     }
 
-    bool openUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode)); }
+    bool openUrl(const QString& url) override
+    {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty())
+            return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+        return openWithSystemOpener(opener, url);
+    }
 
     [[noreturn]] void exitNow(int code) override { std::_Exit(code); }
 

@@ -43,7 +43,8 @@ public:
     // The same, with the given folder as the program's working folder (an installer finds the
     // files unpacked beside it). By default the folder is not passed on.
     virtual bool startProgramIn(const QString& path, const QString& workingFolder);
-    // Opens an address in the system browser; false when that failed.
+    // Opens an address in the system browser; false when that failed, also when the desktop's
+    // opener started but found nothing to show the page with.
     virtual bool openUrl(const QString& url) = 0;
     // Ends the program at once, without further windows or unload steps.
     [[noreturn]] virtual void exitNow(int code) = 0;
