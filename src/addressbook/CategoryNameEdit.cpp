@@ -4,6 +4,7 @@
 #include "AddressBookBoxes.h"
 #include "CategoryRows.h"
 #include "DataStore.h"
+#include "DialogFrame.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
@@ -24,6 +25,7 @@ CategoryNameEdit::CategoryNameEdit(const QString& table, const QString& category
         if (m_rs->RecordCount() > 0)
             ui->Text1->setText(NullToEmpty(m_rs->Field(QStringLiteral("CategoryName"))));
     });
+    UseFixedFrame(*this);
 }
 
 CategoryNameEdit::~CategoryNameEdit() = default;

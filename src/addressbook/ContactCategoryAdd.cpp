@@ -3,6 +3,7 @@
 
 #include "AddressBookBoxes.h"
 #include "DataStore.h"
+#include "DialogFrame.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
@@ -13,6 +14,7 @@ ContactCategoryAdd::ContactCategoryAdd(QWidget* parent)
     ui->setupUi(this);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &ContactCategoryAdd::AeroButton2_Click);
     connect(ui->AeroButton1, &QPushButton::clicked, this, &QDialog::reject);
+    UseFixedFrame(*this);
 }
 
 ContactCategoryAdd::~ContactCategoryAdd() = default;

@@ -3,6 +3,7 @@
 #include "AddressBookBoxes.h"
 #include "CategoryRows.h"
 #include "DataStore.h"
+#include "DialogFrame.h"
 #include "ErrorBoxes.h"
 #include "ui_DestineMsgAdd.h"
 
@@ -11,6 +12,7 @@ DestineMsgAdd::DestineMsgAdd(QWidget* parent) : QDialog(parent), ui(std::make_un
     ui->setupUi(this);
     connect(ui->AeroButton1, &QPushButton::clicked, this, &DestineMsgAdd::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
+    UseFixedFrame(*this);
 }
 
 DestineMsgAdd::~DestineMsgAdd() = default;

@@ -2,6 +2,7 @@
 
 #include "AddressBookBoxes.h"
 #include "DataStore.h"
+#include "DialogFrame.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
@@ -15,6 +16,7 @@ MsgEdit::MsgEdit(qint32 msgId, QWidget* parent)
     // "关闭" leaves the phrase as it was, as the other dialogs' close buttons do.
     connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
     RunReported(this, [this] { Form_Load(); });
+    UseFixedFrame(*this);
 }
 
 MsgEdit::~MsgEdit() = default;

@@ -2,6 +2,7 @@
 
 #include "AddressBookBoxes.h"
 #include "DataStore.h"
+#include "DialogFrame.h"
 #include "ElidedCombo.h"
 #include "ErrorBoxes.h"
 #include "PublicFunction.h"
@@ -16,6 +17,7 @@ NewMsg::NewMsg(const QString& selectedNodeText, QWidget* parent) : QDialog(paren
     connect(ui->AeroButton1, &QPushButton::clicked, this, &NewMsg::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
     RunReported(this, [&] { Form_Load(selectedNodeText); });
+    UseFixedFrame(*this);
 }
 
 NewMsg::~NewMsg() = default;

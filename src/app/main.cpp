@@ -12,9 +12,7 @@ int main(int argc, char** argv)
     WebEngineView::installForProgram();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    UseProgramFont(app);
-    UseProgramStyle(app);
-    InstallQtTranslations(app);
+    SetUpProgramLook(app);
 
     auto* login = new FormLogin();
     login->setAttribute(Qt::WA_DeleteOnClose);

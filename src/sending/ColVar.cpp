@@ -1,4 +1,5 @@
 #include "ColVar.h"
+#include "DialogFrame.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -9,7 +10,6 @@ ColVar::ColVar(QWidget* parent) : QDialog(parent), m_combo(new QComboBox(this)),
     setObjectName(QStringLiteral("ColVar"));
     setWindowTitle(QStringLiteral("选择变量"));
     setModal(true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     m_combo->setObjectName(QStringLiteral("Combo1"));
     m_combo->addItems({QStringLiteral("A列"), QStringLiteral("B列"), QStringLiteral("C列"), QStringLiteral("D列"),
@@ -25,7 +25,7 @@ ColVar::ColVar(QWidget* parent) : QDialog(parent), m_combo(new QComboBox(this)),
     row->setSpacing(10);
     row->addWidget(m_combo);
     row->addWidget(m_ok);
-    setFixedSize(sizeHint());
+    UseFixedFrame(*this);
 
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -17,6 +17,7 @@
 #include "ImportExcel2.h"
 #include "PhrasePage.h"
 #include "HttpClient.h"
+#include "ProgramLook.h"
 #include "ImportTXT2.h"
 #include "MouseHook.h"
 #include "MultiThread.h"
@@ -112,7 +113,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
     initShellResources();
     g_mainForm = this;
     ui->setupUi(this);
-    setWindowIcon(QIcon(QStringLiteral(":/shell/images/Quorvel.png")));
+    setWindowIcon(ProgramIcon());
     loadToolbarPictures();
     buildPages();
     buildStatusBar();

@@ -7,9 +7,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("update"));
-    UseProgramFont(app);
-    UseProgramStyle(app);
-    InstallQtTranslations(app);
+    SetUpProgramLook(app);
 
     updater::Form1 window;
     window.Form_Load();

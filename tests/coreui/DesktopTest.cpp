@@ -2,17 +2,29 @@
 #include "CaseName.h"
 #include "DataStore.h"
 #include "ErrorBoxes.h"
+#include "ProgramLook.h"
 #include "PublicFunction.h"
+#include "QtPrinters.h"
+#include "ScopedEnv.h"
 #include "ScriptedDesktop.h"
 #include "TestProgramFolder.h"
 #include "db/DbError.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <functional>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -126,6 +138,259 @@ TEST(QtDesktop, SaveDialogLeavesTheOverwriteQuestionToTheCaller)
     EXPECT_FALSE(confirms);
     EXPECT_EQ(filters, QStringList{u"文本文件(*.txt) (*.txt)"_qs});
 }
+
+struct TitleCase
+{
+    const char* name;
+    QString title;
+};
+
+class QtDesktopBoxWidthTest : public ::testing::TestWithParam<TitleCase>
+{
+};
+
+// A title bar holds the window's icon and three buttons beside the title; Qt alone leaves 50
+// pixels for them, and openbox cut "导入完成" to "导…".
+TEST_P(QtDesktopBoxWidthTest, HoldsTheTitleBesideATitleBarsButtons)
+{
+    int width = 0;
+    int titleWidth = 0;
+    onModal([&](QWidget* modal) {
+        width = modal->width();
+        titleWidth = modal->fontMetrics().horizontalAdvance(modal->windowTitle());
+        click(modal, QMessageBox::Ok);
+    });
+    MsgBox(u"x"_qs, GetParam().title);
+    EXPECT_GE(width, titleWidth + 4 * 30) << "title width " << titleWidth;
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, QtDesktopBoxWidthTest,
+                         ::testing::Values(TitleCase{"ImportDone", u"导入完成"_qs}, TitleCase{"Hint", u"提示"_qs},
+                                           TitleCase{"ProgramTitle", QString()}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the production file dialogs ----------------------------------------------------------
+
+QFileDialog* fileDialog(QWidget* modal)
+{
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    EXPECT_NE(dialog, nullptr);
+    return dialog;
+}
+
+struct ProgramFilterCase
+{
+    const char* name;
+    QString filter;
+    QString shown;
+    QStringList patterns;
+};
+
+class QtDesktopFilterTest : public ::testing::TestWithParam<ProgramFilterCase>
+{
+};
+
+// The description already names its patterns: it is shown once, and the dialog still lists the
+// files of every pattern.
+TEST_P(QtDesktopFilterTest, ShowsTheDescriptionOnceAndMatchesEveryPattern)
+{
+    const ProgramFilterCase& c = GetParam();
+    for (const bool save : {false, true}) {
+        QStringList shown;
+        QStringList patterns;
+        onModal([&](QWidget* modal) {
+            QFileDialog* dialog = fileDialog(modal);
+            auto* types = dialog->findChild<QComboBox*>(u"fileTypeCombo"_qs);
+            for (int i = 0; types && i < types->count(); ++i)
+                shown << types->itemText(i);
+            if (auto* files = dialog->findChild<QFileSystemModel*>())
+                patterns = files->nameFilters();
+            dialog->reject();
+        });
+        if (save)
+            Desktop::instance().saveFile(c.filter, nullptr);
+        else
+            Desktop::instance().openFile(c.filter, nullptr);
+        EXPECT_EQ(shown, QStringList{c.shown}) << (save ? "save" : "open");
+        EXPECT_EQ(patterns, c.patterns) << (save ? "save" : "open");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProgramFilters, QtDesktopFilterTest,
+    ::testing::Values(
+        ProgramFilterCase{"Text", u"文本文件(*.txt)|*.txt"_qs, u"文本文件(*.txt)"_qs, {u"*.txt"_qs}},
+        ProgramFilterCase{"Excel",
+                          u"Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx"_qs,
+                          u"Excel文件(*.xls,*.xlsx)"_qs,
+                          {u"*.xls"_qs, u"*.xlsx"_qs}},
+        ProgramFilterCase{"Access", u"Access数据库(*.mdb)|*.mdb"_qs, u"Access数据库(*.mdb)"_qs, {u"*.mdb"_qs}},
+        ProgramFilterCase{"Backup", u"Brenlo备份文件(*.qbk)|*.qbk"_qs, u"Brenlo备份文件(*.qbk)"_qs, {u"*.qbk"_qs}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Types a whole path into the file name box and presses the dialog's button, as a user does.
+// (QFileDialog::selectFile leaves the box alone while it has the focus.)
+void choosePath(QFileDialog& dialog, const QString& path)
+{
+    auto* name = dialog.findChild<QLineEdit*>(u"fileNameEdit"_qs);
+    ASSERT_NE(name, nullptr);
+    name->setText(path);
+    static_cast<QDialog&>(dialog).accept();
+}
+
+// Each dialog answers with what was chosen in it, and reports the folder it opened in.
+QString chooseIn(bool save, QString* openedIn, const std::function<void(QFileDialog&)>& choose)
+{
+    onModal([=](QWidget* modal) {
+        QFileDialog* dialog = fileDialog(modal);
+        *openedIn = QDir(dialog->directory()).absolutePath();
+        choose(*dialog);
+    });
+    const QString filter = u"文本文件(*.txt)|*.txt"_qs;
+    return save ? Desktop::instance().saveFile(filter, nullptr) : Desktop::instance().openFile(filter, nullptr);
+}
+
+// The first dialog of the run opens in the home folder; later ones open where a file was last
+// chosen, whether it was opened or saved; a cancelled dialog changes nothing.
+TEST(QtDesktop, FileDialogsOpenAtHomeFirstThenWhereAFileWasLastChosen)
+{
+    QTemporaryDir home, first, second, wandered;
+    ScopedEnv homeVariable("HOME", home.path().toUtf8());
+    writeFile(first.filePath(u"a.txt"_qs), "1");
+    QString openedIn;
+
+    EXPECT_EQ(chooseIn(false, &openedIn, [&](QFileDialog& d) { choosePath(d, first.filePath(u"a.txt"_qs)); }),
+              first.filePath(u"a.txt"_qs));
+    EXPECT_EQ(openedIn, QDir(home.path()).absolutePath());
+
+    EXPECT_EQ(chooseIn(true, &openedIn, [&](QFileDialog& d) { choosePath(d, second.filePath(u"b.txt"_qs)); }),
+              second.filePath(u"b.txt"_qs));
+    EXPECT_EQ(openedIn, QDir(first.path()).absolutePath());
+
+    EXPECT_EQ(chooseIn(false, &openedIn,
+                       [&](QFileDialog& d) {
+                           d.setDirectory(wandered.path());
+                           d.reject();
+                       }),
+              QString());
+    EXPECT_EQ(openedIn, QDir(second.path()).absolutePath());
+
+    chooseIn(false, &openedIn, [](QFileDialog& d) { d.reject(); });
+    EXPECT_EQ(openedIn, QDir(second.path()).absolutePath());
+}
+
+struct DetailCase
+{
+    const char* name;
+    QString entry;
+    int column;
+    QString shown;
+};
+
+class QtDesktopDetailsTest : public ::testing::TestWithParam<DetailCase>
+{
+};
+
+// The detail view reads as a Chinese user expects, whatever the environment's locale, and each
+// column is wide enough for what it shows.
+TEST_P(QtDesktopDetailsTest, ReadChineseAndWhole)
+{
+    const DetailCase& c = GetParam();
+    ScopedEnv lang("LANG", QByteArray("C"));
+    // Qt keeps the dialog's column widths among its settings; none are left from another run.
+    QTemporaryDir config;
+    ScopedEnv configHome("XDG_CONFIG_HOME", config.path().toUtf8());
+    SetUpProgramLook(*qApp);
+    QTemporaryDir folder;
+    QFile grid(folder.filePath(u"grid.xlsx"_qs));
+    ASSERT_TRUE(grid.open(QIODevice::WriteOnly));
+    grid.write(QByteArray(26, 'x'));
+    grid.flush();
+    ASSERT_TRUE(grid.setFileTime(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)), QFileDevice::FileModificationTime));
+    grid.close();
+    ASSERT_TRUE(QDir(folder.path()).mkdir(u"sub"_qs));
+
+    bool listed = false;
+    QString shown;
+    int columnWidth = 0;
+    int textWidth = 0;
+    onModal([&](QWidget* modal) {
+        QFileDialog* dialog = fileDialog(modal);
+        dialog->setDirectory(folder.path());
+        auto* view = dialog->findChild<QTreeView*>();
+        ASSERT_NE(view, nullptr);
+        const auto cell = [&]() -> QModelIndex {
+            const QAbstractItemModel* model = view->model();
+            for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+                const QModelIndex name = model->index(row, 0, view->rootIndex());
+                if (name.data().toString() == c.entry)
+                    return name.siblingAtColumn(c.column);
+            }
+            return QModelIndex();
+        };
+        // The folder is read, and the types worked out, in the background.
+        QTest::qWaitFor([&] { return cell().isValid() && cell().data().toString() == c.shown; }, 5000);
+        listed = cell().isValid();
+        shown = cell().data().toString();
+        QTest::qWait(50);
+        columnWidth = view->header()->sectionSize(c.column);
+        textWidth = view->fontMetrics().horizontalAdvance(shown);
+        dialog->reject();
+    });
+    Desktop::instance().openFile(u"Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx"_qs, nullptr);
+    ASSERT_TRUE(listed) << "no row for " << c.entry.toStdString();
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_GE(columnWidth, textWidth) << "cut";
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, QtDesktopDetailsTest,
+                         ::testing::Values(DetailCase{"FileSize", u"grid.xlsx"_qs, 1, u"26 字节"_qs},
+                                           DetailCase{"FileType", u"grid.xlsx"_qs, 2, u"Excel 2007 电子表格"_qs},
+                                           DetailCase{"FileDate", u"grid.xlsx"_qs, 3, u"2024/3/5 14:07"_qs},
+                                           DetailCase{"FolderSize", u"sub"_qs, 1, QString()},
+                                           DetailCase{"FolderType", u"sub"_qs, 2, u"文件夹"_qs}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the browser opener ----------------------------------------------------------------
+
+struct OpenerCase
+{
+    const char* name;
+    QByteArray script;
+    bool opened;
+};
+
+class QtDesktopOpenerTest : public ::testing::TestWithParam<OpenerCase>
+{
+};
+
+// The desktop's opener (xdg-open) starts in any case; whether the page opened is its exit status,
+// or, while it waits on the browser it started, that it is still running.
+TEST_P(QtDesktopOpenerTest, ReportsWhatTheOpenerSays)
+{
+    QTemporaryDir bin;
+    const QString opener = bin.filePath(u"xdg-open"_qs);
+    writeFile(opener, "#!/bin/sh\n" + GetParam().script + "\n");
+    QFile(opener).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ScopedEnv path("PATH", bin.path().toUtf8() + ":/usr/bin:/bin");
+
+    EXPECT_EQ(Desktop::instance().openUrl(u"http://help.example/kufw.htm"_qs), GetParam().opened);
+    // A browser left running ends before the test does.
+    QTest::qWait(GetParam().script.contains("sleep") ? 1500 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Openers, QtDesktopOpenerTest,
+                         ::testing::Values(OpenerCase{"NoBrowser", "exit 3", false},
+                                           OpenerCase{"HandedToBrowser", "exit 0", true},
+                                           OpenerCase{"BrowserInForeground", "sleep 3", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the scripted desktop --------------------------------------------------------------
 

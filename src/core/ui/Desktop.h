@@ -31,8 +31,11 @@ public:
 
     virtual ~Desktop() = default;
 
+    // The box is at least as wide as its title needs in a window manager's title bar.
     virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons, QWidget* parent) = 0;
-    // filter is in the old "描述(*.ext)|*.ext" form; an empty result means cancelled.
+    // filter is in the old "描述(*.ext)|*.ext" form: the dialog shows each description as it is
+    // and lists the files of its patterns. An empty result means cancelled. The first dialog of a
+    // run opens in the home folder, each later one in the folder of the file chosen last.
     virtual QString openFile(const QString& filter, QWidget* parent) = 0;
     virtual QString saveFile(const QString& filter, QWidget* parent) = 0;
     // Starts a program without arguments; false when it could not be started.
@@ -40,7 +43,8 @@ public:
     // The same, with the given folder as the program's working folder (an installer finds the
     // files unpacked beside it). By default the folder is not passed on.
     virtual bool startProgramIn(const QString& path, const QString& workingFolder);
-    // Opens an address in the system browser; false when that failed.
+    // Opens an address in the system browser; false when that failed, also when the desktop's
+    // opener started but found nothing to show the page with.
     virtual bool openUrl(const QString& url) = 0;
     // Ends the program at once, without further windows or unload steps.
     [[noreturn]] virtual void exitNow(int code) = 0;

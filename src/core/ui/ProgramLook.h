@@ -2,8 +2,12 @@
 
 class QApplication;
 class QCoreApplication;
+class QIcon;
 
 // What both programs set up right after their application object, before the first window.
+
+// All of the below, in the order they need: font, style, locale, Qt's translations, window icon.
+void SetUpProgramLook(QApplication& app);
 
 // Qt's own captions (message-box buttons, the file dialogs' labels) in Simplified Chinese, from
 // the translations that Qt ships beside its libraries. Returns false when the translation file
@@ -17,3 +21,10 @@ void UseProgramFont(QApplication& app);
 // The program's touches on the platform's widget style (ProgramStyle): room inside buttons,
 // a visible groove on progress bars, date pickers clear of their arrow.
 void UseProgramStyle(QApplication& app);
+
+// Simplified Chinese as the default locale, whatever the environment says: dates, sizes and file
+// types in Qt's dialogs read as the program's users expect.
+void UseProgramLocale();
+
+// The program's envelope, the icon of every window of both programs.
+QIcon ProgramIcon();
