@@ -153,8 +153,9 @@ TEST_P(NewUserDatabaseCrash, LeavesNoDatabaseOrAWholeOneAndTheNextSignInOpensIt)
     const QString database = folder.path(kUser + QStringLiteral(".mdb"));
     crashIn([] { Form1 form; });
 
-    if (QFile::exists(database))
+    if (QFile::exists(database)) {
         EXPECT_EQ(stateOf(database), QStringLiteral("template"));
+    }
     {
         Form1 form;
         EXPECT_EQ(g_Conn->path(), database);
