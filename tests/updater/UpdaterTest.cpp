@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "updater/FileSize.h"
 #include "updater/Form1.h"
 #include "updater/Package.h"
@@ -133,12 +134,7 @@ protected:
         return *form;
     }
 
-    template <typename T> T* control(const char* name) const
-    {
-        T* widget = form->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
+    template <typename T> T* control(const char* name) const { return Control<T>(*form, name); }
     QString text(const char* label) const { return control<QLabel>(label)->text(); }
     QPushButton* nextButton() const { return control<QPushButton>("AeroButton2"); }
     QColor latestColour() const { return control<QLabel>("Label4")->palette().color(QPalette::WindowText); }
@@ -364,7 +360,7 @@ TEST_F(UpdaterTest, CloseStopsTheDownloadAfterItsStep)
     QObject::connect(form.get(), &updater::Form1::downloadProgressed, [&] {
         // The click arrives as the user's would: while the window handles its pending input.
         if (++steps == 1)
-            QTimer::singleShot(0, nextButton()->parentWidget()->findChild<QPushButton*>(QStringLiteral("AeroButton3")),
+            QTimer::singleShot(0, Control<QPushButton>(*nextButton()->parentWidget(), "AeroButton3"),
                                &QPushButton::click);
     });
     form->AeroButton2_Click(); // no start: ScriptedDesktop fails on any call
