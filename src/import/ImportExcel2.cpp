@@ -180,11 +180,6 @@ void ImportExcel2::done(int result)
     QDialog::done(result);
 }
 
-WorkbookView* ImportExcel2::FramerControl1() const
-{
-    return ui->FramerControl1;
-}
-
 QComboBox* ImportExcel2::Combo(int number) const
 {
     switch (number) {
@@ -203,17 +198,4 @@ QComboBox* ImportExcel2::Combo(int number) const
     default:
         return nullptr;
     }
-}
-
-QProgressBar* ImportExcel2::AeroProgressBar1() const
-{
-    return ui->AeroProgressBar1;
-}
-QPushButton* ImportExcel2::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QPushButton* ImportExcel2::AeroButton3() const
-{
-    return ui->AeroButton3;
 }
