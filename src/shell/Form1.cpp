@@ -574,18 +574,3 @@ QPixmap Form1::ImageList2(int index) const
 {
     return m_imageList2.value(index);
 }
-
-WebPanel* Form1::WebBrowser1() const
-{
-    return ui->WebBrowser1;
-}
-
-WebPanel* Form1::WebBrowser2() const
-{
-    return ui->WebBrowser2;
-}
-
-QWidget* Form1::FrameMain(int page) const
-{
-    return (page >= 1 && page <= kPageCount) ? ui->FrameMainStack->widget(page - 1) : nullptr;
-}
