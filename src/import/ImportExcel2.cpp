@@ -29,6 +29,7 @@ ImportExcel2::ImportExcel2(QWidget* parent) : QDialog(parent), ui(std::make_uniq
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(500);
     connect(m_timer1, &QTimer::timeout, this, &ImportExcel2::Timer1_Timer);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &ImportExcel2::AeroButton2_Click);

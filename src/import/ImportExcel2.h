@@ -34,7 +34,6 @@ public:
 
     // Combo1 "手机号", Combo2 to Combo6 "内容A" to "内容E".
     QComboBox* Combo(int number) const;
-    QTimer* Timer1() const { return m_timer1; }
 
     void done(int result) override;
 

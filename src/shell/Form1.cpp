@@ -560,11 +560,6 @@ int Form1::currentPage() const
     return ui->FrameMainStack->currentIndex() + 1;
 }
 
-ToolbarImage* Form1::toobarImg(int index) const
-{
-    return (index >= 1 && index <= kToolbarCount) ? m_toolbar[index] : nullptr;
-}
-
 QPixmap Form1::ImageList1(int index) const
 {
     return m_imageList1.value(index);

@@ -60,7 +60,6 @@ public:
 
     // The visible page, 1..5.
     int currentPage() const;
-    ToolbarImage* toobarImg(int index) const;
     // Normal and highlighted toolbar pictures, by toolbar index 1..9.
     QPixmap ImageList1(int index) const;
     QPixmap ImageList2(int index) const;

@@ -91,7 +91,7 @@ TEST_F(ImportExcel2Test, HeaderRowOfARangeFromColumnBIsSkippedAndTheRestGoesIn)
     desktop.expectMessage("成功导入号码3个，其中重复号码2个", QStringLiteral("导入完成"), Icon::Information);
     start();
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_FALSE(dialog->Timer1()->isActive());
+    EXPECT_FALSE(Control<QTimer>(*dialog, "Timer1")->isActive());
     EXPECT_EQ(draftRows(), QStringList({"13700000000|-|-|-|0", QStringLiteral("13800000001|张三|-|O'Brien \"--\"|0"),
                                         QStringLiteral("13800000001|李四|-|") + QString(10000, QChar(u'长')) +
                                             QStringLiteral("|1"),
@@ -131,7 +131,7 @@ TEST_F(ImportExcel2Test, TheNumberColumnIsRequired)
     desktop.expectMessage("手机号是必选的！", QStringLiteral("提示"), Icon::Information);
     start();
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->Timer1()->isActive());
+    EXPECT_TRUE(Control<QTimer>(*dialog, "Timer1")->isActive());
     EXPECT_TRUE(draftRows().isEmpty());
 }
 

@@ -329,7 +329,7 @@ TEST_P(Form1Toolbar, SwitchesPagesAndHighlightsTheIconClicked)
     }
     for (int i = 1; i <= Form1::kToolbarCount; ++i) {
         const QPixmap expected = i == c.index ? form->ImageList2(i) : form->ImageList1(i);
-        EXPECT_EQ(form->toobarImg(i)->pixmap().toImage(), expected.toImage()) << "icon " << i;
+        EXPECT_EQ(Control<ToolbarImage>(*form, QStringLiteral("toobarImg%1").arg(i))->pixmap().toImage(), expected.toImage()) << "icon " << i;
     }
     // Nothing but the exit question may end the window.
     EXPECT_TRUE(form->isVisible());
@@ -399,7 +399,7 @@ TEST_F(Form1Test, AClickOnAToolbarPictureIsAToolbarClick)
     open();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QTest::mouseClick(form->toobarImg(5), Qt::LeftButton);
+    QTest::mouseClick(Control<ToolbarImage>(*form, "toobarImg5"), Qt::LeftButton);
     EXPECT_EQ(form->currentPage(), 5);
     // The send page asks for the address book with "通讯录导入".
     Control<QPushButton>(*form, "AeroButton2")->click();
@@ -425,7 +425,7 @@ TEST_P(Form1ServicePlacement, TheServiceWindowOpensBelowItsIcon)
     form->move(GetParam());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QWidget* icon = form->toobarImg(9);
+    QWidget* icon = Control<ToolbarImage>(*form, "toobarImg9");
     const QPoint expected = form->pos() + icon->mapTo(form.get(), QPoint(0, icon->height()));
     QPoint placed;
     QString title;

@@ -129,7 +129,7 @@ protected:
         form = std::make_unique<updater::Form1>();
         form->Form_Load();
         form->show();
-        EXPECT_TRUE(form->timer1()->isActive());
+        EXPECT_TRUE(Control<QTimer>(*form, "Timer1")->isActive());
         form->Timer1_Timer();
         return *form;
     }
@@ -174,7 +174,7 @@ TEST_P(VersionOfferTest, ComparesTheTextsByCharacterCode)
     EXPECT_EQ(text("Label6"), c.offered ? QStringLiteral("可以升级") : QStringLiteral("当前是最新版本，不需要升级！"));
     EXPECT_EQ(latestColour(), c.offered ? QColor(255, 0, 0) : QColor(0, 0, 0));
     EXPECT_EQ(nextButton()->isEnabled(), c.offered);
-    EXPECT_FALSE(form->timer1()->isActive());
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
     const auto request = sandbox().lastRequest(QStringLiteral("update"));
     ASSERT_TRUE(request);
     EXPECT_EQ(request->contentType, "application/x-www-form-urlencoded");
@@ -258,7 +258,7 @@ TEST_P(LoadFailureTest, ShowsWhyAndEnds)
     } catch (const ScriptedDesktop::Exited& exited) {
         EXPECT_EQ(exited.code, 1);
     }
-    EXPECT_FALSE(form->timer1()->isActive());
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
     EXPECT_EQ(sandbox().requestCount(QStringLiteral("update")), 0);
 }
 
