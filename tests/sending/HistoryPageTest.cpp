@@ -62,6 +62,42 @@ INSTANTIATE_TEST_SUITE_P(
                       BoundCase{"2024-05-01 23:59:59", true}, BoundCase{"2024-05-02 00:00:00", false}),
     NameFrom(&BoundCase::submitTime));
 
+struct RangeCase
+{
+    const char* name;
+    QDate from;
+    QDate to;
+    QStringList messages; // earliest first
+};
+
+class HistoryRangeTest : public HistoryPageTest, public ::testing::WithParamInterface<RangeCase>
+{
+};
+
+TEST_P(HistoryRangeTest, ListsTheSendsOfEveryDayFromTheFirstToTheLast)
+{
+    addMessage(QStringLiteral("before"), QStringLiteral("2024-03-09 23:59:59"));
+    addMessage(QStringLiteral("midnight"), QStringLiteral("2024-03-10 00:00:00"));
+    addMessage(QStringLiteral("noon"), QStringLiteral("2024-03-10 12:00:00"));
+    addMessage(QStringLiteral("last second"), QStringLiteral("2024-03-10 23:59:59"));
+    addMessage(QStringLiteral("next day"), QStringLiteral("2024-03-11 00:00:00"));
+    addMessage(QStringLiteral("december"), QStringLiteral("2023-12-05 10:00:00"));
+    query(GetParam().from, GetParam().to);
+    EXPECT_EQ(listedMessages(), GetParam().messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, HistoryRangeTest,
+    ::testing::Values(RangeCase{"OneDay", QDate(2024, 3, 10), QDate(2024, 3, 10), {"midnight", "noon", "last second"}},
+                      RangeCase{"ThreeDays",
+                                QDate(2024, 3, 9),
+                                QDate(2024, 3, 11),
+                                {"before", "midnight", "noon", "last second", "next day"}},
+                      RangeCase{"AcrossTheYear", QDate(2023, 12, 1), QDate(2024, 3, 9), {"december", "before"}},
+                      RangeCase{"NoSends", QDate(2024, 3, 12), QDate(2024, 3, 31), {}},
+                      RangeCase{"LastBeforeFirst", QDate(2024, 3, 11), QDate(2024, 3, 10), {}}),
+    NameFrom(&RangeCase::name));
+
 TEST_F(HistoryPageTest, PickersStartOnTodayAndAFirstQueryListsTodaysSends)
 {
     EXPECT_EQ(Control<QDateEdit>(*history, "DTPicker3")->date(), QDate::currentDate());

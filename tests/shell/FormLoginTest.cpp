@@ -1,8 +1,8 @@
 #include "FormLogin.h"
 #include "Backup.h"
 #include "CaseName.h"
-#include "Controls.h"
 #include "CodePage.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "Form1.h"
 #include "GlobalState.h"
@@ -11,10 +11,11 @@
 #include "ListViewModel.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "NumberListModel.h"
+#include "PublicFunction.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "SendMsg.h"
-#include "NumberListModel.h"
 #include "SendPage.h"
 #include "Startup.h"
 #include "TestProgramFolder.h"
@@ -83,7 +84,7 @@ protected:
         execute(
             QStringLiteral("user.mdb"),
             QStringLiteral("insert into [User] (username, password, remember, LastLogin) values ('%1', '%2', %3, %4)")
-                .arg(name, password, remember ? QStringLiteral("true") : QStringLiteral("false"),
+                .arg(SqlQuote(name), SqlQuote(password), remember ? QStringLiteral("true") : QStringLiteral("false"),
                      last ? QStringLiteral("true") : QStringLiteral("false")));
     }
 
@@ -515,6 +516,47 @@ TEST_F(FormLoginTest, TheLastUserIsFilledInAndSwitchesWithTheNextSignIn)
         scalar(QStringLiteral("user.mdb"), QStringLiteral("select LastLogin from [User] where username='bob'")).toInt(),
         1);
 }
+
+// A name with quotes, or typed in another case than stored, finds its own row: the sign-in
+// keeps one row for it, marks it alone as the last and remembered one, and fills it in next time.
+struct UserRowCase
+{
+    const char* name;
+    const char* stored;
+    const char* typed;
+    const char* password;
+};
+
+class UserRowTest : public FormLoginTest, public ::testing::WithParamInterface<UserRowCase>
+{
+};
+
+TEST_P(UserRowTest, TheSignedInRowAloneKeepsTheMarks)
+{
+    const UserRowCase& c = GetParam();
+    addUser(QStringLiteral("bob"), QStringLiteral("pw-b"), true, true);
+    addUser(QString::fromUtf8(c.stored), QString::fromUtf8(c.password));
+
+    start();
+    signIn(QString::fromUtf8(c.typed), QString::fromUtf8(c.password), true, true);
+    ASSERT_NE(MainForm(), nullptr);
+    closeMainWindow();
+
+    start();
+    EXPECT_EQ(userBox()->text(), QString::fromUtf8(c.typed));
+    EXPECT_EQ(passwordBox()->text(), QString::fromUtf8(c.password));
+    EXPECT_TRUE(rememberBox()->isChecked());
+    EXPECT_EQ(scalar(QStringLiteral("user.mdb"), QStringLiteral("select count(*) from [User]")).toInt(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("user.mdb"),
+                     QStringLiteral("select count(*) from [User] where remember=true or LastLogin=true"))
+                  .toInt(),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, UserRowTest,
+                         ::testing::Values(UserRowCase{"Quotes", "o'neil", "o'neil", "pw'2"},
+                                           UserRowCase{"OtherCase", "Alice", "ALICE", "pw-a"}),
+                         NameFrom(&UserRowCase::name));
 
 // ---- Pending restore --------------------------------------------------------------------
 
