@@ -777,14 +777,10 @@ TEST_F(Form1PagesTest, TheImportAndExportButtonsOfTheAddressBookOpenTheirDialogs
     f.toobarImg_Click(3);
     auto shownBy = [](const std::function<void()>& click) {
         QString shown;
-        QTimer::singleShot(0, [&] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
-                shown = QString::fromLatin1(dialog->metaObject()->className()) + QLatin1Char(' ') +
-                        dialog->windowTitle();
-                dialog->close();
-            }
+        driveModalWidget(click, [&shown](QWidget& dialog) {
+            shown = QString::fromLatin1(dialog.metaObject()->className()) + QLatin1Char(' ') + dialog.windowTitle();
+            return true;
         });
-        click();
         return shown;
     };
     EXPECT_EQ(shownBy([&] { Control<ContactsPage>(f, "ContactsPage")->AeroButton37_Click(); }),
