@@ -2,6 +2,7 @@
 // included, in both layouts; the paste road of the same numbers is the baseline. Prints the
 // median of several runs.
 #include "BenchSupport.h"
+#include "Controls.h"
 #include "Desktop.h"
 #include "GlobalState.h"
 #include "ImportTXT2.h"
@@ -89,7 +90,7 @@ int main(int argc, char** argv)
             ImportTXT2 dialog(page, nullptr);
             dialog.show();
             dialog.AeroButton1_Click();
-            (layout.lines ? dialog.AeroOptionButton1() : dialog.AeroOptionButton2())->setChecked(true);
+            Control<QRadioButton>(dialog, layout.lines ? "AeroOptionButton1" : "AeroOptionButton2")->setChecked(true);
             QElapsedTimer timer;
             timer.start();
             dialog.AeroButton2_Click();

@@ -2,6 +2,7 @@
 // cell's text) with the memory it takes, opening it in the view until the first paint, and the
 // selection import of 100,000 cells into the plain list. Prints the median of several runs.
 #include "BenchSupport.h"
+#include "Controls.h"
 #include "ExpressExcel.h"
 #include "GlobalState.h"
 #include "NumberListModel.h"
@@ -213,7 +214,7 @@ int main(int argc, char** argv)
                                       WorkbookView view;
                                       view.resize(800, 500);
                                       FirstPaint watcher;
-                                      view.table()->viewport()->installEventFilter(&watcher);
+                                      Control<QTableView>(view, "sheetTable")->viewport()->installEventFilter(&watcher);
                                       view.Open(path);
                                       view.show();
                                       while (!watcher.painted)
@@ -234,7 +235,7 @@ int main(int argc, char** argv)
             page.numberList()->clear();
             dialog = std::make_unique<ExpressExcel>(page);
             dialog->Form_Load();
-            dialog->FramerControl1()->selectArea(1, 1, kRows, 1);
+            Control<WorkbookView>(*dialog, "FramerControl1")->selectArea(1, 1, kRows, 1);
             desktop.expectMessage(ScriptedDesktop::anyText(), QStringLiteral("完成"), Desktop::Icon::Information);
         },
         [&] {

@@ -55,16 +55,3 @@ void CategoryNameEdit::AeroButton2_Click()
     if (stored)
         accept();
 }
-
-QLineEdit* CategoryNameEdit::Text1() const
-{
-    return ui->Text1;
-}
-QPushButton* CategoryNameEdit::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* CategoryNameEdit::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

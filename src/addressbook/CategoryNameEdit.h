@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QLineEdit;
-class QPushButton;
 namespace Ui {
 class CategoryNameEdit;
 }
@@ -22,10 +20,6 @@ public:
     ~CategoryNameEdit() override;
 
     void AeroButton2_Click(); // "修改"
-
-    QLineEdit* Text1() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 protected:
     // table: [ContactCategory] or [MsgCategory]; categoryId: the id, as the node key carries it.

@@ -47,16 +47,3 @@ void ContactAdd::AeroButton1_Click()
     }
     accept();
 }
-
-ContactForm* ContactAdd::form() const
-{
-    return ui->contactForm;
-}
-QPushButton* ContactAdd::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ContactAdd::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

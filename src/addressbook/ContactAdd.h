@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class ContactForm;
-class QPushButton;
 namespace Ui {
 class ContactAdd;
 }
@@ -21,10 +19,6 @@ public:
     ~ContactAdd() override;
 
     void AeroButton1_Click(); // "添　加"
-
-    ContactForm* form() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     std::unique_ptr<Ui::ContactAdd> ui;

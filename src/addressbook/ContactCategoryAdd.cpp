@@ -41,16 +41,3 @@ void ContactCategoryAdd::AeroButton2_Click()
     }
     accept();
 }
-
-QLineEdit* ContactCategoryAdd::Text1() const
-{
-    return ui->Text1;
-}
-QPushButton* ContactCategoryAdd::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ContactCategoryAdd::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

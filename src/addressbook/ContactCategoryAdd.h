@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QLineEdit;
-class QPushButton;
 namespace Ui {
 class ContactCategoryAdd;
 }
@@ -19,10 +17,6 @@ public:
     ~ContactCategoryAdd() override;
 
     void AeroButton2_Click(); // "添加"
-
-    QLineEdit* Text1() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     std::unique_ptr<Ui::ContactCategoryAdd> ui;

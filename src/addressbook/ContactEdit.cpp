@@ -76,16 +76,3 @@ void ContactEdit::AeroButton1_Click()
     }
     accept();
 }
-
-ContactForm* ContactEdit::form() const
-{
-    return ui->contactForm;
-}
-QPushButton* ContactEdit::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ContactEdit::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class ContactForm;
-class QPushButton;
 namespace Ui {
 class ContactEdit;
 }
@@ -24,10 +22,6 @@ public:
     qint32 ContactId() const { return m_contactId; }
 
     void AeroButton1_Click(); // "修　　改"
-
-    ContactForm* form() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     void load();

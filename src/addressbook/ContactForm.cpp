@@ -120,59 +120,7 @@ void ContactForm::writeTo(db::Recordset& rs) const
     rs.SetField(QStringLiteral("CatID"), qint32(ui->Combo3->currentData().toInt()));
 }
 
-QLineEdit* ContactForm::Text1() const
-{
-    return ui->Text1;
-}
 QLineEdit* ContactForm::Text2() const
 {
     return ui->Text2;
-}
-QComboBox* ContactForm::Combo1() const
-{
-    return ui->Combo1;
-}
-QCheckBox* ContactForm::AeroCheckBox1() const
-{
-    return ui->AeroCheckBox1;
-}
-QDateEdit* ContactForm::DTPicker1() const
-{
-    return ui->DTPicker1;
-}
-QComboBox* ContactForm::Combo2() const
-{
-    return ui->Combo2;
-}
-QLineEdit* ContactForm::Text7() const
-{
-    return ui->Text7;
-}
-QLineEdit* ContactForm::Text6() const
-{
-    return ui->Text6;
-}
-QLineEdit* ContactForm::Text3() const
-{
-    return ui->Text3;
-}
-QLineEdit* ContactForm::Text5() const
-{
-    return ui->Text5;
-}
-QLineEdit* ContactForm::Text8() const
-{
-    return ui->Text8;
-}
-QPlainTextEdit* ContactForm::Text4() const
-{
-    return ui->Text4;
-}
-QPlainTextEdit* ContactForm::Text9() const
-{
-    return ui->Text9;
-}
-QComboBox* ContactForm::Combo3() const
-{
-    return ui->Combo3;
 }

@@ -3,11 +3,7 @@
 #include <QWidget>
 #include <memory>
 
-class QCheckBox;
-class QComboBox;
-class QDateEdit;
 class QLineEdit;
-class QPlainTextEdit;
 namespace db {
 class Recordset;
 }
@@ -41,20 +37,9 @@ public:
     // ticked, so an unticked box leaves a stored birthday as it was. The caller saves.
     void writeTo(db::Recordset& rs) const;
 
-    QLineEdit* Text1() const;  // name
-    QLineEdit* Text2() const;  // mobile number
-    QComboBox* Combo1() const; // sex
-    QCheckBox* AeroCheckBox1() const;
-    QDateEdit* DTPicker1() const;
-    QComboBox* Combo2() const;     // marital status
-    QLineEdit* Text7() const;      // e-mail
-    QLineEdit* Text6() const;      // QQ/MSN
-    QLineEdit* Text3() const;      // trade
-    QLineEdit* Text5() const;      // position
-    QLineEdit* Text8() const;      // address
-    QPlainTextEdit* Text4() const; // custom 1
-    QPlainTextEdit* Text9() const; // custom 2
-    QComboBox* Combo3() const;     // category
+    // The mobile number box: the add dialog reads it for its duplicate test and puts the focus
+    // on it when the number is taken.
+    QLineEdit* Text2() const;
 
 private:
     void setBirthday(bool known, const QDate& date);

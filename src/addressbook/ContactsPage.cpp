@@ -369,26 +369,3 @@ void ContactsPage::AeroButton38_Click()
 {
     Q_EMIT exportRequested();
 }
-
-// --- controls --------------------------------------------------------------------------------
-
-QTreeWidget* ContactsPage::TreeView1() const
-{
-    return ui->TreeView1;
-}
-ListView* ContactsPage::ListView2() const
-{
-    return ui->ListView2;
-}
-QComboBox* ContactsPage::Combo2() const
-{
-    return ui->Combo2;
-}
-QLineEdit* ContactsPage::Text5() const
-{
-    return ui->Text5;
-}
-QPushButton* ContactsPage::button(const char* name) const
-{
-    return findChild<QPushButton*>(QString::fromLatin1(name));
-}

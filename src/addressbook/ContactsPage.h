@@ -5,11 +5,6 @@
 #include <memory>
 
 class CategoryTree;
-class ListView;
-class QComboBox;
-class QLineEdit;
-class QPushButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 namespace Ui {
 class ContactsPage;
@@ -60,12 +55,6 @@ public:
     static QString nodeKey(const QTreeWidgetItem* node);
     QTreeWidgetItem* nodeByKey(const QString& key) const;
     QString selectedKey() const;
-
-    QTreeWidget* TreeView1() const;
-    ListView* ListView2() const;
-    QComboBox* Combo2() const;
-    QLineEdit* Text5() const;
-    QPushButton* button(const char* name) const;
 
 Q_SIGNALS:
     // The checked contacts are in [DraftBox]: show the send page with the grid and rebuild it.

@@ -32,16 +32,3 @@ void DestineMsgAdd::AeroButton1_Click()
     else
         ReportDuplicateCategory(*ui->Text1, this);
 }
-
-QLineEdit* DestineMsgAdd::Text1() const
-{
-    return ui->Text1;
-}
-QPushButton* DestineMsgAdd::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* DestineMsgAdd::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

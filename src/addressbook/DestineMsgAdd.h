@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QLineEdit;
-class QPushButton;
 namespace Ui {
 class DestineMsgAdd;
 }
@@ -18,10 +16,6 @@ public:
     ~DestineMsgAdd() override;
 
     void AeroButton1_Click(); // "添加"
-
-    QLineEdit* Text1() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     std::unique_ptr<Ui::DestineMsgAdd> ui;

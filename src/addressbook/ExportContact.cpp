@@ -174,28 +174,3 @@ void ExportContact::showProgress(int r, int total, bool paint)
         ui->Label2->repaint();
     }
 }
-
-QCheckBox* ExportContact::AeroCheckBox1() const
-{
-    return ui->AeroCheckBox1;
-}
-QComboBox* ExportContact::Combo1() const
-{
-    return ui->Combo1;
-}
-QProgressBar* ExportContact::AeroProgressBar1() const
-{
-    return ui->AeroProgressBar1;
-}
-QLabel* ExportContact::Label2() const
-{
-    return ui->Label2;
-}
-QPushButton* ExportContact::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ExportContact::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

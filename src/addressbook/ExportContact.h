@@ -3,11 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
 namespace Ui {
 class ExportContact;
 }
@@ -25,13 +20,6 @@ public:
     ~ExportContact() override;
 
     void AeroButton1_Click(); // "开始"
-
-    QCheckBox* AeroCheckBox1() const;
-    QComboBox* Combo1() const;
-    QProgressBar* AeroProgressBar1() const;
-    QLabel* Label2() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     QString contactFilter() const;

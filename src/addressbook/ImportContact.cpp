@@ -326,34 +326,10 @@ QVariant ImportContact::ToDateOrNull(const CellValue& value)
     return db::JetDate::toText(QDateTime(day, QTime(0, 0)));
 }
 
-QLineEdit* ImportContact::Text1() const
-{
-    return ui->Text1;
-}
 QComboBox* ImportContact::Combo(int number) const
 {
     QComboBox* const lists[] = {ui->Combo1,  ui->Combo2,  ui->Combo3,  ui->Combo4,  ui->Combo5,
                                 ui->Combo6,  ui->Combo7,  ui->Combo8,  ui->Combo9,  ui->Combo10,
                                 ui->Combo11, ui->Combo12, ui->Combo13, ui->Combo14};
     return number >= 1 && number <= 14 ? lists[number - 1] : nullptr;
-}
-QProgressBar* ImportContact::AeroProgressBar1() const
-{
-    return ui->AeroProgressBar1;
-}
-QLabel* ImportContact::Label5() const
-{
-    return ui->Label5;
-}
-QPushButton* ImportContact::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ImportContact::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QPushButton* ImportContact::AeroButton3() const
-{
-    return ui->AeroButton3;
 }

@@ -5,10 +5,6 @@
 #include <memory>
 
 class QComboBox;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 struct CellValue;
 namespace Ui {
 class ImportContact;
@@ -36,13 +32,7 @@ public:
     // 1990/05/06, 1990.5.6, 1990年5月6日), as a stored date without time; Null otherwise.
     static QVariant ToDateOrNull(const CellValue& value);
 
-    QLineEdit* Text1() const;
     QComboBox* Combo(int number) const; // Combo1 to Combo14
-    QProgressBar* AeroProgressBar1() const;
-    QLabel* Label5() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
-    QPushButton* AeroButton3() const;
 
     // "关闭", the Escape key and the close box: a running import stops before its next row.
     void reject() override;

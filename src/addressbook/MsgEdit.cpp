@@ -43,16 +43,3 @@ void MsgEdit::AeroButton1_Click()
         accept();
     });
 }
-
-QPlainTextEdit* MsgEdit::Text1() const
-{
-    return ui->Text1;
-}
-QPushButton* MsgEdit::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* MsgEdit::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

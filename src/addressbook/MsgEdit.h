@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QPlainTextEdit;
-class QPushButton;
 namespace Ui {
 class MsgEdit;
 }
@@ -24,10 +22,6 @@ public:
     qint32 MsgId() const { return m_msgId; }
 
     void AeroButton1_Click(); // "修改"
-
-    QPlainTextEdit* Text1() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     void Form_Load();

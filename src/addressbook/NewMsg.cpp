@@ -60,20 +60,3 @@ void NewMsg::AeroButton1_Click()
         accept();
     });
 }
-
-QPlainTextEdit* NewMsg::Text1() const
-{
-    return ui->Text1;
-}
-QComboBox* NewMsg::Combo1() const
-{
-    return ui->Combo1;
-}
-QPushButton* NewMsg::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* NewMsg::AeroButton2() const
-{
-    return ui->AeroButton2;
-}

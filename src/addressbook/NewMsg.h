@@ -3,9 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QComboBox;
-class QPlainTextEdit;
-class QPushButton;
 namespace Ui {
 class NewMsg;
 }
@@ -21,11 +18,6 @@ public:
     ~NewMsg() override;
 
     void AeroButton1_Click(); // "添加"
-
-    QPlainTextEdit* Text1() const;
-    QComboBox* Combo1() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 private:
     void Form_Load(const QString& selectedNodeText);

@@ -4,9 +4,6 @@
 #include <memory>
 
 class CategoryTree;
-class QListWidget;
-class QPushButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 namespace Ui {
 class PhrasePage;
@@ -38,16 +35,6 @@ public:
     void AeroButton23_Click(); // "插入所选短语", also the double click on List1
     void AeroButton25_Click(); // "修改短语内容"
     void AeroButton26_Click(); // "删除所选短语"
-
-    QTreeWidget* TreeView2() const;
-    QListWidget* List1() const;
-    QPushButton* AeroButton20() const;
-    QPushButton* AeroButton21() const;
-    QPushButton* AeroButton22() const;
-    QPushButton* AeroButton23() const;
-    QPushButton* AeroButton24() const;
-    QPushButton* AeroButton25() const;
-    QPushButton* AeroButton26() const;
 
 signals:
     // The whole message text is to become text.

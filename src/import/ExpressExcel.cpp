@@ -21,11 +21,6 @@ ExpressExcel::ExpressExcel(SendPage& numberList, QWidget* parent)
 
 ExpressExcel::~ExpressExcel() = default;
 
-WorkbookView* ExpressExcel::FramerControl1() const
-{
-    return ui->FramerControl1;
-}
-
 bool ExpressExcel::Form_Load()
 {
     // The reader is built in, so the "no Excel installed" failure (number 5) cannot occur;

@@ -4,7 +4,6 @@
 #include <memory>
 
 class SendPage;
-class WorkbookView;
 namespace Ui {
 class ExpressExcel;
 }
@@ -28,8 +27,6 @@ public:
     void AeroButton2_Click();
     // The numbers of the last import, before duplicates were removed.
     qint32 importedCount() const { return m_count; }
-
-    WorkbookView* FramerControl1() const;
 
     void done(int result) override;
 

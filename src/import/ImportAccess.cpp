@@ -216,28 +216,3 @@ void ImportAccess::releaseSource()
     m_table.reset();
     m_source.reset();
 }
-
-QLineEdit* ImportAccess::Text1() const
-{
-    return ui->Text1;
-}
-QProgressBar* ImportAccess::AeroProgressBar1() const
-{
-    return ui->AeroProgressBar1;
-}
-QLabel* ImportAccess::Label2() const
-{
-    return ui->Label2;
-}
-QPushButton* ImportAccess::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ImportAccess::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QPushButton* ImportAccess::AeroButton3() const
-{
-    return ui->AeroButton3;
-}

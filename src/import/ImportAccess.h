@@ -4,10 +4,6 @@
 #include <memory>
 
 class QComboBox;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class SourceDatabase;
 class SourceTable;
 namespace Ui {
@@ -32,14 +28,8 @@ public:
     void AeroButton2_Click(); // "开始"
     void AeroButton3_Click(); // "关闭"
 
-    QLineEdit* Text1() const;
     // Combo1 "手机号", Combo2 to Combo6 "A列" to "E列", Combo7 "数据表".
     QComboBox* Combo(int number) const;
-    QProgressBar* AeroProgressBar1() const;
-    QLabel* Label2() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
-    QPushButton* AeroButton3() const;
 
     void done(int result) override;
 

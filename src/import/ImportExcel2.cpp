@@ -29,6 +29,7 @@ ImportExcel2::ImportExcel2(QWidget* parent) : QDialog(parent), ui(std::make_uniq
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(500);
     connect(m_timer1, &QTimer::timeout, this, &ImportExcel2::Timer1_Timer);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &ImportExcel2::AeroButton2_Click);
@@ -180,11 +181,6 @@ void ImportExcel2::done(int result)
     QDialog::done(result);
 }
 
-WorkbookView* ImportExcel2::FramerControl1() const
-{
-    return ui->FramerControl1;
-}
-
 QComboBox* ImportExcel2::Combo(int number) const
 {
     switch (number) {
@@ -203,17 +199,4 @@ QComboBox* ImportExcel2::Combo(int number) const
     default:
         return nullptr;
     }
-}
-
-QProgressBar* ImportExcel2::AeroProgressBar1() const
-{
-    return ui->AeroProgressBar1;
-}
-QPushButton* ImportExcel2::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QPushButton* ImportExcel2::AeroButton3() const
-{
-    return ui->AeroButton3;
 }

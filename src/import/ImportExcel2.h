@@ -4,10 +4,7 @@
 #include <memory>
 
 class QComboBox;
-class QProgressBar;
-class QPushButton;
 class QTimer;
-class WorkbookView;
 namespace Ui {
 class ImportExcel2;
 }
@@ -35,13 +32,8 @@ public:
     void Timer1_Timer();
     void AeroButton2_Click(); // "开始"
 
-    WorkbookView* FramerControl1() const;
     // Combo1 "手机号", Combo2 to Combo6 "内容A" to "内容E".
     QComboBox* Combo(int number) const;
-    QProgressBar* AeroProgressBar1() const;
-    QPushButton* AeroButton2() const;
-    QPushButton* AeroButton3() const;
-    QTimer* Timer1() const { return m_timer1; }
 
     void done(int result) override;
 

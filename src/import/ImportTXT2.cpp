@@ -160,32 +160,3 @@ void ImportTXT2::reject()
     m_cancelled = true;
     QDialog::reject();
 }
-
-QLineEdit* ImportTXT2::Text1() const
-{
-    return ui->Text1;
-}
-QRadioButton* ImportTXT2::AeroOptionButton1() const
-{
-    return ui->AeroOptionButton1;
-}
-QRadioButton* ImportTXT2::AeroOptionButton2() const
-{
-    return ui->AeroOptionButton2;
-}
-QPushButton* ImportTXT2::AeroButton1() const
-{
-    return ui->AeroButton1;
-}
-QPushButton* ImportTXT2::AeroButton2() const
-{
-    return ui->AeroButton2;
-}
-QPushButton* ImportTXT2::AeroButton3() const
-{
-    return ui->AeroButton3;
-}
-QLabel* ImportTXT2::Label2() const
-{
-    return ui->Label2;
-}

@@ -3,10 +3,6 @@
 #include <QDialog>
 #include <memory>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
 class SendPage;
 namespace Ui {
 class ImportTXT2;
@@ -35,14 +31,6 @@ public:
     // after every line or piece.
     void setYieldInterval(int ms) { m_yieldMs = ms; }
     bool importRunning() const { return m_running; }
-
-    QLineEdit* Text1() const;
-    QRadioButton* AeroOptionButton1() const;
-    QRadioButton* AeroOptionButton2() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
-    QPushButton* AeroButton3() const;
-    QLabel* Label2() const;
 
 public Q_SLOTS:
     void reject() override;

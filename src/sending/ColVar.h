@@ -14,8 +14,6 @@ public:
 
     // "{%" + the drop-down's text + "%}"
     QString variable() const;
-    QComboBox* Combo1() const { return m_combo; }
-    QPushButton* AeroButton1() const { return m_ok; }
 
 private:
     QComboBox* m_combo;

@@ -5,10 +5,6 @@
 #include <QString>
 #include <memory>
 
-class ListView;
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
 class SendPage;
 namespace db {
 class Recordset;
@@ -33,15 +29,6 @@ public:
 
     void AeroButton1_Click(); // "全部重发"
     void AeroButton2_Click(); // "失败重发"
-
-    QPlainTextEdit* Text1() const;
-    QLabel* Label1() const;
-    QLabel* Label2() const;
-    QLabel* Label3() const;
-    QLabel* Label4() const;
-    ListView* ListView1() const;
-    QPushButton* AeroButton1() const;
-    QPushButton* AeroButton2() const;
 
 Q_SIGNALS:
     // Asks the main window for the send page with the plain list (toobarImg_Click(1)).

@@ -5,10 +5,6 @@
 #include <QWidget>
 #include <memory>
 
-class ListView;
-class QDateEdit;
-class QGroupBox;
-class QPushButton;
 class SendPage;
 namespace db {
 class Recordset;
@@ -43,15 +39,6 @@ public:
     QString historyQuery() const { return m_historyQuery; }
     // Index of the row the forward and details act on, -1 while the list is empty.
     int selectedRow() const;
-
-    QDateEdit* DTPicker3() const;
-    QDateEdit* DTPicker4() const;
-    QPushButton* AeroButton15() const;
-    QGroupBox* AeroGroupBox4() const;
-    ListView* ListView3() const;
-    QPushButton* AeroButton7() const;
-    QPushButton* AeroButton40() const;
-    QPushButton* AeroButton42() const;
 
 Q_SIGNALS:
     // Asks the main window to switch pages (toobarImg_Click); forward and resend ask for 1.

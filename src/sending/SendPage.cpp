@@ -295,11 +295,6 @@ void SendPage::XmcfListBox1_MouseUp(int button, const QPoint& pos)
     m_popup->raise();
 }
 
-mouseMenu* SendPage::popup() const
-{
-    return m_popup.data();
-}
-
 void SendPage::closePopup()
 {
     mouseMenu* popup = m_popup.data();

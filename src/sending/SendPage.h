@@ -45,7 +45,6 @@ public:
     // Closes the list's pop-up panel when it is open; while a modal window is up it only hides
     // it, and the next close unloads it.
     void closePopup();
-    mouseMenu* popup() const;
 
     // Grid.
     void BuildNumGrid();

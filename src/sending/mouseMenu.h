@@ -24,8 +24,6 @@ public:
     void clipNumber();
 
     qint16 former = 0; // entry highlighted last
-    QLabel* entry(int index) const { return m_mymenu.at(index); }
-    QLabel* icon(int index) const { return m_images.at(index); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

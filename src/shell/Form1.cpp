@@ -560,11 +560,6 @@ int Form1::currentPage() const
     return ui->FrameMainStack->currentIndex() + 1;
 }
 
-ToolbarImage* Form1::toobarImg(int index) const
-{
-    return (index >= 1 && index <= kToolbarCount) ? m_toolbar[index] : nullptr;
-}
-
 QPixmap Form1::ImageList1(int index) const
 {
     return m_imageList1.value(index);
@@ -573,19 +568,4 @@ QPixmap Form1::ImageList1(int index) const
 QPixmap Form1::ImageList2(int index) const
 {
     return m_imageList2.value(index);
-}
-
-WebPanel* Form1::WebBrowser1() const
-{
-    return ui->WebBrowser1;
-}
-
-WebPanel* Form1::WebBrowser2() const
-{
-    return ui->WebBrowser2;
-}
-
-QWidget* Form1::FrameMain(int page) const
-{
-    return (page >= 1 && page <= kPageCount) ? ui->FrameMainStack->widget(page - 1) : nullptr;
 }

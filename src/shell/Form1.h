@@ -16,7 +16,6 @@ class SendPage;
 class SettingsPage;
 class SmsCtrl;
 class ToolbarImage;
-class WebPanel;
 
 namespace Ui {
 class Form1;
@@ -43,11 +42,6 @@ public:
     // -1 while the window is shown, 0 while it waits in the tray.
     int FormStat = -1;
 
-    SendPage* sendPage() const { return m_sendPage; }
-    SettingsPage* settingsPage() const { return m_settingsPage; }
-    HistoryPage* historyPage() const { return m_historyPage; }
-    ContactsPage* contactsPage() const { return m_contactsPage; }
-    PhrasePage* phrasePage() const { return m_phrasePage; }
     QTimer* Timer1 = nullptr; // birthday reminder, once, 5000 ms after the load
     QTimer* Timer3 = nullptr; // start-up sequence, once, 500 ms after the load
 
@@ -66,14 +60,10 @@ public:
 
     // The visible page, 1..5.
     int currentPage() const;
-    ToolbarImage* toobarImg(int index) const;
     // Normal and highlighted toolbar pictures, by toolbar index 1..9.
     QPixmap ImageList1(int index) const;
     QPixmap ImageList2(int index) const;
     QPixmap ImageBg() const { return m_imageBg; }
-    WebPanel* WebBrowser1() const;
-    WebPanel* WebBrowser2() const;
-    QWidget* FrameMain(int page) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -30,7 +30,6 @@ public:
 
     void AeroButton1_Click(); // sign-in
     void Timer2_Timer();      // update offer
-    QTimer* timer2() const { return m_timer2; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -28,8 +28,3 @@ QString Service::pageUrl()
 {
     return QStringLiteral("http://") + http::supportHost() + QStringLiteral("/parts/service.html");
 }
-
-WebPanel* Service::WebBrowser1() const
-{
-    return ui->WebBrowser1;
-}

@@ -4,8 +4,6 @@
 #include <QPoint>
 #include <memory>
 
-class WebPanel;
-
 namespace Ui {
 class Service;
 }
@@ -24,8 +22,6 @@ public:
     static QPoint placement(const QWidget* mainForm, const QWidget* serviceIcon);
     // "http://" + support host + "/parts/service.html"
     static QString pageUrl();
-
-    WebPanel* WebBrowser1() const;
 
 private:
     std::unique_ptr<Ui::Service> ui;

@@ -79,6 +79,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Updater
     initUpdaterResources();
     ui->setupUi(this);
     m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(kQueryDelayMs);
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &Form1::AeroButton2_Click);

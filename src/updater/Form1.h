@@ -44,7 +44,6 @@ public:
     void AeroButton2_Click(); // "下一步(&N)": download, unpack, start the installer
     void AeroButton3_Click(); // "关闭"
 
-    QTimer* timer1() const { return m_timer1; }
     QStringList verData() const { return VerData; }
     bool downloadCancelled() const { return DownloadCancelled; }
 

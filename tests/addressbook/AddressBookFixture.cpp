@@ -1,4 +1,5 @@
 #include "AddressBookFixture.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "GlobalState.h"
@@ -50,39 +51,22 @@ qint64 AddressBookFixture::addContact(const QString& name, const QString& phone,
     return g_Conn->lastInsertId();
 }
 
-int AddressBookFixture::count(const QString& sql)
-{
-    db::Recordset rs;
-    rs.Open(sql, *g_Conn);
-    return rs.RecordCount();
-}
-
 QVariant AddressBookFixture::scalar(const QString& sql)
 {
     return g_Conn->scalar(sql);
-}
-
-QStringList AddressBookFixture::column(const QString& sql, const QString& field)
-{
-    QStringList values;
-    db::Recordset rs;
-    rs.Open(sql, *g_Conn);
-    for (; !rs.IsEOF(); rs.MoveNext())
-        values << NullToEmpty(rs.Field(field));
-    return values;
 }
 
 void AddressBookFixture::clickNode(const QString& key)
 {
     QTreeWidgetItem* node = page->nodeByKey(key);
     ASSERT_NE(node, nullptr) << key.toStdString();
-    page->TreeView1()->setCurrentItem(node);
+    Control<QTreeWidget>(*page, "TreeView1")->setCurrentItem(node);
     page->TreeView1_NodeClick(node);
 }
 
 QStringList AddressBookFixture::listedNames() const
 {
-    const ListViewModel& model = *page->ListView2()->listModel();
+    const ListViewModel& model = *Control<ListView>(*page, "ListView2")->listModel();
     QStringList names;
     for (int r = 0; r < model.count(); ++r)
         names << model.cell(r, 1);
@@ -91,5 +75,5 @@ QStringList AddressBookFixture::listedNames() const
 
 void AddressBookFixture::check(int row, bool checked)
 {
-    page->ListView2()->listModel()->setChecked(row, checked);
+    Control<ListView>(*page, "ListView2")->listModel()->setChecked(row, checked);
 }

@@ -2,6 +2,7 @@
 #include "CaseName.h"
 #include "ContactCategoryAdd.h"
 #include "ContactCategoryEdit.h"
+#include "Controls.h"
 #include "DataStore.h"
 
 #include <QLineEdit>
@@ -18,7 +19,7 @@ protected:
     QStringList treeShape() const
     {
         QStringList lines;
-        QTreeWidget* tree = page->TreeView1();
+        QTreeWidget* tree = Control<QTreeWidget>(*page, "TreeView1");
         for (int i = 0; i < tree->topLevelItemCount(); ++i) {
             QTreeWidgetItem* root = tree->topLevelItem(i);
             lines << ContactsPage::nodeKey(root) + QLatin1Char('=') + root->text(0);
@@ -37,9 +38,9 @@ protected:
     {
         QTreeWidgetItem* node = page->nodeByKey(key);
         ASSERT_NE(node, nullptr);
-        page->TreeView1()->setCurrentItem(node);
-        page->TreeView1()->editItem(node, 0);
-        auto* editor = page->TreeView1()->viewport()->findChild<QLineEdit*>();
+        Control<QTreeWidget>(*page, "TreeView1")->setCurrentItem(node);
+        Control<QTreeWidget>(*page, "TreeView1")->editItem(node, 0);
+        auto* editor = Control<QTreeWidget>(*page, "TreeView1")->viewport()->findChild<QLineEdit*>();
         ASSERT_NE(editor, nullptr) << "no label editor opened";
         editor->setText(text);
         QTest::keyClick(editor, commit ? Qt::Key_Return : Qt::Key_Escape);
@@ -56,8 +57,8 @@ TEST_F(CategoryTreeTest, EmptyTreeHoldsTheTwoRootsWithAllSelected)
     EXPECT_EQ(treeShape(), (QStringList{"all=所有联系人", "birthday=最近生日联系人"}));
     EXPECT_EQ(selectedKey(), QStringLiteral("all"));
     EXPECT_TRUE(page->nodeByKey(QStringLiteral("all"))->isExpanded());
-    EXPECT_FALSE(page->button("AeroButton33")->isEnabled());
-    EXPECT_FALSE(page->button("AeroButton19")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton33")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton19")->isEnabled());
 }
 
 TEST_F(CategoryTreeTest, CategoriesHangUnderAllInQueryOrder)
@@ -78,11 +79,11 @@ TEST_F(CategoryTreeTest, NodeClickEnablesTheButtonsAndLoadsTheNode)
     page->LoadContactTree();
 
     // A real click on the birthday root: no one has a birthday, so the list empties.
-    QTreeWidget* tree = page->TreeView1();
+    QTreeWidget* tree = Control<QTreeWidget>(*page, "TreeView1");
     QTreeWidgetItem* birthday = page->nodeByKey(QStringLiteral("birthday"));
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(birthday).center());
-    EXPECT_TRUE(page->button("AeroButton33")->isEnabled());
-    EXPECT_TRUE(page->button("AeroButton19")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton33")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton19")->isEnabled());
     EXPECT_EQ(listedNames(), QStringList());
 
     clickNode(key(friends));
@@ -91,7 +92,7 @@ TEST_F(CategoryTreeTest, NodeClickEnablesTheButtonsAndLoadsTheNode)
     page->LoadContactTree();
     EXPECT_EQ(selectedKey(), QStringLiteral("all"));
     EXPECT_EQ(listedNames(), QStringList{QStringLiteral("张三")});
-    EXPECT_TRUE(page->button("AeroButton33")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton33")->isEnabled());
 }
 
 class RootLabelTest : public CategoryTreeTest, public ::testing::WithParamInterface<const char*>
@@ -166,11 +167,11 @@ TEST_P(AddCategoryTest, TrimsAndRefusesEmptyOrExistingNames)
         desktop.expectMessage(QString::fromUtf8(c.message), QStringLiteral("提示"), Icon::Information);
     bool stayedOpen = false;
     const bool seen =
-        driveModal<ContactCategoryAdd>([&] { page->button("AeroButton17")->click(); },
+        driveModal<ContactCategoryAdd>([&] { Control<QPushButton>(*page, "AeroButton17")->click(); },
                                        [&](ContactCategoryAdd& dialog) {
                                            EXPECT_EQ(dialog.windowTitle(), QStringLiteral("添加通讯录分类"));
-                                           dialog.Text1()->setText(QString::fromUtf8(c.typed));
-                                           dialog.AeroButton2()->click();
+                                           Control<QLineEdit>(dialog, "Text1")->setText(QString::fromUtf8(c.typed));
+                                           Control<QPushButton>(dialog, "AeroButton2")->click();
                                            stayedOpen = dialog.isVisible();
                                        });
     ASSERT_TRUE(seen);
@@ -181,7 +182,7 @@ TEST_P(AddCategoryTest, TrimsAndRefusesEmptyOrExistingNames)
     EXPECT_EQ(storedNames(), expected);
     EXPECT_EQ(scalar(QStringLiteral("select max(ParentId) from [ContactCategory]")).toInt(), 0);
     // The tree is rebuilt after the dialog, whatever it did.
-    EXPECT_EQ(page->TreeView1()->topLevelItem(0)->childCount(), expected.size());
+    EXPECT_EQ(Control<QTreeWidget>(*page, "TreeView1")->topLevelItem(0)->childCount(), expected.size());
     EXPECT_EQ(selectedKey(), QStringLiteral("all"));
 }
 
@@ -198,15 +199,16 @@ TEST_F(CategoryTreeTest, CancelStoresNothingAndRebuildsTheTree)
     const qint64 work = addCategory(QStringLiteral("工作"));
     page->LoadContactTree();
     clickNode(key(work));
-    ASSERT_TRUE(driveModal<ContactCategoryEdit>([&] { page->button("AeroButton33")->click(); },
-                                                [](ContactCategoryEdit& dialog) {
-                                                    dialog.Text1()->setText(QStringLiteral("别的"));
-                                                    dialog.AeroButton1()->click();
-                                                }));
-    ASSERT_TRUE(driveModal<ContactCategoryAdd>([&] { page->button("AeroButton17")->click(); },
+    ASSERT_TRUE(
+        driveModal<ContactCategoryEdit>([&] { Control<QPushButton>(*page, "AeroButton33")->click(); },
+                                        [](ContactCategoryEdit& dialog) {
+                                            Control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("别的"));
+                                            Control<QPushButton>(dialog, "AeroButton1")->click();
+                                        }));
+    ASSERT_TRUE(driveModal<ContactCategoryAdd>([&] { Control<QPushButton>(*page, "AeroButton17")->click(); },
                                                [](ContactCategoryAdd& dialog) {
-                                                   dialog.Text1()->setText(QStringLiteral("新的"));
-                                                   dialog.AeroButton1()->click();
+                                                   Control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("新的"));
+                                                   Control<QPushButton>(dialog, "AeroButton1")->click();
                                                }));
     EXPECT_EQ(storedNames(), QStringList{QStringLiteral("工作")});
     EXPECT_EQ(selectedKey(), QStringLiteral("all"));
@@ -234,14 +236,15 @@ TEST_P(RenameCategoryTest, DialogTrimsAndTestsAgainstTheOthers)
     if (c.message)
         desktop.expectMessage(QString::fromUtf8(c.message), QStringLiteral("提示"), Icon::Information);
     bool stayedOpen = false;
-    ASSERT_TRUE(driveModal<ContactCategoryEdit>([&] { page->button("AeroButton33")->click(); },
-                                                [&](ContactCategoryEdit& dialog) {
-                                                    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改通讯录分类"));
-                                                    EXPECT_EQ(dialog.Text1()->text(), QStringLiteral("工作's"));
-                                                    dialog.Text1()->setText(QString::fromUtf8(c.typed));
-                                                    dialog.AeroButton2()->click();
-                                                    stayedOpen = dialog.isVisible();
-                                                }));
+    ASSERT_TRUE(driveModal<ContactCategoryEdit>(
+        [&] { Control<QPushButton>(*page, "AeroButton33")->click(); },
+        [&](ContactCategoryEdit& dialog) {
+            EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改通讯录分类"));
+            EXPECT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), QStringLiteral("工作's"));
+            Control<QLineEdit>(dialog, "Text1")->setText(QString::fromUtf8(c.typed));
+            Control<QPushButton>(dialog, "AeroButton2")->click();
+            stayedOpen = dialog.isVisible();
+        }));
     EXPECT_EQ(stayedOpen, c.message != nullptr);
     EXPECT_EQ(storedNames(), (QStringList{QStringLiteral("朋友"), QString::fromUtf8(c.stored)}));
     EXPECT_EQ(label(key(work)), QString::fromUtf8(c.stored));
@@ -263,13 +266,14 @@ TEST_F(CategoryTreeTest, RenameOfAVanishedCategoryIsRefused)
     // Gone after the tree was drawn: the box stays empty and a save is refused.
     g_Conn->execute(QStringLiteral("delete from [ContactCategory]"));
     desktop.expectMessage("请先选择一个要修改的类别！", QStringLiteral("提示"), Icon::Information);
-    ASSERT_TRUE(driveModal<ContactCategoryEdit>([&] { page->button("AeroButton33")->click(); },
-                                                [&](ContactCategoryEdit& dialog) {
-                                                    EXPECT_EQ(dialog.Text1()->text(), QString());
-                                                    dialog.Text1()->setText(QStringLiteral("新名"));
-                                                    dialog.AeroButton2()->click();
-                                                    EXPECT_FALSE(dialog.isVisible());
-                                                }));
+    ASSERT_TRUE(
+        driveModal<ContactCategoryEdit>([&] { Control<QPushButton>(*page, "AeroButton33")->click(); },
+                                        [&](ContactCategoryEdit& dialog) {
+                                            EXPECT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), QString());
+                                            Control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("新名"));
+                                            Control<QPushButton>(dialog, "AeroButton2")->click();
+                                            EXPECT_FALSE(dialog.isVisible());
+                                        }));
     EXPECT_EQ(storedNames(), QStringList());
 }
 
@@ -290,7 +294,7 @@ TEST_P(RootButtonTest, RootSelectedShowsTheMessageAndOpensNothing)
     page->LoadContactTree();
     clickNode(QString::fromLatin1(GetParam().root));
     desktop.expectMessage(QString::fromUtf8(GetParam().message), QStringLiteral("提示"), Icon::Information);
-    page->button(GetParam().button)->click();
+    Control<QPushButton>(*page, GetParam().button)->click();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(storedNames(), QStringList{QStringLiteral("工作")});
 }
@@ -317,7 +321,7 @@ TEST_P(DeleteCategoryTest, DeleteTakesTheCategorysContactsOnYes)
     clickNode(key(friends));
     desktop.expectMessage("确定要删除该分类吗？该分类下的所有联系人都将会被同时删除！", QStringLiteral("删除确认"),
                           Icon::Question, Buttons::YesNo, GetParam());
-    page->button("AeroButton19")->click();
+    Control<QPushButton>(*page, "AeroButton19")->click();
 
     const bool yes = GetParam() == Answer::Yes;
     EXPECT_EQ(storedNames(), yes ? QStringList{QStringLiteral("工作")}

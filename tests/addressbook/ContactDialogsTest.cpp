@@ -2,6 +2,7 @@
 #include "ContactAdd.h"
 #include "ContactEdit.h"
 #include "ContactForm.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "ListView.h"
 #include "db/Clock.h"
@@ -31,20 +32,22 @@ protected:
     bool addThrough(const QString& node, const std::function<void(ContactAdd&)>& drive)
     {
         clickNode(node);
-        return driveModal<ContactAdd>([&] { page->button("AeroButton31")->click(); }, drive);
+        return driveModal<ContactAdd>([&] { Control<QPushButton>(*page, "AeroButton31")->click(); }, drive);
     }
     // Opens the edit dialog on the listed row of that contact.
     bool editThrough(qint64 id, const std::function<void(ContactEdit&)>& drive)
     {
-        const int row = page->ListView2()->listModel()->findKey(QStringLiteral("Row_") + QString::number(id));
+        const int row =
+            Control<ListView>(*page, "ListView2")->listModel()->findKey(QStringLiteral("Row_") + QString::number(id));
         EXPECT_GE(row, 0);
-        page->ListView2()->setCurrentIndex(page->ListView2()->model()->index(row, 1));
+        Control<ListView>(*page, "ListView2")
+            ->setCurrentIndex(Control<ListView>(*page, "ListView2")->model()->index(row, 1));
         return driveModal<ContactEdit>([&] { page->ListView2_DblClick(); }, drive);
     }
     static void fillRequired(ContactForm& form, const QString& name, const QString& phone)
     {
-        form.Text1()->setText(name);
-        form.Text2()->setText(phone);
+        Control<QLineEdit>(form, "Text1")->setText(name);
+        Control<QLineEdit>(form, "Text2")->setText(phone);
     }
     static QVariant field(qint64 id, const char* name)
     {
@@ -76,13 +79,14 @@ TEST_P(AddChecksTest, FirstFailedCheckNamesItsFieldAndStoresNothing)
     const CheckCase& c = GetParam();
     desktop.expectMessage(QString::fromUtf8(c.message), QStringLiteral("提示"), Icon::Information);
     ASSERT_TRUE(addThrough(c.category ? categoryKey(friends) : QStringLiteral("all"), [&](ContactAdd& dialog) {
-        fillRequired(*dialog.form(), QString::fromUtf8(c.contactName), QString::fromUtf8(c.phone));
-        dialog.AeroButton1()->click();
+        fillRequired(*Control<ContactForm>(dialog, "contactForm"), QString::fromUtf8(c.contactName),
+                     QString::fromUtf8(c.phone));
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         EXPECT_TRUE(dialog.isVisible());
         ASSERT_NE(dialog.focusWidget(), nullptr);
         EXPECT_EQ(dialog.focusWidget()->objectName(), QString::fromLatin1(c.focus));
         // The number is tested on a copy: the box keeps what was typed.
-        EXPECT_EQ(dialog.form()->Text2()->text(), QString::fromUtf8(c.phone));
+        EXPECT_EQ(Control<QLineEdit>(dialog, "Text2")->text(), QString::fromUtf8(c.phone));
     }));
     EXPECT_EQ(count(QStringLiteral("select * from [ContactList]")), 0);
 }
@@ -115,11 +119,11 @@ TEST_P(AddNumberTest, OnlyTheNumberAsStoredIsADuplicate)
         desktop.expectMessage(QStringLiteral("手机号") + typed + QStringLiteral("已经存在"),
                               QStringLiteral("手机号码重复"), Icon::Information);
     ASSERT_TRUE(addThrough(categoryKey(work), [&](ContactAdd& dialog) {
-        fillRequired(*dialog.form(), QStringLiteral("李四"), typed);
-        dialog.AeroButton1()->click();
+        fillRequired(*Control<ContactForm>(dialog, "contactForm"), QStringLiteral("李四"), typed);
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         EXPECT_EQ(dialog.isVisible(), GetParam().refused);
         if (GetParam().refused) {
-            EXPECT_EQ(dialog.focusWidget(), dialog.form()->Text2());
+            EXPECT_EQ(dialog.focusWidget(), Control<QLineEdit>(dialog, "Text2"));
         }
     }));
     QStringList expected{QStringLiteral("13800000001")};
@@ -143,26 +147,26 @@ TEST_F(ContactDialogsTest, AddStoresEveryFieldAsTheFormSays)
     qint64 id = 0;
     ASSERT_TRUE(addThrough(categoryKey(work), [&](ContactAdd& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("添加联系人资料"));
-        EXPECT_EQ(dialog.AeroButton1()->text(), QStringLiteral("添　加"));
-        EXPECT_EQ(dialog.AeroButton2()->text(), QStringLiteral("关　闭"));
-        ContactForm& f = *dialog.form();
-        EXPECT_EQ(f.Combo3()->currentText(), QStringLiteral("工作"));
-        EXPECT_FALSE(f.AeroCheckBox1()->isChecked());
-        EXPECT_FALSE(f.DTPicker1()->isEnabled());
+        EXPECT_EQ(Control<QPushButton>(dialog, "AeroButton1")->text(), QStringLiteral("添　加"));
+        EXPECT_EQ(Control<QPushButton>(dialog, "AeroButton2")->text(), QStringLiteral("关　闭"));
+        ContactForm& f = *Control<ContactForm>(dialog, "contactForm");
+        EXPECT_EQ(Control<QComboBox>(f, "Combo3")->currentText(), QStringLiteral("工作"));
+        EXPECT_FALSE(Control<QCheckBox>(f, "AeroCheckBox1")->isChecked());
+        EXPECT_FALSE(Control<QDateEdit>(f, "DTPicker1")->isEnabled());
         fillRequired(f, QStringLiteral(" 欧 阳 O'Neil "), QStringLiteral("+86 13800000001"));
-        f.Combo1()->setEditText(QStringLiteral("保密"));
-        QTest::mouseClick(f.AeroCheckBox1(), Qt::LeftButton);
-        EXPECT_TRUE(f.DTPicker1()->isEnabled());
-        f.DTPicker1()->setDate(QDate(1990, 5, 6));
-        f.Combo2()->setEditText(QStringLiteral("已婚"));
-        f.Text7()->setText(QStringLiteral("a@b.cn"));
-        f.Text6()->setText(QStringLiteral("10001"));
-        f.Text3()->setText(QStringLiteral("IT"));
-        f.Text5()->setText(QStringLiteral("经理"));
-        f.Text8()->setText(QStringLiteral(" 北京市 朝阳区 "));
-        f.Text4()->setPlainText(QStringLiteral("第一行\n第二行"));
-        f.Text9()->setPlainText(QStringLiteral("备注'"));
-        dialog.AeroButton1()->click();
+        Control<QComboBox>(f, "Combo1")->setEditText(QStringLiteral("保密"));
+        QTest::mouseClick(Control<QCheckBox>(f, "AeroCheckBox1"), Qt::LeftButton);
+        EXPECT_TRUE(Control<QDateEdit>(f, "DTPicker1")->isEnabled());
+        Control<QDateEdit>(f, "DTPicker1")->setDate(QDate(1990, 5, 6));
+        Control<QComboBox>(f, "Combo2")->setEditText(QStringLiteral("已婚"));
+        Control<QLineEdit>(f, "Text7")->setText(QStringLiteral("a@b.cn"));
+        Control<QLineEdit>(f, "Text6")->setText(QStringLiteral("10001"));
+        Control<QLineEdit>(f, "Text3")->setText(QStringLiteral("IT"));
+        Control<QLineEdit>(f, "Text5")->setText(QStringLiteral("经理"));
+        Control<QLineEdit>(f, "Text8")->setText(QStringLiteral(" 北京市 朝阳区 "));
+        Control<QPlainTextEdit>(f, "Text4")->setPlainText(QStringLiteral("第一行\n第二行"));
+        Control<QPlainTextEdit>(f, "Text9")->setPlainText(QStringLiteral("备注'"));
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         EXPECT_FALSE(dialog.isVisible());
         id = g_Conn->lastInsertId();
     }));
@@ -191,13 +195,13 @@ TEST_F(ContactDialogsTest, AddStoresEveryFieldAsTheFormSays)
 TEST_F(ContactDialogsTest, AddWithTheBoxUntickedStoresNoBirthday)
 {
     ASSERT_TRUE(addThrough(categoryKey(friends), [&](ContactAdd& dialog) {
-        ContactForm& f = *dialog.form();
+        ContactForm& f = *Control<ContactForm>(dialog, "contactForm");
         fillRequired(f, QStringLiteral("张三"), QStringLiteral("13800000001"));
-        f.AeroCheckBox1()->setChecked(true);
-        f.DTPicker1()->setDate(QDate(1990, 5, 6));
-        QTest::mouseClick(f.AeroCheckBox1(), Qt::LeftButton); // unticked again
-        EXPECT_FALSE(f.DTPicker1()->isEnabled());
-        dialog.AeroButton1()->click();
+        Control<QCheckBox>(f, "AeroCheckBox1")->setChecked(true);
+        Control<QDateEdit>(f, "DTPicker1")->setDate(QDate(1990, 5, 6));
+        QTest::mouseClick(Control<QCheckBox>(f, "AeroCheckBox1"), Qt::LeftButton); // unticked again
+        EXPECT_FALSE(Control<QDateEdit>(f, "DTPicker1")->isEnabled());
+        Control<QPushButton>(dialog, "AeroButton1")->click();
     }));
     EXPECT_TRUE(scalar(QStringLiteral("select Birthday from [ContactList]")).isNull());
     EXPECT_EQ(count(QStringLiteral("select * from [ContactList]")), 1);
@@ -221,7 +225,7 @@ TEST_P(PreselectTest, CategoryNodePreselectsByName)
     page->LoadContactTree();
     const QStringList nodes{QStringLiteral("all"), QStringLiteral("birthday"), categoryKey(friends), categoryKey(twin)};
     ASSERT_TRUE(addThrough(nodes.at(GetParam().node), [&](ContactAdd& dialog) {
-        QComboBox& categories = *dialog.form()->Combo3();
+        QComboBox& categories = *Control<QComboBox>(dialog, "Combo3");
         ASSERT_EQ(categories.count(), 3);
         EXPECT_EQ(categories.itemData(0).toLongLong(), friends);
         EXPECT_EQ(categories.itemData(2).toLongLong(), twin);
@@ -238,8 +242,9 @@ TEST_F(ContactDialogsTest, RootNamedLikeACategoryPreselectsNothing)
 {
     addCategory(QStringLiteral("所有联系人"));
     page->LoadContactTree();
-    ASSERT_TRUE(addThrough(QStringLiteral("all"),
-                           [](ContactAdd& dialog) { EXPECT_EQ(dialog.form()->Combo3()->currentIndex(), -1); }));
+    ASSERT_TRUE(addThrough(QStringLiteral("all"), [](ContactAdd& dialog) {
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo3")->currentIndex(), -1);
+    }));
 }
 
 TEST_F(ContactDialogsTest, EditShowsTheStoredContact)
@@ -251,7 +256,7 @@ TEST_F(ContactDialogsTest, EditShowsTheStoredContact)
                     QString::number(id));
     clickNode(QStringLiteral("all"));
     // A real double click on the row.
-    ListView& list = *page->ListView2();
+    ListView& list = *Control<ListView>(*page, "ListView2");
     const QRect rect = list.visualRect(list.model()->index(0, 1));
     ASSERT_TRUE(rect.isValid());
     ASSERT_TRUE(driveModal<ContactEdit>(
@@ -262,19 +267,26 @@ TEST_F(ContactDialogsTest, EditShowsTheStoredContact)
         },
         [&](ContactEdit& dialog) {
             EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改联系人资料"));
-            EXPECT_EQ(dialog.AeroButton1()->text(), QStringLiteral("修　　改"));
+            EXPECT_EQ(Control<QPushButton>(dialog, "AeroButton1")->text(), QStringLiteral("修　　改"));
             EXPECT_EQ(dialog.ContactId(), id);
-            ContactForm& f = *dialog.form();
-            const QStringList shown{f.Text1()->text(),         f.Text2()->text(),       f.Combo1()->currentText(),
-                                    f.Combo2()->currentText(), f.Text7()->text(),       f.Text6()->text(),
-                                    f.Text3()->text(),         f.Text5()->text(),       f.Text8()->text(),
-                                    f.Text4()->toPlainText(),  f.Text9()->toPlainText()};
+            ContactForm& f = *Control<ContactForm>(dialog, "contactForm");
+            const QStringList shown{Control<QLineEdit>(f, "Text1")->text(),
+                                    Control<QLineEdit>(f, "Text2")->text(),
+                                    Control<QComboBox>(f, "Combo1")->currentText(),
+                                    Control<QComboBox>(f, "Combo2")->currentText(),
+                                    Control<QLineEdit>(f, "Text7")->text(),
+                                    Control<QLineEdit>(f, "Text6")->text(),
+                                    Control<QLineEdit>(f, "Text3")->text(),
+                                    Control<QLineEdit>(f, "Text5")->text(),
+                                    Control<QLineEdit>(f, "Text8")->text(),
+                                    Control<QPlainTextEdit>(f, "Text4")->toPlainText(),
+                                    Control<QPlainTextEdit>(f, "Text9")->toPlainText()};
             EXPECT_EQ(shown, (QStringList{"张三", "13800000001", "男", "离异", "z@x.cn", "qq", "商", "总监", "上海",
                                           "c1", ""}));
-            EXPECT_TRUE(f.AeroCheckBox1()->isChecked());
-            EXPECT_TRUE(f.DTPicker1()->isEnabled());
-            EXPECT_EQ(f.DTPicker1()->date(), QDate(1985, 2, 3));
-            EXPECT_EQ(f.Combo3()->currentData().toLongLong(), work);
+            EXPECT_TRUE(Control<QCheckBox>(f, "AeroCheckBox1")->isChecked());
+            EXPECT_TRUE(Control<QDateEdit>(f, "DTPicker1")->isEnabled());
+            EXPECT_EQ(Control<QDateEdit>(f, "DTPicker1")->date(), QDate(1985, 2, 3));
+            EXPECT_EQ(Control<QComboBox>(f, "Combo3")->currentData().toLongLong(), work);
         }));
 }
 
@@ -284,14 +296,14 @@ TEST_F(ContactDialogsTest, EditToAnotherContactsNumberIsAccepted)
     const qint64 li = addContact(QStringLiteral("李四"), QStringLiteral("13800000002"), friends);
     clickNode(categoryKey(friends));
     ASSERT_TRUE(editThrough(li, [this](ContactEdit& dialog) {
-        ContactForm& f = *dialog.form();
-        EXPECT_FALSE(f.AeroCheckBox1()->isChecked());
-        EXPECT_FALSE(f.DTPicker1()->isEnabled());
-        EXPECT_EQ(f.DTPicker1()->date(), QDate(2024, 3, 10));
-        f.Text1()->setText(QStringLiteral("李 四 四"));
-        f.Text2()->setText(QStringLiteral("13800000001"));
-        f.Combo3()->setCurrentIndex(f.Combo3()->findData(qint32(work)));
-        dialog.AeroButton1()->click();
+        ContactForm& f = *Control<ContactForm>(dialog, "contactForm");
+        EXPECT_FALSE(Control<QCheckBox>(f, "AeroCheckBox1")->isChecked());
+        EXPECT_FALSE(Control<QDateEdit>(f, "DTPicker1")->isEnabled());
+        EXPECT_EQ(Control<QDateEdit>(f, "DTPicker1")->date(), QDate(2024, 3, 10));
+        Control<QLineEdit>(f, "Text1")->setText(QStringLiteral("李 四 四"));
+        Control<QLineEdit>(f, "Text2")->setText(QStringLiteral("13800000001"));
+        Control<QComboBox>(f, "Combo3")->setCurrentIndex(Control<QComboBox>(f, "Combo3")->findData(qint32(work)));
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         EXPECT_FALSE(dialog.isVisible());
     }));
     EXPECT_EQ(field(li, "MobilePhone").toString(), QStringLiteral("13800000001"));
@@ -308,9 +320,9 @@ TEST_F(ContactDialogsTest, UntickingKeepsTheStoredBirthday)
         addContact(QStringLiteral("张三"), QStringLiteral("13800000001"), friends, QStringLiteral("1985-02-03"));
     clickNode(QStringLiteral("all"));
     ASSERT_TRUE(editThrough(id, [](ContactEdit& dialog) {
-        QTest::mouseClick(dialog.form()->AeroCheckBox1(), Qt::LeftButton);
-        EXPECT_FALSE(dialog.form()->DTPicker1()->isEnabled());
-        dialog.AeroButton1()->click();
+        QTest::mouseClick(Control<QCheckBox>(dialog, "AeroCheckBox1"), Qt::LeftButton);
+        EXPECT_FALSE(Control<QDateEdit>(dialog, "DTPicker1")->isEnabled());
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         EXPECT_FALSE(dialog.isVisible());
     }));
     EXPECT_EQ(field(id, "Birthday").toString().left(10), QStringLiteral("1985-02-03"));
@@ -322,8 +334,8 @@ TEST_F(ContactDialogsTest, ContactOfAMissingCategoryMustChooseOne)
     clickNode(QStringLiteral("all"));
     desktop.expectMessage("请选择所属分类", QStringLiteral("提示"), Icon::Information);
     ASSERT_TRUE(editThrough(id, [](ContactEdit& dialog) {
-        EXPECT_EQ(dialog.form()->Combo3()->currentIndex(), -1);
-        dialog.AeroButton1()->click();
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo3")->currentIndex(), -1);
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         EXPECT_TRUE(dialog.isVisible());
     }));
     EXPECT_EQ(field(id, "CatID").toLongLong(), work + 50);
@@ -336,8 +348,8 @@ TEST_F(ContactDialogsTest, TwinCategoriesKeepTheContactInItsOwn)
     page->LoadContactTree();
     clickNode(QStringLiteral("all"));
     ASSERT_TRUE(editThrough(id, [twin](ContactEdit& dialog) {
-        EXPECT_EQ(dialog.form()->Combo3()->currentData().toLongLong(), twin);
-        dialog.AeroButton1()->click();
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo3")->currentData().toLongLong(), twin);
+        Control<QPushButton>(dialog, "AeroButton1")->click();
     }));
     EXPECT_EQ(field(id, "CatID").toLongLong(), twin);
 }
@@ -348,11 +360,11 @@ TEST_F(ContactDialogsTest, EditOfAVanishedContactReportsAndOpensNothing)
     clickNode(QStringLiteral("all"));
     g_Conn->execute(QStringLiteral("delete from [ContactList]"));
     desktop.expectMessage("读取数据出错！", QStringLiteral("系统出错"), Icon::Exclamation);
-    page->ListView2()->setCurrentIndex(page->ListView2()->model()->index(0, 1));
+    Control<ListView>(*page, "ListView2")->setCurrentIndex(Control<ListView>(*page, "ListView2")->model()->index(0, 1));
     page->ListView2_DblClick();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(listedNames(), QStringList());
-    EXPECT_FALSE(page->ListView2()->isEnabled());
+    EXPECT_FALSE(Control<ListView>(*page, "ListView2")->isEnabled());
 }
 
 TEST_F(ContactDialogsTest, CloseStoresNothing)
@@ -360,12 +372,13 @@ TEST_F(ContactDialogsTest, CloseStoresNothing)
     const qint64 id = addContact(QStringLiteral("张三"), QStringLiteral("13800000001"), friends);
     clickNode(QStringLiteral("all"));
     ASSERT_TRUE(editThrough(id, [](ContactEdit& dialog) {
-        dialog.form()->Text1()->setText(QStringLiteral("别人"));
-        dialog.AeroButton2()->click();
+        Control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("别人"));
+        Control<QPushButton>(dialog, "AeroButton2")->click();
     }));
     ASSERT_TRUE(addThrough(categoryKey(friends), [](ContactAdd& dialog) {
-        fillRequired(*dialog.form(), QStringLiteral("李四"), QStringLiteral("13800000002"));
-        dialog.AeroButton2()->click();
+        fillRequired(*Control<ContactForm>(dialog, "contactForm"), QStringLiteral("李四"),
+                     QStringLiteral("13800000002"));
+        Control<QPushButton>(dialog, "AeroButton2")->click();
     }));
     EXPECT_EQ(column(QStringLiteral("select * from [ContactList]"), QStringLiteral("Name")),
               QStringList{QStringLiteral("张三")});

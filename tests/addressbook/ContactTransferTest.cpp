@@ -1,5 +1,6 @@
 #include "ContactTransfer.h"
 #include "AddressBookFixture.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "ListView.h"
 
@@ -43,7 +44,7 @@ TEST_F(ContactTransferTest, CheckedContactsGoInWithSalutationAndRepeatFlag)
     check(3);
 
     QSignalSpy grid(page.get(), &ContactsPage::contactsAddedToGrid);
-    page->button("AeroButton18")->click();
+    Control<QPushButton>(*page, "AeroButton18")->click();
     EXPECT_EQ(grid.count(), 1);
     EXPECT_EQ(draftRows(), (QStringList{"13700000000|||0", "13800000001|张三|先生|0", "13800000001|O'Brien|女士|1",
                                         "13700000000|李四||1"}));
@@ -54,7 +55,7 @@ TEST_F(ContactTransferTest, NothingCheckedInsertsNothingButStillShowsTheGrid)
     addContact(QStringLiteral("张三"), QStringLiteral("13800000001"), 0, QString(), QStringLiteral("男"));
     page->LoadAllContacts();
     QSignalSpy grid(page.get(), &ContactsPage::contactsAddedToGrid);
-    page->button("AeroButton18")->click();
+    Control<QPushButton>(*page, "AeroButton18")->click();
     EXPECT_EQ(grid.count(), 1);
     EXPECT_EQ(draftRows(), QStringList());
 }
@@ -64,7 +65,7 @@ TEST_F(ContactTransferTest, NumbersGoInAsStoredAndCountIsReturned)
     addContact(QStringLiteral("甲"), QStringLiteral("+86 138 0000 0001"), 0, QString(), QStringLiteral("其他"));
     page->LoadAllContacts();
     check(0);
-    EXPECT_EQ(AddCheckedContactsToDraftBox(*page->ListView2()), 1);
+    EXPECT_EQ(AddCheckedContactsToDraftBox(*Control<ListView>(*page, "ListView2")), 1);
     EXPECT_EQ(draftRows(), QStringList{QStringLiteral("+86 138 0000 0001|甲|其他|0")});
 }
 

@@ -1,6 +1,7 @@
-#include "AddressBookFixture.h"
-#include "DataStore.h"
 #include "ExportContact.h"
+#include "AddressBookFixture.h"
+#include "Controls.h"
+#include "DataStore.h"
 #include "XlsBook.h"
 #include "db/Connection.h"
 
@@ -84,25 +85,25 @@ TEST_P(ExportScope, WritesTheContactsOfTheChoiceBelowTheTemplatesCaptions)
 {
     const ScopeCase& c = GetParam();
     ExportContact dialog(page.get());
-    EXPECT_TRUE(dialog.AeroCheckBox1()->isChecked());
-    EXPECT_FALSE(dialog.Combo1()->isEnabled());
-    dialog.AeroCheckBox1()->setChecked(false);
-    EXPECT_TRUE(dialog.Combo1()->isEnabled());
+    EXPECT_TRUE(Control<QCheckBox>(dialog, "AeroCheckBox1")->isChecked());
+    EXPECT_FALSE(Control<QComboBox>(dialog, "Combo1")->isEnabled());
+    Control<QCheckBox>(dialog, "AeroCheckBox1")->setChecked(false);
+    EXPECT_TRUE(Control<QComboBox>(dialog, "Combo1")->isEnabled());
     if (*c.category)
-        dialog.Combo1()->setCurrentText(QString::fromUtf8(c.category));
-    dialog.AeroCheckBox1()->setChecked(c.all);
-    EXPECT_EQ(dialog.Combo1()->isEnabled(), !c.all);
+        Control<QComboBox>(dialog, "Combo1")->setCurrentText(QString::fromUtf8(c.category));
+    Control<QCheckBox>(dialog, "AeroCheckBox1")->setChecked(c.all);
+    EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->isEnabled(), !c.all);
 
     desktop.expectSaveFile(kFilter, target());
     expectDone(int(c.exported.size()));
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
 
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     const int n = int(c.exported.size());
-    EXPECT_EQ(dialog.Label2()->text(), n ? QStringLiteral("%1/%1").arg(n) : QString());
-    EXPECT_EQ(dialog.AeroProgressBar1()->maximum(), n + 1);
+    EXPECT_EQ(Control<QLabel>(dialog, "Label2")->text(), n ? QStringLiteral("%1/%1").arg(n) : QString());
+    EXPECT_EQ(Control<QProgressBar>(dialog, "AeroProgressBar1")->maximum(), n + 1);
     if (n) {
-        EXPECT_EQ(dialog.AeroProgressBar1()->value(), n + 1);
+        EXPECT_EQ(Control<QProgressBar>(dialog, "AeroProgressBar1")->value(), n + 1);
     }
     XlsBook book;
     const auto rows = sheet1(target(), book);
@@ -140,7 +141,7 @@ TEST_F(ExportContactTest, EveryFieldGoesToItsColumnAsStored)
     ExportContact dialog(page.get());
     desktop.expectSaveFile(kFilter, target());
     expectDone(2);
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
 
     XlsBook book;
     auto rows = sheet1(target(), book);
@@ -164,7 +165,7 @@ TEST_F(ExportContactTest, AnExistingNameIsAskedAgainAndTheFileLeftAlone)
     desktop.expectMessage("已存在一个同名的文件，请修改要保存的文件名！", "提示", Icon::Information);
     desktop.expectSaveFile(kFilter, target());
     expectDone(3);
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
 
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
     EXPECT_EQ(existing.readAll(), QByteArray("keep me"));
@@ -191,7 +192,7 @@ TEST_F(ExportContactTest, AReadOnlyTemplateStillGivesAFilledWorkbook)
             ExportContact dialog(page.get());
             desktop.expectSaveFile(kFilter, target());
             expectDone(3);
-            dialog.AeroButton1()->click();
+            Control<QPushButton>(dialog, "AeroButton1")->click();
             XlsBook book;
             std::_Exit(book.load(target()) && book.cells(book.findSheet(QStringLiteral("Sheet1"))).size() > 12 ? 0 : 1);
         },
@@ -202,14 +203,14 @@ TEST_F(ExportContactTest, NoCategoryOrACancelledDialogWritesNothing)
 {
     ExportContact dialog(page.get());
     dialog.show();
-    dialog.AeroCheckBox1()->setChecked(false);
+    Control<QCheckBox>(dialog, "AeroCheckBox1")->setChecked(false);
     desktop.expectMessage("请先选择要导出的类别！", "导出提示", Icon::Information);
-    dialog.AeroButton1()->click();
-    EXPECT_EQ(dialog.focusWidget(), dialog.Combo1());
+    Control<QPushButton>(dialog, "AeroButton1")->click();
+    EXPECT_EQ(dialog.focusWidget(), Control<QComboBox>(dialog, "Combo1"));
 
-    dialog.AeroCheckBox1()->setChecked(true);
+    Control<QCheckBox>(dialog, "AeroCheckBox1")->setChecked(true);
     desktop.expectSaveFile(kFilter, QString());
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
     EXPECT_TRUE(QDir(out.path()).isEmpty());
     EXPECT_TRUE(dialog.isVisible());
 }
@@ -227,7 +228,7 @@ TEST_F(ExportContactTest, MoreContactsThanASheetHoldsAreRefusedBeforeAFileIsChos
     }
     desktop.expectMessage(ScriptedDesktop::contains(QStringLiteral("65536")), "导出提示", Icon::Information);
     ExportContact dialog(page.get());
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
 }
 
@@ -260,9 +261,9 @@ TEST_P(ExportFailure, IsShownAsAProgramErrorAndLeavesNoHalfWrittenWorkbook)
     desktop.expectSaveFile(kFilter, path);
     desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("错误号：%1\r\n错误描述：").arg(c.number)),
                           "程序出错", Icon::Information);
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
 
-    EXPECT_TRUE(dialog.AeroButton2()->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(dialog, "AeroButton2")->isEnabled());
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(QFile::exists(path), c.copyRemains);
     if (c.copyRemains) {

@@ -1,7 +1,8 @@
+#include "ImportContact.h"
 #include "AddressBookFixture.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "ExportContact.h"
-#include "ImportContact.h"
 #include "Workbook.h"
 #include "XlsBook.h"
 #include "db/Connection.h"
@@ -54,7 +55,7 @@ protected:
     {
         desktop.expectOpenFile(kFilter, path);
         dialog.AeroButton1_Click();
-        ASSERT_EQ(dialog.Text1()->text(), path);
+        ASSERT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), path);
         dialog.Combo(1)->setCurrentText(sheet);
         dialog.Combo1_Click();
         dialog.Combo(2)->setCurrentText(category);
@@ -128,13 +129,13 @@ TEST_P(ImportChecks, TheFirstMissingChoiceIsNamedAndNothingIsRead)
         dialog.Combo(4)->setCurrentIndex(c.numberColumn);
     }
     desktop.expectMessage(QString::fromUtf8(c.message), QStringLiteral("提示"), Icon::Information);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     if (*c.focus) {
         ASSERT_NE(dialog.focusWidget(), nullptr);
         EXPECT_EQ(dialog.focusWidget()->objectName(), QString::fromLatin1(c.focus));
     }
     EXPECT_EQ(count(QStringLiteral("select * from [ContactList]")), 0);
-    EXPECT_EQ(dialog.Label5()->text(), c.sheet ? QStringLiteral("0/2") : QStringLiteral("0/0"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label5")->text(), c.sheet ? QStringLiteral("0/2") : QStringLiteral("0/0"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -167,13 +168,13 @@ TEST_P(ImportRows, StoresEveryRowWithAValidNumber)
     ImportContact dialog(page.get());
     prepare(dialog, workbook(c.rows, c.firstRow, c.firstColumn), c.mapping);
     expectSummary(c.imported, c.wrong);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(contacts("Name, MobilePhone, Sex, Birthday, Remark"), c.stored);
     EXPECT_EQ(count(QStringLiteral("select * from [ContactList] where CatID=") + QString::number(friends)),
               int(c.stored.size()));
     const int rows = int(c.rows.size());
-    EXPECT_EQ(dialog.Label5()->text(), QStringLiteral("%1/%2").arg(rows > 1 ? rows : 0).arg(rows));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label5")->text(), QStringLiteral("%1/%2").arg(rows > 1 ? rows : 0).arg(rows));
 }
 
 const QString kLong = QString(10000, QLatin1Char('x'));
@@ -226,7 +227,7 @@ TEST_P(ImportDuplicates, AStoredNumberIsOverwrittenOnlyWhenTheUserAgrees)
     prepare(dialog, workbook({{"姓名", "手机", "性别"}, {"新名", "+8613800138000", "男"}}), {{3, 1}, {4, 2}});
     expectOverwrite(QStringLiteral("13800138000"), c.answer);
     expectSummary(1, 0);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     const QString catFriends = QString::number(friends), catWork = QString::number(work);
     QStringList expected;
     for (const QString& row : c.stored)
@@ -250,12 +251,14 @@ TEST_F(ImportContactTest, CloseDuringAnImportStopsBeforeTheNextRowAndStillSums)
     prepare(dialog, workbook(rows), {{3, 1}, {4, 2}});
     bool disabledWhileRunning = false;
     QTimer::singleShot(0, &dialog, [&] {
-        disabledWhileRunning = !dialog.AeroButton2()->isEnabled() && !dialog.AeroButton1()->isEnabled() &&
-                               !dialog.Combo(3)->isEnabled() && dialog.AeroButton3()->isEnabled();
-        dialog.AeroButton3()->click();
+        disabledWhileRunning = !Control<QPushButton>(dialog, "AeroButton2")->isEnabled() &&
+                               !Control<QPushButton>(dialog, "AeroButton1")->isEnabled() &&
+                               !dialog.Combo(3)->isEnabled() &&
+                               Control<QPushButton>(dialog, "AeroButton3")->isEnabled();
+        Control<QPushButton>(dialog, "AeroButton3")->click();
     });
     expectSummary(1, 0);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     EXPECT_TRUE(disabledWhileRunning);
     EXPECT_EQ(contacts(), QStringList({"人0|13800130000"}));
     EXPECT_FALSE(dialog.isVisible());
@@ -274,7 +277,7 @@ TEST_F(ImportContactTest, AFileThatIsNoWorkbookIsReportedAndLeavesTheListsReset)
     desktop.expectOpenFile(kFilter, junk);
     desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("错误号：")), "程序出错", Icon::Information);
     dialog.AeroButton1_Click();
-    EXPECT_EQ(dialog.Text1()->text(), junk);
+    EXPECT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), junk);
     EXPECT_EQ(dialog.Combo(3)->count(), 1);
     EXPECT_EQ(dialog.Combo(3)->currentText(), QStringLiteral("无"));
 }
@@ -295,7 +298,7 @@ TEST_F(ImportContactTest, WhatTheExportWritesImportsAsTheSameContacts)
         ExportContact exporter(page.get());
         desktop.expectSaveFile(kFilter, path);
         desktop.expectMessage("导出通讯录资料2个", "导出完成", Icon::Information);
-        exporter.AeroButton1()->click();
+        Control<QPushButton>(exporter, "AeroButton1")->click();
     }
     g_Conn->execute(QStringLiteral("delete from [ContactList]"));
 
@@ -305,7 +308,7 @@ TEST_F(ImportContactTest, WhatTheExportWritesImportsAsTheSameContacts)
         all[list] = list - 2;
     prepare(importer, path, all, QStringLiteral("Sheet1"));
     expectSummary(2, 0);
-    importer.AeroButton2()->click();
+    Control<QPushButton>(importer, "AeroButton2")->click();
     EXPECT_EQ(contacts(fields), before);
 }
 

@@ -1,11 +1,13 @@
 #include "AddressBookFixture.h"
 #include "ContactAdd.h"
 #include "ContactEdit.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "NewMsg.h"
 #include "ProgramLook.h"
 #include "PublicFunction.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QScreen>
@@ -41,8 +43,7 @@ TEST_P(LongCategoryTest, DialogStaysNarrowerThanTheMainWindow)
     dialog->show();
     QApplication::processEvents();
     EXPECT_LT(dialog->width(), 1000);
-    auto* combo = dialog->findChild<QComboBox*>(QString::fromLatin1(GetParam().combo));
-    ASSERT_NE(combo, nullptr);
+    auto* combo = Control<QComboBox>(*dialog, GetParam().combo);
     EXPECT_EQ(combo->currentText(), kLong);
     EXPECT_LE(combo->x() + combo->width(), dialog->width());
 }

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "PhraseTestFixture.h"
 
 #include "DestineMsgAdd.h"
@@ -50,15 +51,15 @@ TEST_P(PhraseCategoryAddTest, TrimsAndRefusesEmptyOrTakenNames)
     const DialogCase& c = GetParam();
     if (*c.box)
         desktop.expectMessage(c.box, kHint, Icon::Information);
-    EXPECT_TRUE(onModal<DestineMsgAdd>(page->AeroButton20(), [&](DestineMsgAdd& dialog) {
+    EXPECT_TRUE(onModal<DestineMsgAdd>(Control<QPushButton>(*page, "AeroButton20"), [&](DestineMsgAdd& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("添加短语分类"));
-        dialog.Text1()->setText(QString::fromUtf8(c.typed));
-        clickButton(dialog.AeroButton1());
+        Control<QLineEdit>(dialog, "Text1")->setText(QString::fromUtf8(c.typed));
+        clickButton(Control<QPushButton>(dialog, "AeroButton1"));
         expectOutcome(dialog, c);
     }));
     EXPECT_EQ(categoryNames(), c.stored);
     EXPECT_EQ(childTexts(), c.stored);
-    EXPECT_EQ(page->TreeView2()->currentItem(), root());
+    EXPECT_EQ(Control<QTreeWidget>(*page, "TreeView2")->currentItem(), root());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,15 +84,15 @@ TEST_P(PhraseCategoryEditTest, RenamesUnlessEmptyOrTakenByAnother)
     const DialogCase& c = GetParam();
     if (*c.box)
         desktop.expectMessage(c.box, kHint, Icon::Information);
-    EXPECT_TRUE(onModal<DestineMsgEdit>(page->AeroButton21(), [&](DestineMsgEdit& dialog) {
+    EXPECT_TRUE(onModal<DestineMsgEdit>(Control<QPushButton>(*page, "AeroButton21"), [&](DestineMsgEdit& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改分类"));
-        EXPECT_EQ(dialog.Text1()->text(), QStringLiteral("O'Brien"));
-        dialog.Text1()->setText(QString::fromUtf8(c.typed));
-        clickButton(dialog.AeroButton2());
+        EXPECT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), QStringLiteral("O'Brien"));
+        Control<QLineEdit>(dialog, "Text1")->setText(QString::fromUtf8(c.typed));
+        clickButton(Control<QPushButton>(dialog, "AeroButton2"));
         expectOutcome(dialog, c);
     }));
     EXPECT_EQ(categoryNames(), c.stored);
-    EXPECT_EQ(page->TreeView2()->currentItem(), root());
+    EXPECT_EQ(Control<QTreeWidget>(*page, "TreeView2")->currentItem(), root());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PhraseCategoryEditTest,
@@ -106,9 +107,9 @@ TEST_F(PhraseTestFixture, CategoryEditCancelStoresNothing)
     const qint64 id = addCategory(QStringLiteral("家人"));
     reload();
     clickNode(node(id));
-    EXPECT_TRUE(onModal<DestineMsgEdit>(page->AeroButton21(), [](DestineMsgEdit& dialog) {
-        dialog.Text1()->setText(QStringLiteral("别的"));
-        clickButton(dialog.AeroButton1());
+    EXPECT_TRUE(onModal<DestineMsgEdit>(Control<QPushButton>(*page, "AeroButton21"), [](DestineMsgEdit& dialog) {
+        Control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("别的"));
+        clickButton(Control<QPushButton>(dialog, "AeroButton1"));
         EXPECT_FALSE(dialog.isVisible());
     }));
     EXPECT_EQ(categoryNames(), QStringList{QStringLiteral("家人")});
@@ -127,13 +128,13 @@ TEST_P(PhraseNewTest, StoresTheTextAsTypedInTheChosenCategory)
     const DialogCase& c = GetParam();
     if (*c.box)
         desktop.expectMessage(c.box, kHint, Icon::Information);
-    EXPECT_TRUE(onModal<NewMsg>(page->AeroButton24(), [&](NewMsg& dialog) {
+    EXPECT_TRUE(onModal<NewMsg>(Control<QPushButton>(*page, "AeroButton24"), [&](NewMsg& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("新增短语"));
-        ASSERT_EQ(dialog.Combo1()->count(), 2);
-        EXPECT_EQ(dialog.Combo1()->currentText(), QStringLiteral("朋友"));
-        EXPECT_EQ(dialog.Combo1()->itemData(0).toLongLong(), family);
-        dialog.Text1()->setPlainText(QString::fromUtf8(c.typed));
-        clickButton(dialog.AeroButton1());
+        ASSERT_EQ(Control<QComboBox>(dialog, "Combo1")->count(), 2);
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->currentText(), QStringLiteral("朋友"));
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->itemData(0).toLongLong(), family);
+        Control<QPlainTextEdit>(dialog, "Text1")->setPlainText(QString::fromUtf8(c.typed));
+        clickButton(Control<QPushButton>(dialog, "AeroButton1"));
         expectOutcome(dialog, c);
     }));
     EXPECT_EQ(phrasesInDatabase(), c.stored);
@@ -154,10 +155,10 @@ TEST_F(PhraseTestFixture, NewPhraseWithTheRootSelectedHasNoCategoryChosen)
     addCategory(QStringLiteral("家人"));
     reload();
     desktop.expectMessage("请选择类别！", kHint, Icon::Information);
-    EXPECT_TRUE(onModal<NewMsg>(page->AeroButton24(), [](NewMsg& dialog) {
-        EXPECT_EQ(dialog.Combo1()->currentIndex(), -1);
-        dialog.Text1()->setPlainText(QStringLiteral("你好"));
-        clickButton(dialog.AeroButton1());
+    EXPECT_TRUE(onModal<NewMsg>(Control<QPushButton>(*page, "AeroButton24"), [](NewMsg& dialog) {
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->currentIndex(), -1);
+        Control<QPlainTextEdit>(dialog, "Text1")->setPlainText(QStringLiteral("你好"));
+        clickButton(Control<QPushButton>(dialog, "AeroButton1"));
         EXPECT_TRUE(dialog.isVisible());
     }));
     EXPECT_TRUE(phrasesInDatabase().isEmpty());
@@ -169,9 +170,9 @@ TEST_F(PhraseTestFixture, NewPhraseChoosesTheLastCategoryOfTheSelectedName)
     const qint64 last = addCategory(QStringLiteral("同名"));
     reload();
     clickNode(node(last));
-    EXPECT_TRUE(onModal<NewMsg>(page->AeroButton24(), [&](NewMsg& dialog) {
-        EXPECT_EQ(dialog.Combo1()->currentIndex(), 1);
-        EXPECT_EQ(dialog.Combo1()->currentData().toLongLong(), last);
+    EXPECT_TRUE(onModal<NewMsg>(Control<QPushButton>(*page, "AeroButton24"), [&](NewMsg& dialog) {
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->currentIndex(), 1);
+        EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->currentData().toLongLong(), last);
     }));
 }
 
@@ -189,12 +190,12 @@ TEST_P(PhraseEditTest, StoresTheTextAsTypedUnlessBlank)
     const DialogCase& c = GetParam();
     if (*c.box)
         desktop.expectMessage(c.box, kHint, Icon::Information);
-    EXPECT_TRUE(onModal<MsgEdit>(page->AeroButton25(), [&](MsgEdit& dialog) {
+    EXPECT_TRUE(onModal<MsgEdit>(Control<QPushButton>(*page, "AeroButton25"), [&](MsgEdit& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改短语"));
         EXPECT_EQ(dialog.MsgId(), id);
-        EXPECT_EQ(dialog.Text1()->toPlainText(), QStringLiteral("旧的'短语'"));
-        dialog.Text1()->setPlainText(QString::fromUtf8(c.typed));
-        clickButton(dialog.AeroButton1());
+        EXPECT_EQ(Control<QPlainTextEdit>(dialog, "Text1")->toPlainText(), QStringLiteral("旧的'短语'"));
+        Control<QPlainTextEdit>(dialog, "Text1")->setPlainText(QString::fromUtf8(c.typed));
+        clickButton(Control<QPushButton>(dialog, "AeroButton1"));
         expectOutcome(dialog, c);
     }));
     EXPECT_EQ(phrasesInDatabase(), c.stored);
@@ -211,9 +212,9 @@ TEST_F(PhraseTestFixture, PhraseEditCloseStoresNothing)
     addPhrase(QStringLiteral("甲"), addCategory(QStringLiteral("家人")));
     reload();
     clickPhrase(0);
-    EXPECT_TRUE(onModal<MsgEdit>(page->AeroButton25(), [](MsgEdit& dialog) {
-        dialog.Text1()->setPlainText(QStringLiteral("乙"));
-        clickButton(dialog.AeroButton2());
+    EXPECT_TRUE(onModal<MsgEdit>(Control<QPushButton>(*page, "AeroButton25"), [](MsgEdit& dialog) {
+        Control<QPlainTextEdit>(dialog, "Text1")->setPlainText(QStringLiteral("乙"));
+        clickButton(Control<QPushButton>(dialog, "AeroButton2"));
         EXPECT_FALSE(dialog.isVisible());
     }));
     EXPECT_EQ(phrasesInDatabase(), QStringList{QStringLiteral("甲")});

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "PhraseTestFixture.h"
 
 #include "DataStore.h"
@@ -22,16 +23,16 @@ class PhrasePageTest : public PhraseTestFixture
 
 TEST_F(PhrasePageTest, EmptyTreeHoldsOnlyTheExpandedSelectedRoot)
 {
-    QTreeWidget* tree = page->TreeView2();
+    QTreeWidget* tree = Control<QTreeWidget>(*page, "TreeView2");
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(root()->text(0), QStringLiteral("所有类别"));
     EXPECT_EQ(root()->data(0, Qt::UserRole).toString(), QStringLiteral("all"));
     EXPECT_EQ(root()->childCount(), 0);
     EXPECT_TRUE(root()->isExpanded());
     EXPECT_EQ(tree->currentItem(), root());
-    EXPECT_EQ(page->List1()->count(), 0);
-    EXPECT_FALSE(page->AeroButton21()->isEnabled());
-    EXPECT_FALSE(page->AeroButton22()->isEnabled());
+    EXPECT_EQ(Control<QListWidget>(*page, "List1")->count(), 0);
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton21")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*page, "AeroButton22")->isEnabled());
 }
 
 TEST_F(PhrasePageTest, TreeShowsTopLevelCategoriesInQueryOrderAndNodesFilterThePhrases)
@@ -49,16 +50,16 @@ TEST_F(PhrasePageTest, TreeShowsTopLevelCategoriesInQueryOrderAndNodesFilterTheP
               (QStringList{QStringLiteral("新年快乐"), QStringLiteral("明天开会"), QStringLiteral("周末聚餐")}));
 
     clickNode(node(family));
-    EXPECT_TRUE(page->AeroButton21()->isEnabled());
-    EXPECT_TRUE(page->AeroButton22()->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton21")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*page, "AeroButton22")->isEnabled());
     ASSERT_EQ(listTexts(), (QStringList{QStringLiteral("新年快乐"), QStringLiteral("周末聚餐")}));
-    EXPECT_EQ(page->List1()->item(0)->data(Qt::UserRole).toLongLong(), greeting);
-    EXPECT_EQ(page->List1()->item(1)->data(Qt::UserRole).toLongLong(), again);
+    EXPECT_EQ(Control<QListWidget>(*page, "List1")->item(0)->data(Qt::UserRole).toLongLong(), greeting);
+    EXPECT_EQ(Control<QListWidget>(*page, "List1")->item(1)->data(Qt::UserRole).toLongLong(), again);
 
     // Moving through the tree with the keyboard chooses as a click does.
-    QTest::keyClick(page->TreeView2(), Qt::Key_Down);
+    QTest::keyClick(Control<QTreeWidget>(*page, "TreeView2"), Qt::Key_Down);
     ASSERT_EQ(listTexts(), QStringList{QStringLiteral("明天开会")});
-    EXPECT_EQ(page->List1()->item(0)->data(Qt::UserRole).toLongLong(), meeting);
+    EXPECT_EQ(Control<QListWidget>(*page, "List1")->item(0)->data(Qt::UserRole).toLongLong(), meeting);
 
     clickNode(root());
     EXPECT_EQ(listTexts().size(), 3);
@@ -80,7 +81,7 @@ TEST_P(PhraseRootRefusalTest, RootSelectedAnswersWithoutOpeningAnything)
     reload();
     clickNode(root());
     desktop.expectMessage(GetParam().message, kHint, Icon::Information);
-    clickButton(page->findChild<QPushButton*>(GetParam().button));
+    clickButton(Control<QPushButton>(*page, GetParam().button));
     EXPECT_EQ(categoryNames(), QStringList{QStringLiteral("家人")});
 }
 
@@ -141,7 +142,7 @@ TEST_P(PhraseCategoryDeleteTest, AsksThenDeletesOnlyTheCategory)
 
     desktop.expectMessage("确定要删除该分类吗？", QStringLiteral("删除确认"), Icon::Question, Buttons::YesNo,
                           GetParam());
-    clickButton(page->AeroButton22());
+    clickButton(Control<QPushButton>(*page, "AeroButton22"));
 
     const bool deleted = GetParam() == Answer::Yes;
     EXPECT_EQ(categoryNames().isEmpty(), deleted);
@@ -163,7 +164,7 @@ TEST_F(PhrasePageTest, PhraseDeleteAsksNothingAndReloadsTheList)
     addPhrase(QStringLiteral("乙"), family);
     reload();
     clickPhrase(1);
-    clickButton(page->AeroButton26());
+    clickButton(Control<QPushButton>(*page, "AeroButton26"));
     EXPECT_EQ(phrasesInDatabase(), QStringList{QStringLiteral("甲")});
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("甲")});
     EXPECT_TRUE(desktop.calls(ScriptedDesktop::Kind::Message).empty());
@@ -179,7 +180,7 @@ TEST_P(PhraseNoSelectionTest, AsksForAPhraseFirst)
     reload();
     QSignalSpy inserts(page.get(), &PhrasePage::insertPhrase);
     desktop.expectMessage("请先选择一条短语！", kHint, Icon::Information);
-    clickButton(page->findChild<QPushButton*>(GetParam()));
+    clickButton(Control<QPushButton>(*page, GetParam()));
     EXPECT_EQ(phrasesInDatabase(), QStringList{QStringLiteral("甲")});
     EXPECT_EQ(inserts.count(), 0);
 }
@@ -209,14 +210,14 @@ TEST_P(PhraseInsertTest, EmitsTheWholeTextAndTheSendPageOfTheMode)
     QSignalSpy inserts(page.get(), &PhrasePage::insertPhrase);
     QSignalSpy pages(page.get(), &PhrasePage::pageRequested);
 
-    QListWidget* list = page->List1();
+    QListWidget* list = Control<QListWidget>(*page, "List1");
     const QPoint at = list->visualItemRect(list->item(1)).center();
     if (GetParam().doubleClick) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     } else {
         clickPhrase(1);
-        clickButton(page->AeroButton23());
+        clickButton(Control<QPushButton>(*page, "AeroButton23"));
     }
 
     ASSERT_EQ(inserts.count(), 1);

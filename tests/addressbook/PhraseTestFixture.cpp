@@ -1,10 +1,12 @@
 #include "PhraseTestFixture.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "PublicFunction.h"
-#include "db/Recordset.h"
+#include "Query.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -58,16 +60,6 @@ qint64 PhraseTestFixture::addPhrase(const QString& text, qint64 categoryId) cons
     return g_Conn->lastInsertId();
 }
 
-static QStringList column(const QString& sql, const QString& field)
-{
-    db::Recordset rs;
-    rs.Open(sql, *g_Conn);
-    QStringList values;
-    for (; !rs.IsEOF(); rs.MoveNext())
-        values << NullToEmpty(rs.Field(field));
-    return values;
-}
-
 QStringList PhraseTestFixture::categoryNames() const
 {
     return column(QStringLiteral("select * from [MsgCategory] order by id"), QStringLiteral("CategoryName"));
@@ -91,7 +83,7 @@ void PhraseTestFixture::reload() const
 
 QTreeWidgetItem* PhraseTestFixture::root() const
 {
-    return page->TreeView2()->topLevelItem(0);
+    return Control<QTreeWidget>(*page, "TreeView2")->topLevelItem(0);
 }
 
 QTreeWidgetItem* PhraseTestFixture::node(qint64 categoryId) const
@@ -114,27 +106,27 @@ QStringList PhraseTestFixture::childTexts() const
 QStringList PhraseTestFixture::listTexts() const
 {
     QStringList texts;
-    for (int i = 0; i < page->List1()->count(); ++i)
-        texts << page->List1()->item(i)->text();
+    for (int i = 0; i < Control<QListWidget>(*page, "List1")->count(); ++i)
+        texts << Control<QListWidget>(*page, "List1")->item(i)->text();
     return texts;
 }
 
 void PhraseTestFixture::clickNode(QTreeWidgetItem* item) const
 {
     ASSERT_NE(item, nullptr);
-    QTreeWidget* tree = page->TreeView2();
+    QTreeWidget* tree = Control<QTreeWidget>(*page, "TreeView2");
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
 void PhraseTestFixture::clickPhrase(int row) const
 {
-    QListWidget* list = page->List1();
+    QListWidget* list = Control<QListWidget>(*page, "List1");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
 }
 
 void PhraseTestFixture::editLabel(QTreeWidgetItem* item, const QString& text, Qt::Key endKey) const
 {
-    QTreeWidget* tree = page->TreeView2();
+    QTreeWidget* tree = Control<QTreeWidget>(*page, "TreeView2");
     tree->setCurrentItem(item);
     tree->editItem(item);
     auto* editor = tree->viewport()->findChild<QLineEdit*>();

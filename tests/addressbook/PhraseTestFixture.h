@@ -1,15 +1,16 @@
 #pragma once
 
+#include "Modal.h"
 #include "PhrasePage.h"
 #include "ScriptedDesktop.h"
 #include "TestProgramFolder.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
+class QPushButton;
 class QTreeWidgetItem;
 
 // A shown phrase page over a fresh user database, with a scripted desktop. Any modal dialog
@@ -40,22 +41,15 @@ protected:
     // Runs action once the next modal dialog of type D is up; returns whether it came.
     template <typename D> bool onModal(QPushButton* trigger, const std::function<void(D&)>& action)
     {
-        bool seen = false;
         m_expectingModal = true;
-        QTimer::singleShot(0, [&] {
-            m_expectingModal = false;
-            auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                ADD_FAILURE() << "the expected dialog did not open";
-                return;
-            }
-            seen = true;
-            action(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        clickButton(trigger);
+        const bool seen = driveModal<D>([&] { clickButton(trigger); },
+                                        [&](D& dialog) {
+                                            m_expectingModal = false;
+                                            action(dialog);
+                                        });
         m_expectingModal = false;
+        if (!seen)
+            ADD_FAILURE() << "the expected dialog did not open";
         return seen;
     }
     static void clickButton(QPushButton* button);

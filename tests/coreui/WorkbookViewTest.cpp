@@ -1,4 +1,5 @@
 #include "WorkbookView.h"
+#include "Controls.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -31,11 +32,14 @@ protected:
     // The centre of a cell given in A1 terms, in the table's viewport.
     QPoint cellCentre(int row, int column) const
     {
-        return view.table()->visualRect(view.table()->model()->index(row - 1, column - 1)).center();
+        return Control<QTableView>(view, "sheetTable")
+            ->visualRect(Control<QTableView>(view, "sheetTable")->model()->index(row - 1, column - 1))
+            .center();
     }
     void click(int row, int column, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTest::mouseClick(view.table()->viewport(), Qt::LeftButton, modifiers, cellCentre(row, column));
+        QTest::mouseClick(Control<QTableView>(view, "sheetTable")->viewport(), Qt::LeftButton, modifiers,
+                          cellCentre(row, column));
     }
 
     WorkbookView view;
@@ -48,36 +52,36 @@ TEST_F(WorkbookViewTest, ShowsTheSheetsWithTheActiveOneInFront)
         SCOPED_TRACE(name);
         WorkbookView fresh;
         ASSERT_TRUE(fresh.Open(fixture(QString::fromLatin1(name))));
-        ASSERT_EQ(fresh.sheetTabs()->count(), 3);
-        EXPECT_EQ(fresh.sheetTabs()->tabText(0), QStringLiteral("号码"));
-        EXPECT_EQ(fresh.sheetTabs()->tabText(1), QStringLiteral("空表"));
-        EXPECT_EQ(fresh.sheetTabs()->tabText(2), QStringLiteral("Sheet3"));
+        ASSERT_EQ(Control<QTabBar>(fresh, "sheetTabs")->count(), 3);
+        EXPECT_EQ(Control<QTabBar>(fresh, "sheetTabs")->tabText(0), QStringLiteral("号码"));
+        EXPECT_EQ(Control<QTabBar>(fresh, "sheetTabs")->tabText(1), QStringLiteral("空表"));
+        EXPECT_EQ(Control<QTabBar>(fresh, "sheetTabs")->tabText(2), QStringLiteral("Sheet3"));
         EXPECT_EQ(fresh.activeSheet(), 2);
         EXPECT_EQ(fresh.activeSheetName(), QStringLiteral("Sheet3"));
-        EXPECT_EQ(fresh.sheetTabs()->currentIndex(), 2);
+        EXPECT_EQ(Control<QTabBar>(fresh, "sheetTabs")->currentIndex(), 2);
     }
 }
 
 TEST_F(WorkbookViewTest, CellsStandAtTheirTruePlaceUnderLettersAndNumbers)
 {
-    const QAbstractItemModel* model = view.table()->model();
+    const QAbstractItemModel* model = Control<QTableView>(view, "sheetTable")->model();
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("B"));
     EXPECT_EQ(model->headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
     // B3 holds the first header.
     EXPECT_EQ(model->index(2, 1).data().toString(), QStringLiteral("姓名"));
     EXPECT_EQ(model->index(3, 2).data().toString(), QStringLiteral("13900139000"));
     EXPECT_TRUE(model->index(0, 0).data().toString().isEmpty());
-    EXPECT_EQ(view.table()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(Control<QTableView>(view, "sheetTable")->editTriggers(), QAbstractItemView::NoEditTriggers);
 }
 
 TEST_F(WorkbookViewTest, TabsChangeTheActiveSheet)
 {
     QSignalSpy changed(&view, &WorkbookView::activeSheetChanged);
-    view.sheetTabs()->setCurrentIndex(2);
+    Control<QTabBar>(view, "sheetTabs")->setCurrentIndex(2);
     EXPECT_EQ(view.activeSheet(), 2);
     EXPECT_EQ(view.activeSheetName(), QStringLiteral("Sheet3"));
     ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(view.table()->model()->index(1, 2).data().toString(), QStringLiteral("丙"));
+    EXPECT_EQ(Control<QTableView>(view, "sheetTable")->model()->index(1, 2).data().toString(), QStringLiteral("丙"));
 }
 
 struct SelectionCase
@@ -152,8 +156,8 @@ TEST_F(WorkbookViewTest, CloseEmptiesTheView)
     view.Close();
     EXPECT_FALSE(view.isOpen());
     EXPECT_EQ(view.activeSheet(), -1);
-    EXPECT_EQ(view.sheetTabs()->count(), 0);
-    EXPECT_EQ(view.table()->model()->rowCount(), 0);
+    EXPECT_EQ(Control<QTabBar>(view, "sheetTabs")->count(), 0);
+    EXPECT_EQ(Control<QTableView>(view, "sheetTable")->model()->rowCount(), 0);
 }
 
 TEST(WorkbookViewOpen, RefusedFileLeavesTheViewEmptyWithTheReadersFailure)
@@ -163,7 +167,7 @@ TEST(WorkbookViewOpen, RefusedFileLeavesTheViewEmptyWithTheReadersFailure)
     EXPECT_EQ(view.errorNumber(), 1011);
     EXPECT_FALSE(view.errorDescription().isEmpty());
     EXPECT_FALSE(view.isOpen());
-    EXPECT_EQ(view.sheetTabs()->count(), 0);
+    EXPECT_EQ(Control<QTabBar>(view, "sheetTabs")->count(), 0);
 }
 
 TEST(WorkbookViewColumns, LettersAsSheetsNameThem)

@@ -52,7 +52,7 @@ protected:
     void load(int sheet = 0)
     {
         ASSERT_TRUE(dialog->Form_Load());
-        dialog->FramerControl1()->setActiveSheet(sheet);
+        Control<WorkbookView>(*dialog, "FramerControl1")->setActiveSheet(sheet);
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
@@ -68,11 +68,11 @@ TEST_F(ExpressExcelTest, ShowsTheWorkbookUnderItsInstruction)
 {
     load();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Excel导入"));
-    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label1")->text(),
               QStringLiteral("请用鼠标选择选择要导入的区域，然后按导入按钮"));
-    EXPECT_EQ(dialog->findChild<QPushButton*>(QStringLiteral("AeroButton2"))->text(), QStringLiteral("导入(&I)"));
-    EXPECT_TRUE(dialog->FramerControl1()->isOpen());
-    EXPECT_EQ(dialog->FramerControl1()->sheetTabs()->count(), 3);
+    EXPECT_EQ(Control<QPushButton>(*dialog, "AeroButton2")->text(), QStringLiteral("导入(&I)"));
+    EXPECT_TRUE(Control<WorkbookView>(*dialog, "FramerControl1")->isOpen());
+    EXPECT_EQ(Control<QTabBar>(*dialog, "sheetTabs")->count(), 3);
 }
 
 struct ImportCase
@@ -96,18 +96,19 @@ TEST_P(ExpressExcelImportTest, AddsTheValidNumbersAndReports)
     for (const QString& number : c.before)
         page.numberList()->add(number);
     load(c.sheet);
-    dialog->FramerControl1()->selectArea(c.area.top(), c.area.left(), c.area.bottom(), c.area.right());
+    Control<WorkbookView>(*dialog, "FramerControl1")
+        ->selectArea(c.area.top(), c.area.left(), c.area.bottom(), c.area.right());
     desktop.expectMessage(QStringLiteral("导入号码%1个,自动删除重复号码%2个").arg(c.imported).arg(c.removed), "完成",
                           Icon::Information);
 
-    dialog->findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
+    Control<QPushButton>(*dialog, "AeroButton2")->click();
 
     EXPECT_EQ(page.numberList()->texts(), c.after);
     EXPECT_EQ(Control<QLabel>(page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(c.after.size()));
     EXPECT_EQ(queued(), 0) << "imported numbers are never queued for the white list";
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_FALSE(dialog->FramerControl1()->isOpen());
+    EXPECT_FALSE(Control<WorkbookView>(*dialog, "FramerControl1")->isOpen());
 }
 
 const QStringList kSheetNumbers{QStringLiteral("13800000000"), QStringLiteral("13800138000"),
@@ -134,18 +135,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ExpressExcelTest, SeveralAreasAreRefusedAndTheWorkbookStays)
 {
     load();
-    dialog->FramerControl1()->selectArea(4, 3, 4, 3);
-    dialog->FramerControl1()->selectArea(6, 3, 6, 3, true);
+    Control<WorkbookView>(*dialog, "FramerControl1")->selectArea(4, 3, 4, 3);
+    Control<WorkbookView>(*dialog, "FramerControl1")->selectArea(6, 3, 6, 3, true);
     desktop.expectMessage("不能使用多重选定来导入，请重新选择！", "提示", Icon::Information);
 
     dialog->AeroButton2_Click();
 
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->FramerControl1()->isOpen());
+    EXPECT_TRUE(Control<WorkbookView>(*dialog, "FramerControl1")->isOpen());
     EXPECT_EQ(page.numberList()->count(), 0);
 
     // A new selection imports.
-    dialog->FramerControl1()->selectArea(4, 3, 6, 3);
+    Control<WorkbookView>(*dialog, "FramerControl1")->selectArea(4, 3, 6, 3);
     desktop.expectMessage("导入号码3个,自动删除重复号码0个", "完成", Icon::Information);
     dialog->AeroButton2_Click();
     EXPECT_EQ(page.numberList()->count(), 3);
@@ -172,7 +173,7 @@ TEST_F(ExpressExcelTest, ClosingTheDialogClosesTheDocument)
 {
     load();
     dialog->reject();
-    EXPECT_FALSE(dialog->FramerControl1()->isOpen());
+    EXPECT_FALSE(Control<WorkbookView>(*dialog, "FramerControl1")->isOpen());
     EXPECT_EQ(page.numberList()->count(), 0);
 }
 

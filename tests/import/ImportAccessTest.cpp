@@ -1,6 +1,7 @@
+#include "ImportAccess.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
-#include "ImportAccess.h"
 #include "ScriptedDesktop.h"
 #include "TestProgramFolder.h"
 #include "db/Connection.h"
@@ -58,7 +59,7 @@ protected:
     void choose(const QString& path)
     {
         desktop.expectOpenFile(kFilter, path);
-        QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton1"), Qt::LeftButton);
     }
     void pick(int combo, const QString& entry) const
     {
@@ -73,7 +74,7 @@ protected:
             texts << dialog->Combo(combo)->itemText(i);
         return texts;
     }
-    void start() const { QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton); }
+    void start() const { QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton2"), Qt::LeftButton); }
     // The queue as another connection sees it: committed rows only.
     static QStringList draftRows()
     {
@@ -108,9 +109,9 @@ TEST_F(ImportAccessTest, TablesOfTheFileThenFieldsOfTheTable)
 {
     if (!QFile::exists(nwind()))
         GTEST_SKIP() << "no shared fixtures";
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/0"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("0/0"));
     choose(nwind());
-    EXPECT_EQ(dialog->Text1()->text(), nwind());
+    EXPECT_EQ(Control<QLineEdit>(*dialog, "Text1")->text(), nwind());
     EXPECT_EQ(dialog->Combo(7)->count(), 9);
     EXPECT_TRUE(dialog->Combo(7)->currentText().isEmpty());
     pick(7, QStringLiteral("Shippers"));
@@ -118,15 +119,15 @@ TEST_F(ImportAccessTest, TablesOfTheFileThenFieldsOfTheTable)
         EXPECT_EQ(entries(combo), QStringList({"无", "ShipperID", "CompanyName", "Phone"})) << combo;
         EXPECT_EQ(dialog->Combo(combo)->currentText(), QStringLiteral("无"));
     }
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/3"));
-    EXPECT_EQ(dialog->AeroProgressBar1()->maximum(), 3);
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("0/3"));
+    EXPECT_EQ(Control<QProgressBar>(*dialog, "AeroProgressBar1")->maximum(), 3);
 
     // Another table rebuilds the field lists and resets the choices.
     pick(1, QStringLiteral("Phone"));
     pick(7, QStringLiteral("Categories"));
     EXPECT_EQ(entries(1), QStringList({"无", "CategoryID", "CategoryName", "Description", "Picture"}));
     EXPECT_EQ(dialog->Combo(1)->currentText(), QStringLiteral("无"));
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/8"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("0/8"));
 
     // Another file replaces the table list; a table must be chosen again.
     choose(engineFile(QStringLiteral("other.db"), QStringLiteral("create table \"名单 ]\" (phone text)")));
@@ -166,7 +167,7 @@ TEST_F(ImportAccessTest, RowsGoInWithRepeatsRejectsAndChosenVariables)
             .arg(longText));
     choose(path);
     pick(7, QStringLiteral("客户 [名单]"));
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/5"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("0/5"));
     pick(1, QStringLiteral("手机 号"));
     pick(2, QStringLiteral("name"));
     pick(4, QStringLiteral("note")); // B stays at "无"
@@ -193,14 +194,14 @@ TEST_F(ImportAccessTest, ATableThatFailedToOpenIsTriedAgainWhenPickedAgain)
     other->execute(QStringLiteral("alter table kept rename to numbers"));
     pick(7, QStringLiteral("numbers"));
     EXPECT_EQ(entries(1), QStringList({"无", "phone"}));
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/3"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("0/3"));
 }
 
 TEST_F(ImportAccessTest, EmptyTableEndsAtOnce)
 {
     choose(engineFile(QStringLiteral("s.db"), QStringLiteral("create table t (phone text)")));
     pick(7, QStringLiteral("t"));
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("0/0"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("0/0"));
     pick(1, QStringLiteral("phone"));
     desktop.expectMessage("共有0条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
     start();
@@ -214,13 +215,14 @@ TEST_F(ImportAccessTest, CloseDuringTheImportKeepsItsRows)
     pick(7, QStringLiteral("numbers"));
     pick(1, QStringLiteral("phone"));
     // Pressed as soon as the import first lets the window process input.
-    QTimer::singleShot(0, dialog.get(), [this] { QTest::mouseClick(dialog->AeroButton3(), Qt::LeftButton); });
+    QTimer::singleShot(0, dialog.get(),
+                       [this] { QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton3"), Qt::LeftButton); });
     dialog->AeroButton2_Click();
     EXPECT_FALSE(dialog->isVisible());
     const int kept = int(draftRows().size());
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, total);
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("%1/%2").arg(kept).arg(total));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("%1/%2").arg(kept).arg(total));
 }
 
 TEST_F(ImportAccessTest, AFailingInsertClosesSilentlyAndKeepsTheRowsBefore)
@@ -276,9 +278,9 @@ TEST_P(RefusedFileTest, ShowsTheErrorBoxAndStaysOpen)
     desktop.expectOpenFile(kFilter, path);
     desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("错误号：")), QStringLiteral("程序出错"),
                           Icon::Information);
-    QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton1"), Qt::LeftButton);
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(dialog->Text1()->text(), path);
+    EXPECT_EQ(Control<QLineEdit>(*dialog, "Text1")->text(), path);
     EXPECT_EQ(dialog->Combo(7)->count(), 0);
 }
 

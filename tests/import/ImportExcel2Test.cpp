@@ -1,6 +1,7 @@
+#include "ImportExcel2.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
-#include "ImportExcel2.h"
 #include "ScriptedDesktop.h"
 #include "TestProgramFolder.h"
 #include "WorkbookView.h"
@@ -43,7 +44,7 @@ protected:
     {
         g_ExcelPath = workbook(name);
         ASSERT_TRUE(dialog->Form_Load());
-        dialog->FramerControl1()->setActiveSheet(sheet);
+        Control<WorkbookView>(*dialog, "FramerControl1")->setActiveSheet(sheet);
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
@@ -54,7 +55,7 @@ protected:
             texts << dialog->Combo(combo)->itemText(i);
         return texts;
     }
-    void start() const { QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton); }
+    void start() const { QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton2"), Qt::LeftButton); }
     // The queue as another connection sees it: committed rows only.
     static QStringList draftRows()
     {
@@ -83,14 +84,14 @@ TEST_F(ImportExcel2Test, HeaderRowOfARangeFromColumnBIsSkippedAndTheRestGoesIn)
     dialog->Timer1_Timer();
     for (int combo = 1; combo <= 6; ++combo)
         EXPECT_EQ(entries(combo), QStringList({"无", "手机", "姓名", "备注"})) << combo;
-    EXPECT_EQ(dialog->AeroProgressBar1()->maximum(), 6);
+    EXPECT_EQ(Control<QProgressBar>(*dialog, "AeroProgressBar1")->maximum(), 6);
     dialog->Combo(1)->setCurrentIndex(1);
     dialog->Combo(2)->setCurrentIndex(2);
     dialog->Combo(4)->setCurrentIndex(3); // B stays at "无"
     desktop.expectMessage("成功导入号码3个，其中重复号码2个", QStringLiteral("导入完成"), Icon::Information);
     start();
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_FALSE(dialog->Timer1()->isActive());
+    EXPECT_FALSE(Control<QTimer>(*dialog, "Timer1")->isActive());
     EXPECT_EQ(draftRows(), QStringList({"13700000000|-|-|-|0", QStringLiteral("13800000001|张三|-|O'Brien \"--\"|0"),
                                         QStringLiteral("13800000001|李四|-|") + QString(10000, QChar(u'长')) +
                                             QStringLiteral("|1"),
@@ -118,7 +119,7 @@ TEST_F(ImportExcel2Test, AnotherSheetInFrontResetsTheListsOnTheNextTick)
     dialog->Combo(1)->setCurrentIndex(1);
     dialog->Timer1_Timer(); // the same sheet: the choice stays
     EXPECT_EQ(dialog->Combo(1)->currentIndex(), 1);
-    dialog->FramerControl1()->setActiveSheet(1);
+    Control<WorkbookView>(*dialog, "FramerControl1")->setActiveSheet(1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return entries(1).value(1) == QStringLiteral("13900000001"); }, 3000));
     for (int combo = 1; combo <= 6; ++combo)
         EXPECT_EQ(dialog->Combo(combo)->currentText(), QStringLiteral("无")) << combo;
@@ -130,7 +131,7 @@ TEST_F(ImportExcel2Test, TheNumberColumnIsRequired)
     desktop.expectMessage("手机号是必选的！", QStringLiteral("提示"), Icon::Information);
     start();
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->Timer1()->isActive());
+    EXPECT_TRUE(Control<QTimer>(*dialog, "Timer1")->isActive());
     EXPECT_TRUE(draftRows().isEmpty());
 }
 
@@ -157,7 +158,8 @@ TEST_F(ImportExcel2Test, CancelDuringTheImportKeepsItsRowsAndReportsThem)
                               },
                               QStringLiteral("the closing message")),
                           QStringLiteral("导入完成"), Icon::Information);
-    QTimer::singleShot(0, dialog.get(), [this] { QTest::mouseClick(dialog->AeroButton3(), Qt::LeftButton); });
+    QTimer::singleShot(0, dialog.get(),
+                       [this] { QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton3"), Qt::LeftButton); });
     dialog->AeroButton2_Click();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_GT(reported, 0);

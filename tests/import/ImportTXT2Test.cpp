@@ -71,9 +71,11 @@ protected:
     void choose(const QString& path, Layout layout)
     {
         desktop.expectOpenFile(kFilter, path);
-        QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
-        ASSERT_EQ(dialog->Text1()->text(), path);
-        (layout == Layout::Lines ? dialog->AeroOptionButton1() : dialog->AeroOptionButton2())->setChecked(true);
+        QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton1"), Qt::LeftButton);
+        ASSERT_EQ(Control<QLineEdit>(*dialog, "Text1")->text(), path);
+        (layout == Layout::Lines ? Control<QRadioButton>(*dialog, "AeroOptionButton1")
+                                 : Control<QRadioButton>(*dialog, "AeroOptionButton2"))
+            ->setChecked(true);
     }
 
     void expectClosingMessage(const ScriptedDesktop::Match& text)
@@ -94,7 +96,7 @@ protected:
         timer->start();
     }
 
-    void pressOk() { QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton); }
+    void pressOk() { QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton2"), Qt::LeftButton); }
     QStringList list() const { return page->numberList()->texts(); }
 
     ScriptedDesktop desktop;
@@ -195,8 +197,8 @@ TEST_P(ImportTXT2Records, TheLoadingLabelCountsTheFinalEmptyLine)
     QString label;
     bool browseEnabled = true;
     duringImport([&] {
-        label = dialog->Label2()->text();
-        browseEnabled = dialog->AeroButton1()->isEnabled();
+        label = Control<QLabel>(*dialog, "Label2")->text();
+        browseEnabled = Control<QPushButton>(*dialog, "AeroButton1")->isEnabled();
         return true;
     });
     expectClosingMessage(desktop.anyText());
@@ -215,10 +217,10 @@ TEST_F(ImportTXT2Test, OkWithoutAFileAsksForOneAndStaysOpen)
     desktop.expectMessage(QStringLiteral("请先选择文本文件！"), QStringLiteral("提示"), Icon::Information);
     pressOk();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("号码导入向导"));
-    EXPECT_TRUE(dialog->AeroOptionButton1()->isChecked());
+    EXPECT_TRUE(Control<QRadioButton>(*dialog, "AeroOptionButton1")->isChecked());
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->AeroButton1()->isEnabled());
-    EXPECT_TRUE(dialog->Label2()->text().isEmpty());
+    EXPECT_TRUE(Control<QPushButton>(*dialog, "AeroButton1")->isEnabled());
+    EXPECT_TRUE(Control<QLabel>(*dialog, "Label2")->text().isEmpty());
 }
 
 TEST_F(ImportTXT2Test, CancelledBrowseKeepsThePathChosenBefore)
@@ -226,8 +228,8 @@ TEST_F(ImportTXT2Test, CancelledBrowseKeepsThePathChosenBefore)
     const QString path = write("13800138000");
     choose(path, Layout::Lines);
     desktop.expectOpenFile(kFilter, QString());
-    QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
-    EXPECT_EQ(dialog->Text1()->text(), path);
+    QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton1"), Qt::LeftButton);
+    EXPECT_EQ(Control<QLineEdit>(*dialog, "Text1")->text(), path);
 }
 
 struct FailureCase
@@ -320,7 +322,7 @@ TEST_P(ImportTXT2Cancel, StopsTheImportAndClosesWithoutACount)
         if (layout == Layout::Semicolons && page->numberList()->count() < 3)
             return false;
         ++pauses;
-        QTest::mouseClick(dialog->AeroButton3(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton3"), Qt::LeftButton);
         return true;
     });
     pressOk();
@@ -346,7 +348,7 @@ TEST_F(ImportTXT2Test, OkPressedAgainDuringAnImportStartsNoSecondOne)
 {
     choose(write(manyNumbers(50, '\n')), Layout::Lines);
     duringImport([&] {
-        QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton2"), Qt::LeftButton);
         return true;
     });
     expectClosingMessage(QStringLiteral("共有号码50个"));

@@ -4,6 +4,7 @@
 
 #include "ColVar.h"
 #include "GlobalState.h"
+#include "Modal.h"
 #include "NumberListModel.h"
 
 #include <QCheckBox>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimeEdit>
-#include <QTimer>
 
 namespace {
 
@@ -26,7 +26,7 @@ const QColor kBlack(0, 0, 0);
 class EditorTest : public SendPageFixture
 {
 protected:
-    QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) const { return Control<QPushButton>(*page, name); }
     QColor textColour() const { return Control<QPlainTextEdit>(*page, "Text1")->palette().color(QPalette::Text); }
     QColor partsColour() const { return Control<QLabel>(*page, "Label24")->palette().color(QPalette::WindowText); }
     // Text "abcdef" with the characters from..to selected (caret at to).
@@ -143,17 +143,14 @@ TEST_P(ColumnVariableTest, ChosenColumnReplacesTheSelection)
 {
     page->setSendMode(2);
     selectInText(GetParam().from, GetParam().to);
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<ColVar*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        seen = true;
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("选择变量"));
-        EXPECT_EQ(dialog->Combo1()->currentText(), QStringLiteral("A列"));
-        dialog->Combo1()->setCurrentIndex(GetParam().item);
-        QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
-    });
-    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton6"), Qt::LeftButton);
+    const bool seen =
+        driveModal<ColVar>([this] { QTest::mouseClick(Control<QPushButton>(*page, "AeroButton6"), Qt::LeftButton); },
+                           [this](ColVar& dialog) {
+                               EXPECT_EQ(dialog.windowTitle(), QStringLiteral("选择变量"));
+                               EXPECT_EQ(Control<QComboBox>(dialog, "Combo1")->currentText(), QStringLiteral("A列"));
+                               Control<QComboBox>(dialog, "Combo1")->setCurrentIndex(GetParam().item);
+                               QTest::mouseClick(Control<QPushButton>(dialog, "AeroButton1"), Qt::LeftButton);
+                           });
     EXPECT_TRUE(seen);
     EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QString::fromUtf8(GetParam().expected));
 }
@@ -167,11 +164,9 @@ TEST_F(EditorTest, ClosingColVarInsertsNothing)
 {
     page->setSendMode(2);
     selectInText(3, 3);
-    QTimer::singleShot(0, [] {
-        if (QWidget* dialog = QApplication::activeModalWidget())
-            dialog->close();
-    });
-    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton6"), Qt::LeftButton);
+    EXPECT_TRUE(
+        driveModal<ColVar>([this] { QTest::mouseClick(Control<QPushButton>(*page, "AeroButton6"), Qt::LeftButton); },
+                           [](ColVar& dialog) { dialog.close(); }));
     EXPECT_EQ(Control<QPlainTextEdit>(*page, "Text1")->toPlainText(), QStringLiteral("abcdef"));
 }
 

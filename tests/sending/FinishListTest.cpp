@@ -55,14 +55,14 @@ TEST_F(FinishListTest, ShowsTheRecordsRecipientsWithTotalAndFailedCount)
     const auto dialog = openDetails(id, QStringLiteral("五个号码"));
 
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("信息发送详情"));
-    EXPECT_EQ(dialog->Text1()->toPlainText(), QStringLiteral("五个号码"));
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("5"));
-    EXPECT_EQ(dialog->Label4()->text(), QStringLiteral("2"));
-    EXPECT_TRUE(dialog->AeroButton2()->isEnabled());
+    EXPECT_EQ(Control<QPlainTextEdit>(*dialog, "Text1")->toPlainText(), QStringLiteral("五个号码"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("5"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label4")->text(), QStringLiteral("2"));
+    EXPECT_TRUE(Control<QPushButton>(*dialog, "AeroButton2")->isEnabled());
 
-    const ListViewModel& model = *dialog->ListView1()->listModel();
+    const ListViewModel& model = *Control<ListView>(*dialog, "ListView1")->listModel();
     ASSERT_EQ(model.count(), 5);
-    EXPECT_EQ(dialog->ListView1()->columnWidth(0), 0);
+    EXPECT_EQ(Control<ListView>(*dialog, "ListView1")->columnWidth(0), 0);
     const qint64 firstId =
         g_Conn->scalar(QStringLiteral("select min(ID) from [Finish] where MsgId=%1").arg(id)).toLongLong();
     EXPECT_EQ(model.rowKey(0), QStringLiteral("Row_%1").arg(firstId));
@@ -75,10 +75,10 @@ TEST_F(FinishListTest, AllSentShowsNoFailureAndDisablesFailedResend)
     const qint64 id = addRun(QStringLiteral("全部成功"), QStringLiteral("2024-05-01 09:00:00"),
                              {{QStringLiteral("13800000001"), kSent}, {QStringLiteral("13800000002"), kSent}});
     const auto dialog = openDetails(id, QStringLiteral("全部成功"));
-    EXPECT_EQ(dialog->Label2()->text(), QStringLiteral("2"));
-    EXPECT_EQ(dialog->Label4()->text(), QStringLiteral("0"));
-    EXPECT_FALSE(dialog->AeroButton2()->isEnabled());
-    EXPECT_TRUE(dialog->AeroButton1()->isEnabled());
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label2")->text(), QStringLiteral("2"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label4")->text(), QStringLiteral("0"));
+    EXPECT_FALSE(Control<QPushButton>(*dialog, "AeroButton2")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*dialog, "AeroButton1")->isEnabled());
 }
 
 struct ResendCase
@@ -103,9 +103,9 @@ TEST_P(FinishListResendTest, RefillsThePlainListAsStoredAndReturnsToTheSendPage)
     page->CountList();
     const auto dialog = openDetails(id, QStringLiteral("五个号码"));
     dialog->show();
-    dialog->Text1()->setPlainText(QStringLiteral("改过的内容"));
+    Control<QPlainTextEdit>(*dialog, "Text1")->setPlainText(QStringLiteral("改过的内容"));
 
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(GetParam().button)), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*dialog, GetParam().button), Qt::LeftButton);
 
     EXPECT_EQ(sorted(listTexts()), sorted(GetParam().numbers));
     EXPECT_EQ(Control<QLabel>(*page, "Label5")->text(), QStringLiteral("一共%1个号码").arg(GetParam().numbers.size()));
@@ -155,12 +155,12 @@ TEST_P(FinishListUnconfirmedTest, FailedResendAsksBeforeTakingUnconfirmedNumbers
                               {QStringLiteral("13800000005"), QStringLiteral("余额不足")}});
     const auto dialog = openDetails(id, QStringLiteral("中断的记录"));
     dialog->show();
-    EXPECT_EQ(dialog->Label4()->text(), QStringLiteral("4"));
+    EXPECT_EQ(Control<QLabel>(*dialog, "Label4")->text(), QStringLiteral("4"));
     if (c.answer)
         desktop.expectMessage(QStringLiteral("其中2个号码的发送结果未确认，可能已经发出，是否一并重发？"),
                               QStringLiteral("重发确认"), Icon::Question, Desktop::Buttons::YesNo, *c.answer);
 
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(c.button)), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*dialog, c.button), Qt::LeftButton);
 
     desktop.verifyAllConsumed();
     EXPECT_EQ(sorted(listTexts()), sorted(c.numbers));
@@ -191,7 +191,7 @@ TEST_F(FinishListTest, AFailingResendIsReportedAndChangesNothing)
     desktop.expectMessage(ScriptedDesktop::startsWith(QStringLiteral("错误号：")), QStringLiteral("程序出错"),
                           Icon::Information);
 
-    QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*dialog, "AeroButton1"), Qt::LeftButton);
 
     desktop.verifyAllConsumed();
     EXPECT_EQ(listTexts(), QStringList{QStringLiteral("13911111111")});

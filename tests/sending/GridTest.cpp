@@ -27,7 +27,7 @@ protected:
         page->setSendMode(2);
         page->BuildNumGrid();
     }
-    QPushButton* button(const char* name) const { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) const { return Control<QPushButton>(*page, name); }
     ListViewModel& grid() const { return *Control<ListView>(*page, "ListView1")->listModel(); }
     void insertRow(const QString& values) const
     {

@@ -1,4 +1,5 @@
 #include "HistoryFixture.h"
+#include "Controls.h"
 
 #include "DataStore.h"
 #include "ListView.h"
@@ -61,14 +62,14 @@ qint64 HistoryFixture::addRun(const QString& text, const QString& submitTime,
 
 void HistoryFixture::query(const QDate& from, const QDate& to) const
 {
-    history->DTPicker3()->setDate(from);
-    history->DTPicker4()->setDate(to);
-    QTest::mouseClick(history->AeroButton15(), Qt::LeftButton);
+    Control<QDateEdit>(*history, "DTPicker3")->setDate(from);
+    Control<QDateEdit>(*history, "DTPicker4")->setDate(to);
+    QTest::mouseClick(Control<QPushButton>(*history, "AeroButton15"), Qt::LeftButton);
 }
 
 QStringList HistoryFixture::listedMessages() const
 {
-    const ListViewModel& model = *history->ListView3()->listModel();
+    const ListViewModel& model = *Control<ListView>(*history, "ListView3")->listModel();
     QStringList messages;
     for (int i = 0; i < model.count(); ++i)
         messages.append(model.cell(i, 1));
@@ -77,13 +78,13 @@ QStringList HistoryFixture::listedMessages() const
 
 void HistoryFixture::checkRow(int row) const
 {
-    ListViewModel& model = *history->ListView3()->listModel();
+    ListViewModel& model = *Control<ListView>(*history, "ListView3")->listModel();
     model.setData(model.index(row, 0), Qt::Checked, Qt::CheckStateRole);
 }
 
 void HistoryFixture::selectRow(int row) const
 {
-    ListView& view = *history->ListView3();
+    ListView& view = *Control<ListView>(*history, "ListView3");
     const QModelIndex index = view.listModel()->index(row, 1);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, view.visualRect(index).center());
 }

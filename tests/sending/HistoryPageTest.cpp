@@ -1,17 +1,17 @@
 #include "CaseName.h"
+#include "Controls.h"
 #include "HistoryFixture.h"
 
 #include "DataStore.h"
 #include "FinishList.h"
 #include "ListView.h"
+#include "Modal.h"
 #include "NumberListModel.h"
 
-#include <QApplication>
 #include <QDateEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -24,8 +24,9 @@ class HistoryPageTest : public HistoryFixture
 protected:
     bool recordButtonsEnabled(bool expected) const
     {
-        return history->AeroButton7()->isEnabled() == expected && history->AeroButton40()->isEnabled() == expected &&
-               history->AeroButton42()->isEnabled() == expected;
+        return Control<QPushButton>(*history, "AeroButton7")->isEnabled() == expected &&
+               Control<QPushButton>(*history, "AeroButton40")->isEnabled() == expected &&
+               Control<QPushButton>(*history, "AeroButton42")->isEnabled() == expected;
     }
     int countOf(const QString& sql) const { return g_Conn->scalar(sql).toInt(); }
 };
@@ -51,7 +52,7 @@ TEST_P(HistoryBoundsTest, OneDayRangeHoldsItsWholeDayOnly)
     query(kDay, kDay);
     EXPECT_EQ(listedMessages().size(), GetParam().listed ? 1 : 0);
     EXPECT_TRUE(recordButtonsEnabled(GetParam().listed));
-    EXPECT_EQ(history->ListView3()->isEnabled(), GetParam().listed);
+    EXPECT_EQ(Control<ListView>(*history, "ListView3")->isEnabled(), GetParam().listed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,15 +62,51 @@ INSTANTIATE_TEST_SUITE_P(
                       BoundCase{"2024-05-01 23:59:59", true}, BoundCase{"2024-05-02 00:00:00", false}),
     NameFrom(&BoundCase::submitTime));
 
+struct RangeCase
+{
+    const char* name;
+    QDate from;
+    QDate to;
+    QStringList messages; // earliest first
+};
+
+class HistoryRangeTest : public HistoryPageTest, public ::testing::WithParamInterface<RangeCase>
+{
+};
+
+TEST_P(HistoryRangeTest, ListsTheSendsOfEveryDayFromTheFirstToTheLast)
+{
+    addMessage(QStringLiteral("before"), QStringLiteral("2024-03-09 23:59:59"));
+    addMessage(QStringLiteral("midnight"), QStringLiteral("2024-03-10 00:00:00"));
+    addMessage(QStringLiteral("noon"), QStringLiteral("2024-03-10 12:00:00"));
+    addMessage(QStringLiteral("last second"), QStringLiteral("2024-03-10 23:59:59"));
+    addMessage(QStringLiteral("next day"), QStringLiteral("2024-03-11 00:00:00"));
+    addMessage(QStringLiteral("december"), QStringLiteral("2023-12-05 10:00:00"));
+    query(GetParam().from, GetParam().to);
+    EXPECT_EQ(listedMessages(), GetParam().messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, HistoryRangeTest,
+    ::testing::Values(RangeCase{"OneDay", QDate(2024, 3, 10), QDate(2024, 3, 10), {"midnight", "noon", "last second"}},
+                      RangeCase{"ThreeDays",
+                                QDate(2024, 3, 9),
+                                QDate(2024, 3, 11),
+                                {"before", "midnight", "noon", "last second", "next day"}},
+                      RangeCase{"AcrossTheYear", QDate(2023, 12, 1), QDate(2024, 3, 9), {"december", "before"}},
+                      RangeCase{"NoSends", QDate(2024, 3, 12), QDate(2024, 3, 31), {}},
+                      RangeCase{"LastBeforeFirst", QDate(2024, 3, 11), QDate(2024, 3, 10), {}}),
+    NameFrom(&RangeCase::name));
+
 TEST_F(HistoryPageTest, PickersStartOnTodayAndAFirstQueryListsTodaysSends)
 {
-    EXPECT_EQ(history->DTPicker3()->date(), QDate::currentDate());
-    EXPECT_EQ(history->DTPicker4()->date(), QDate::currentDate());
+    EXPECT_EQ(Control<QDateEdit>(*history, "DTPicker3")->date(), QDate::currentDate());
+    EXPECT_EQ(Control<QDateEdit>(*history, "DTPicker4")->date(), QDate::currentDate());
     EXPECT_TRUE(recordButtonsEnabled(false));
     addMessage(QStringLiteral("今天"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd 08:00:00")));
     addMessage(QStringLiteral("昨天"),
                QDate::currentDate().addDays(-1).toString(QStringLiteral("yyyy-MM-dd 08:00:00")));
-    QTest::mouseClick(history->AeroButton15(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*history, "AeroButton15"), Qt::LeftButton);
     EXPECT_EQ(listedMessages(), QStringList{QStringLiteral("今天")});
 }
 
@@ -82,7 +119,7 @@ TEST_F(HistoryPageTest, RowsShowTheirColumnsKeyedByIdAndTheFirstIsSelected)
     EXPECT_TRUE(history->historyQuery().startsWith(QStringLiteral("select * from [Messages] where SubmitTime between "
                                                                   "#2024-05-01 00:00:00# and #2024-05-01 23:59:59# ")));
     ASSERT_FALSE(history->HistoryRs()->IsOpen());
-    const ListViewModel& model = *history->ListView3()->listModel();
+    const ListViewModel& model = *Control<ListView>(*history, "ListView3")->listModel();
     ASSERT_EQ(model.count(), 2);
     EXPECT_EQ(model.rowKey(0), QStringLiteral("Row_%1").arg(first));
     EXPECT_EQ(model.rowKey(1), QStringLiteral("Row_%1").arg(second));
@@ -101,7 +138,7 @@ TEST_F(HistoryPageTest, AnEmptyRangeAfterRowsDisablesListAndButtonsAgain)
     query(kDay.addDays(1), kDay); // first day after the last
     EXPECT_TRUE(listedMessages().isEmpty());
     EXPECT_TRUE(recordButtonsEnabled(false));
-    EXPECT_FALSE(history->ListView3()->isEnabled());
+    EXPECT_FALSE(Control<ListView>(*history, "ListView3")->isEnabled());
     EXPECT_EQ(history->selectedRow(), -1);
 }
 
@@ -118,7 +155,7 @@ TEST_F(HistoryPageTest, DeleteRemovesTheCheckedRecordsWithoutAskingAndKeepsTheir
     checkRow(1);
     checkRow(2);
 
-    QTest::mouseClick(history->AeroButton40(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*history, "AeroButton40"), Qt::LeftButton);
 
     EXPECT_EQ(listedMessages(), QStringList{QStringLiteral("甲")});
     EXPECT_EQ(countOf(QStringLiteral("select count(*) from [Messages]")), 1);
@@ -132,7 +169,7 @@ TEST_F(HistoryPageTest, DeleteWithNothingCheckedSaysSoAndKeepsEverything)
     query(kDay, kDay);
     desktop.expectMessage("你还没有选定任何记录！", QStringLiteral("删除提示"), Icon::Information);
 
-    QTest::mouseClick(history->AeroButton40(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*history, "AeroButton40"), Qt::LeftButton);
 
     desktop.verifyAllConsumed();
     EXPECT_EQ(listedMessages().size(), 1);
@@ -147,7 +184,7 @@ TEST_F(HistoryPageTest, ForwardPutsTheSelectedTextIntoTheEditorAndKeepsTheList)
     query(kDay, kDay);
     selectRow(1);
 
-    QTest::mouseClick(history->AeroButton7(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*history, "AeroButton7"), Qt::LeftButton);
 
     EXPECT_EQ(page->message(), QStringLiteral("第二条：周五停电"));
     EXPECT_EQ(requestedPages, std::vector<int>{1});
@@ -182,21 +219,20 @@ TEST_P(HistoryDetailsTest, OpensTheDetailsOfTheSelectedRecordModally)
     QString shownId;
     QString shownText;
     bool modal = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<FinishList*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        modal = dialog->isModal();
-        shownId = dialog->recordId();
-        shownText = dialog->Text1()->toPlainText();
-        dialog->reject();
-    });
-    if (GetParam() == DetailsBy::Button) {
-        QTest::mouseClick(history->AeroButton42(), Qt::LeftButton);
-    } else {
-        ListView& view = *history->ListView3();
-        const QPoint centre = view.visualRect(view.listModel()->index(1, 1)).center();
-        QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, centre);
-    }
+    const auto openDetails = [this] {
+        if (GetParam() == DetailsBy::Button) {
+            QTest::mouseClick(Control<QPushButton>(*history, "AeroButton42"), Qt::LeftButton);
+        } else {
+            ListView& view = *Control<ListView>(*history, "ListView3");
+            const QPoint centre = view.visualRect(view.listModel()->index(1, 1)).center();
+            QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+        }
+    };
+    ASSERT_TRUE(driveModal<FinishList>(openDetails, [&](FinishList& dialog) {
+        modal = dialog.isModal();
+        shownId = dialog.recordId();
+        shownText = Control<QPlainTextEdit>(dialog, "Text1")->toPlainText();
+    }));
 
     EXPECT_TRUE(modal);
     EXPECT_EQ(shownId, QString::number(second));

@@ -24,7 +24,7 @@ QString numbered(int i)
 
 QPushButton* button(SendPage& page, const char* name)
 {
-    return page.findChild<QPushButton*>(QString::fromLatin1(name));
+    return Control<QPushButton>(page, name);
 }
 
 class NumberListTest : public SendPageFixture

@@ -1,7 +1,8 @@
+#include "SendMsg.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "SandboxFixture.h"
-#include "SendMsg.h"
 #include "TestProgramFolder.h"
 
 #include <QLabel>
@@ -41,26 +42,20 @@ protected:
         return request;
     }
 
-    template <typename T>
-    static T* child(QWidget& w, const char* name)
-    {
-        return w.findChild<T*>(QString::fromLatin1(name));
-    }
-
     TestProgramFolder folder;
 };
 
 TEST_F(SendMsgTest, ReadyStateShowsTheTotalTimesParts)
 {
     SendMsg dialog(listRequest(1500), nullptr);
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("确定开始发送短信吗？"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label6")->text(), QStringLiteral("3000 条"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label1")->text(), QStringLiteral("确定开始发送短信吗？"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label6")->text(), QStringLiteral("3000 条"));
     for (const char* name : {"Label5", "Label9", "Label10"})
-        EXPECT_EQ(child<QLabel>(dialog, name)->text(), QStringLiteral("0 条")) << name;
-    EXPECT_TRUE(child<QPushButton>(dialog, "AeroButton2")->isEnabled());
-    EXPECT_EQ(child<QPushButton>(dialog, "AeroButton1")->text(), QStringLiteral("取 消"));
+        EXPECT_EQ(Control<QLabel>(dialog, name)->text(), QStringLiteral("0 条")) << name;
+    EXPECT_TRUE(Control<QPushButton>(dialog, "AeroButton2")->isEnabled());
+    EXPECT_EQ(Control<QPushButton>(dialog, "AeroButton1")->text(), QStringLiteral("取 消"));
     // Empty, not the busy animation that a maximum of 0 gives.
-    auto* progress = child<QProgressBar>(dialog, "AeroProgressBar1");
+    auto* progress = Control<QProgressBar>(dialog, "AeroProgressBar1");
     EXPECT_GT(progress->maximum(), progress->minimum());
     EXPECT_EQ(progress->value(), progress->minimum());
 }
@@ -83,11 +78,11 @@ TEST_F(SendMsgTest, TheWindowKeepsPaintingWhileARequestIsOut)
     });
     probe.start();
     sinceTick.start();
-    child<QPushButton>(dialog, "AeroButton2")->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     longestStall = std::max(longestStall, sinceTick.elapsed());
 
     EXPECT_EQ(dialog.outcome(), SendRun::Outcome::Completed);
-    EXPECT_EQ(child<QLabel>(dialog, "Label9")->text(), QStringLiteral("6 条"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label9")->text(), QStringLiteral("6 条"));
     EXPECT_GT(ticks, 20);
     // Generous against a slow machine; the figure itself is printed for the record.
     EXPECT_LT(longestStall, 1000);
@@ -106,14 +101,14 @@ TEST_F(SendMsgTest, CancelDuringARequestClosesAtOnceAndRecordsTheReply)
     bool closedWhileOut = false;
     qint64 markedWhileOut = -1;
     QTimer::singleShot(300, [&] {
-        child<QPushButton>(dialog, "AeroButton1")->click();
+        Control<QPushButton>(dialog, "AeroButton1")->click();
         closedWhileOut = !dialog.isVisible() && sandbox().sends().isEmpty();
         markedWhileOut =
             g_Conn->scalar("select sum(length(Numbers)+1)/12 from [SendMarks] where Queued=0").toLongLong();
     });
     QElapsedTimer clock;
     clock.start();
-    child<QPushButton>(dialog, "AeroButton2")->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
 
     EXPECT_TRUE(closedWhileOut);
     // The request out is marked; the next one is marked only once the reply is in.
@@ -132,27 +127,27 @@ TEST_F(SendMsgTest, CompletedRunShowsCountsAndCloseCaption)
     SendMsg dialog(listRequest(1200), nullptr);
     bool emptied = false;
     QObject::connect(&dialog, &SendMsg::listRunCompleted, [&] { emptied = true; });
-    child<QPushButton>(dialog, "AeroButton2")->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
 
     EXPECT_TRUE(emptied);
     EXPECT_EQ(dialog.outcome(), SendRun::Outcome::Completed);
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("短信息发送操作完成"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label5")->text(), QStringLiteral("2400 条"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label9")->text(), QStringLiteral("2400 条"));
-    EXPECT_EQ(child<QPushButton>(dialog, "AeroButton1")->text(), QStringLiteral("关 闭"));
-    EXPECT_FALSE(child<QPushButton>(dialog, "AeroButton2")->isEnabled());
-    EXPECT_EQ(child<QProgressBar>(dialog, "AeroProgressBar1")->value(), 1200);
-    const QColor normal = child<QLabel>(dialog, "Label9")->palette().color(QPalette::WindowText);
-    EXPECT_EQ(child<QLabel>(dialog, "Label10")->palette().color(QPalette::WindowText), normal);
+    EXPECT_EQ(Control<QLabel>(dialog, "Label1")->text(), QStringLiteral("短信息发送操作完成"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label5")->text(), QStringLiteral("2400 条"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label9")->text(), QStringLiteral("2400 条"));
+    EXPECT_EQ(Control<QPushButton>(dialog, "AeroButton1")->text(), QStringLiteral("关 闭"));
+    EXPECT_FALSE(Control<QPushButton>(dialog, "AeroButton2")->isEnabled());
+    EXPECT_EQ(Control<QProgressBar>(dialog, "AeroProgressBar1")->value(), 1200);
+    const QColor normal = Control<QLabel>(dialog, "Label9")->palette().color(QPalette::WindowText);
+    EXPECT_EQ(Control<QLabel>(dialog, "Label10")->palette().color(QPalette::WindowText), normal);
 }
 
 TEST_F(SendMsgTest, FailuresTurnTheFailCountRed)
 {
     sandbox().scriptReply(QStringLiteral("sendmess"), kRefused, 1);
     SendMsg dialog(listRequest(3, 1), nullptr);
-    child<QPushButton>(dialog, "AeroButton2")->click();
-    EXPECT_EQ(child<QLabel>(dialog, "Label10")->text(), QStringLiteral("3 条"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label10")->palette().color(QPalette::WindowText), QColor(Qt::red));
+    Control<QPushButton>(dialog, "AeroButton2")->click();
+    EXPECT_EQ(Control<QLabel>(dialog, "Label10")->text(), QStringLiteral("3 条"));
+    EXPECT_EQ(Control<QLabel>(dialog, "Label10")->palette().color(QPalette::WindowText), QColor(Qt::red));
 }
 
 TEST_F(SendMsgTest, ClosingDuringARunStopsItAndLeavesTheControlsAlone)
@@ -161,26 +156,27 @@ TEST_F(SendMsgTest, ClosingDuringARunStopsItAndLeavesTheControlsAlone)
     SendMsg dialog(listRequest(2500, 1), nullptr);
     bool listEmptied = false;
     QObject::connect(&dialog, &SendMsg::listRunCompleted, [&] { listEmptied = true; });
-    auto* progress = child<QProgressBar>(dialog, "AeroProgressBar1");
+    auto* progress = Control<QProgressBar>(dialog, "AeroProgressBar1");
     QObject::connect(progress, &QProgressBar::valueChanged, &dialog, [&](int value) {
         if (value == 1000)
-            QTimer::singleShot(0, child<QPushButton>(dialog, "AeroButton1"), &QPushButton::click);
+            QTimer::singleShot(0, Control<QPushButton>(dialog, "AeroButton1"), &QPushButton::click);
     });
     dialog.show();
-    child<QPushButton>(dialog, "AeroButton2")->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
 
     EXPECT_EQ(dialog.outcome(), SendRun::Outcome::Stopped);
     EXPECT_FALSE(listEmptied) << "a stopped list run keeps the plain list";
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(sandbox().sends().size(), 1);
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("正在发送短信……")) << "no end state after closing";
+    EXPECT_EQ(Control<QLabel>(dialog, "Label1")->text(), QStringLiteral("正在发送短信……"))
+        << "no end state after closing";
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [Finish]")).toInt(), 1000);
 }
 
 TEST_F(SendMsgTest, ClosingWithoutStartingWritesNothing)
 {
     SendMsg dialog(listRequest(5), nullptr);
-    child<QPushButton>(dialog, "AeroButton1")->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [Messages]")).toInt(), 0);
     EXPECT_EQ(sandbox().requestCount(QStringLiteral("sendmess")), 0);
 }

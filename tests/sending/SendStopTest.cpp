@@ -44,13 +44,13 @@ protected:
         QTimer::singleShot(0, [stopAt] {
             QWidget* dialog = QApplication::activeModalWidget();
             ASSERT_NE(dialog, nullptr);
-            auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("AeroButton1"));
-            auto* progress = dialog->findChild<QProgressBar*>(QStringLiteral("AeroProgressBar1"));
+            auto* cancel = Control<QPushButton>(*dialog, "AeroButton1");
+            auto* progress = Control<QProgressBar>(*dialog, "AeroProgressBar1");
             QObject::connect(progress, &QProgressBar::valueChanged, cancel, [cancel, stopAt](int value) {
                 if (value == stopAt)
                     QTimer::singleShot(0, cancel, &QPushButton::click);
             });
-            dialog->findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
+            Control<QPushButton>(*dialog, "AeroButton2")->click();
         });
         ASSERT_TRUE(RunSendButton(*page, &mainClient, nullptr));
     }

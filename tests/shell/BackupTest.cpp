@@ -1,6 +1,7 @@
 #include "Backup.h"
 #include "AtomicFile.h"
 #include "CaseName.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "Form1.h"
 #include "GlobalState.h"
@@ -65,7 +66,7 @@ protected:
             g_Conn->execute(QStringLiteral("INSERT INTO [ContactCategory] (CategoryName) VALUES ('backup-%1')").arg(i));
     }
 
-    void click(const char* button) { page->findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
+    void click(const char* button) { Control<QPushButton>(*page, button)->click(); }
 
     TestProgramFolder folder;
     ScriptedDesktop desktop;

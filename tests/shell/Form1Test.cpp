@@ -3,24 +3,21 @@
 #include "ContactsPage.h"
 #include "Controls.h"
 #include "DataStore.h"
-#include "GlobalState.h"
-#include "ListView.h"
-#include "ListViewModel.h"
-#include "MouseHook.h"
-#include "MultiThread.h"
-#include "MyTrayIcon.h"
-#include "PhrasePage.h"
-#include "SandboxFixture.h"
-#include "ScriptedDesktop.h"
-#include "NumberListModel.h"
-#include "ContactsPage.h"
 #include "ExpressExcel.h"
+#include "GlobalState.h"
 #include "ImportAccess.h"
 #include "ImportExcel2.h"
-#include "db/Connection.h"
 #include "ImportTXT2.h"
 #include "ListView.h"
 #include "ListViewModel.h"
+#include "Modal.h"
+#include "MouseHook.h"
+#include "MultiThread.h"
+#include "MyTrayIcon.h"
+#include "NumberListModel.h"
+#include "PhrasePage.h"
+#include "SandboxFixture.h"
+#include "ScriptedDesktop.h"
 #include "SendPage.h"
 #include "Service.h"
 #include "SettingsPage.h"
@@ -30,6 +27,7 @@
 #include "ToolbarImage.h"
 #include "WebPanel.h"
 #include "WorkbookView.h"
+#include "db/Connection.h"
 #include "mouseMenu.h"
 
 #include <QApplication>
@@ -193,8 +191,8 @@ TEST_F(Form1Test, TheLoadPreparesTrayFirstPageAndMouseFilter)
     EXPECT_EQ(form->currentPage(), 1);
     EXPECT_EQ(g_SendMode, 1);
     const QUrl blank = QUrl::fromLocalFile(folder.path(QStringLiteral("blank.htm")));
-    EXPECT_EQ(form->WebBrowser1()->url(), blank);
-    EXPECT_EQ(form->WebBrowser2()->url(), blank);
+    EXPECT_EQ(Control<WebPanel>(*form, "WebBrowser1")->url(), blank);
+    EXPECT_EQ(Control<WebPanel>(*form, "WebBrowser2")->url(), blank);
     EXPECT_TRUE(form->Timer3->isActive());
     EXPECT_EQ(form->Timer3->interval(), 500);
     EXPECT_TRUE(form->Timer1->isActive());
@@ -220,7 +218,7 @@ TEST_P(Form1LengthRule, Label4ShowsTheLengthRule)
 {
     g_CharsPerSms = GetParam().charsPerSms;
     open();
-    EXPECT_EQ(Control<QLabel>(*form->sendPage(), "Label4")->text(), QString::fromUtf8(GetParam().label));
+    EXPECT_EQ(Control<QLabel>(*form, "Label4")->text(), QString::fromUtf8(GetParam().label));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, Form1LengthRule,
@@ -234,17 +232,17 @@ TEST_F(Form1Test, OfflineStartLeavesSendingDisabledAndStartsNoWorker)
     EXPECT_EQ(form->statusPanel(8), QStringLiteral("脱机登陆"));
     EXPECT_EQ(form->statusPanel(4), QStringLiteral("0条"));
     EXPECT_EQ(form->statusPanel(2), kUser);
-    EXPECT_FALSE(Control<QPushButton>(*form->sendPage(), "AeroButton8")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*form, "AeroButton8")->isEnabled());
     ASSERT_NE(form->MyMsg(), nullptr);
     EXPECT_EQ(form->MyMsg()->username, kUser);
-    EXPECT_EQ(form->settingsPage()->client(), form->MyMsg());
+    EXPECT_EQ(Control<SettingsPage>(*form, "SettingsPage")->client(), form->MyMsg());
     ASSERT_EQ(tray.balloons.size(), 1);
     EXPECT_EQ(tray.balloons[0].title, QStringLiteral("Quorvel2011"));
     EXPECT_EQ(tray.balloons[0].text, QStringLiteral("demo您好，目前处于离线状态不能发送短信"));
     EXPECT_EQ(tray.balloons[0].iconFlags, 1);
     const QUrl blank = QUrl::fromLocalFile(folder.path(QStringLiteral("blank.htm")));
-    EXPECT_EQ(form->WebBrowser1()->url(), blank);
-    EXPECT_EQ(form->WebBrowser2()->url(), blank);
+    EXPECT_EQ(Control<WebPanel>(*form, "WebBrowser1")->url(), blank);
+    EXPECT_EQ(Control<WebPanel>(*form, "WebBrowser2")->url(), blank);
     EXPECT_FALSE(g_Threads(2).isRunning());
     EXPECT_FALSE(g_Threads(3).isRunning());
     EXPECT_EQ(sandbox().requestCount(QStringLiteral("getbalance")), 0);
@@ -267,11 +265,11 @@ TEST_F(Form1Test, OnlineStartShowsTheBalanceAndPagesAndStartsTheWorkers)
     EXPECT_EQ(form->statusPanel(8), QStringLiteral("在线"));
     EXPECT_EQ(form->statusPanel(4), QStringLiteral("4321条"));
     EXPECT_EQ(form->statusPanel(2), kUser);
-    EXPECT_TRUE(Control<QPushButton>(*form->sendPage(), "AeroButton8")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*form, "AeroButton8")->isEnabled());
     ASSERT_EQ(tray.balloons.size(), 1);
     EXPECT_EQ(tray.balloons[0].text, QStringLiteral("demo您好，短信余额：4321"));
-    EXPECT_EQ(form->WebBrowser1()->url(), support("/parts/newWeather.html"));
-    EXPECT_EQ(form->WebBrowser2()->url(), support("/parts/public.html"));
+    EXPECT_EQ(Control<WebPanel>(*form, "WebBrowser1")->url(), support("/parts/newWeather.html"));
+    EXPECT_EQ(Control<WebPanel>(*form, "WebBrowser2")->url(), support("/parts/public.html"));
 
     // The sensitive-word worker fetches its list; the white-list worker uploads what is queued.
     EXPECT_TRUE(QTest::qWaitFor([] { return g_SensitiveWords.get().has_value(); }, 10000));
@@ -331,7 +329,7 @@ TEST_P(Form1Toolbar, SwitchesPagesAndHighlightsTheIconClicked)
     }
     for (int i = 1; i <= Form1::kToolbarCount; ++i) {
         const QPixmap expected = i == c.index ? form->ImageList2(i) : form->ImageList1(i);
-        EXPECT_EQ(form->toobarImg(i)->pixmap().toImage(), expected.toImage()) << "icon " << i;
+        EXPECT_EQ(Control<ToolbarImage>(*form, QStringLiteral("toobarImg%1").arg(i))->pixmap().toImage(), expected.toImage()) << "icon " << i;
     }
     // Nothing but the exit question may end the window.
     EXPECT_TRUE(form->isVisible());
@@ -355,16 +353,15 @@ TEST_F(Form1Test, TxtImportOfTheNumberListFillsItFromAFile)
     desktop.expectOpenFile("文本文件(*.txt)|*.txt", path);
     desktop.expectMessage("共有号码2个", "导入完成", Icon::Information);
     QWidget* owner = nullptr;
-    QTimer::singleShot(0, [&] {
-        if (auto* dialog = qobject_cast<ImportTXT2*>(QApplication::activeModalWidget())) {
-            owner = dialog->parentWidget();
-            QTest::mouseClick(dialog->AeroButton1(), Qt::LeftButton);
-            QTest::mouseClick(dialog->AeroButton2(), Qt::LeftButton);
-        }
-    });
-    QTest::mouseClick(form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton49")), Qt::LeftButton);
+    EXPECT_TRUE(driveModal<ImportTXT2>(
+        [this] { QTest::mouseClick(Control<QPushButton>(*form, "AeroButton49"), Qt::LeftButton); },
+        [&owner](ImportTXT2& dialog) {
+            owner = dialog.parentWidget();
+            QTest::mouseClick(Control<QPushButton>(dialog, "AeroButton1"), Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(dialog, "AeroButton2"), Qt::LeftButton);
+        }));
     EXPECT_EQ(owner, form.get());
-    EXPECT_EQ(form->sendPage()->numberList()->texts(),
+    EXPECT_EQ(Control<SendPage>(*form, "SendPage")->numberList()->texts(),
               (QStringList{QStringLiteral("13800138000"), QStringLiteral("13900139000")}));
 }
 
@@ -383,7 +380,7 @@ TEST_F(Form1Test, GridModeThenPlainListShowsThePlainListAgain)
 {
     open();
     form->show();
-    SendPage* page = form->sendPage();
+    SendPage* page = Control<SendPage>(*form, "SendPage");
     form->toobarImg_Click(8);
     EXPECT_FALSE(Control<QGroupBox>(*page, "SendListBox1")->isVisible());
     EXPECT_TRUE(Control<QGroupBox>(*page, "SendListBox2")->isVisible());
@@ -402,10 +399,10 @@ TEST_F(Form1Test, AClickOnAToolbarPictureIsAToolbarClick)
     open();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QTest::mouseClick(form->toobarImg(5), Qt::LeftButton);
+    QTest::mouseClick(Control<ToolbarImage>(*form, "toobarImg5"), Qt::LeftButton);
     EXPECT_EQ(form->currentPage(), 5);
     // The send page asks for the address book with "通讯录导入".
-    Control<QPushButton>(*form->sendPage(), "AeroButton2")->click();
+    Control<QPushButton>(*form, "AeroButton2")->click();
     EXPECT_EQ(form->currentPage(), 3);
 }
 
@@ -428,20 +425,18 @@ TEST_P(Form1ServicePlacement, TheServiceWindowOpensBelowItsIcon)
     form->move(GetParam());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QWidget* icon = form->toobarImg(9);
+    QWidget* icon = Control<ToolbarImage>(*form, "toobarImg9");
     const QPoint expected = form->pos() + icon->mapTo(form.get(), QPoint(0, icon->height()));
     QPoint placed;
     QString title;
     QUrl page;
-    QTimer::singleShot(0, [&] {
-        if (auto* service = qobject_cast<Service*>(QApplication::activeModalWidget())) {
-            placed = service->pos();
-            title = service->windowTitle();
-            page = service->WebBrowser1()->url();
-            service->close();
-        }
-    });
-    form->toobarImg_Click(9);
+    EXPECT_TRUE(driveModal<Service>([this] { form->toobarImg_Click(9); },
+                                    [&](Service& service) {
+                                        placed = service.pos();
+                                        title = service.windowTitle();
+                                        page = Control<WebPanel>(service, "WebBrowser1")->url();
+                                        service.close();
+                                    }));
     EXPECT_EQ(placed, expected);
     EXPECT_EQ(title, QStringLiteral("在线客服"));
     EXPECT_EQ(page, support("/parts/service.html"));
@@ -659,19 +654,19 @@ TEST_F(Form1PagesTest, APhraseReplacesTheEditorsTextAndReturnsToTheSendPageOfThe
     g_Conn->execute(QStringLiteral("insert into [DestineMsg](CatID,Message) values(1,'新年快乐')"));
     CloseDatabase();
     Form1& f = openAndStart();
-    Control<QPlainTextEdit>(*f.sendPage(), "Text1")->setPlainText(QStringLiteral("旧的内容"));
+    Control<QPlainTextEdit>(f, "Text1")->setPlainText(QStringLiteral("旧的内容"));
 
     f.toobarImg_Click(8);
     f.toobarImg_Click(4);
-    QListWidget* list = f.phrasePage()->List1();
+    QListWidget* list = Control<QListWidget>(f, "List1");
     ASSERT_EQ(list->count(), 1);
     list->setCurrentRow(0);
-    f.phrasePage()->AeroButton23_Click();
+    Control<PhrasePage>(f, "PhrasePage")->AeroButton23_Click();
 
-    EXPECT_EQ(Control<QPlainTextEdit>(*f.sendPage(), "Text1")->toPlainText(), QStringLiteral("新年快乐"));
+    EXPECT_EQ(Control<QPlainTextEdit>(f, "Text1")->toPlainText(), QStringLiteral("新年快乐"));
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2) << "back to the grid, the mode it came from";
-    EXPECT_TRUE(Control<QGroupBox>(*f.sendPage(), "SendListBox2")->isVisibleTo(&f));
+    EXPECT_TRUE(Control<QGroupBox>(f, "SendListBox2")->isVisibleTo(&f));
 }
 
 TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWorkbook)
@@ -680,22 +675,18 @@ TEST_F(Form1PagesTest, TheListsExcelImportShowsTheSelectionImportOnTheChosenWork
     desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
                            QStringLiteral(QUORVEL_SOURCE_DIR "/tests/core/workbooks/people.xls"));
     desktop.expectMessage("导入号码3个,自动删除重复号码0个", "完成", Icon::Information);
-    bool shown = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<ExpressExcel*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        shown = true;
-        // The workbook opens on the sheet it was saved on; the numbers are on the first.
-        dialog->FramerControl1()->setActiveSheet(0);
-        dialog->FramerControl1()->selectArea(4, 3, 6, 3);
-        dialog->AeroButton2_Click();
-    });
-    f.sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton46"))->click();
-
+    const bool shown = driveModal<ExpressExcel>([&f] { Control<QPushButton>(f, "AeroButton46")->click(); },
+                                                [](ExpressExcel& dialog) {
+                                                    // The workbook opens on the sheet it was saved on; the
+                                                    // numbers are on the first.
+                                                    auto* view = Control<WorkbookView>(dialog, "FramerControl1");
+                                                    view->setActiveSheet(0);
+                                                    view->selectArea(4, 3, 6, 3);
+                                                    dialog.AeroButton2_Click();
+                                                });
     EXPECT_TRUE(shown);
-    EXPECT_EQ(f.sendPage()->numberList()->count(), 3);
-    EXPECT_EQ(Control<QLabel>(*f.sendPage(), "Label5")->text(), QStringLiteral("一共3个号码"));
+    EXPECT_EQ(Control<SendPage>(f, "SendPage")->numberList()->count(), 3);
+    EXPECT_EQ(Control<QLabel>(f, "Label5")->text(), QStringLiteral("一共3个号码"));
 }
 
 TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
@@ -706,14 +697,14 @@ TEST_F(Form1PagesTest, CheckedContactsGoToTheGridPage)
     CloseDatabase();
     Form1& f = openAndStart();
     f.toobarImg_Click(3);
-    ListView* contacts = f.contactsPage()->ListView2();
+    ListView* contacts = Control<ListView>(f, "ListView2");
     ASSERT_EQ(contacts->listModel()->rowCount(), 1);
     contacts->listModel()->setData(contacts->listModel()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    f.contactsPage()->AeroButton18_Click();
+    Control<ContactsPage>(f, "ContactsPage")->AeroButton18_Click();
 
     EXPECT_EQ(f.currentPage(), 1);
     EXPECT_EQ(g_SendMode, 2);
-    ASSERT_EQ(Control<ListView>(*f.sendPage(), "ListView1")->listModel()->rowCount(), 1) << "the grid was rebuilt";
+    ASSERT_EQ(Control<ListView>(f, "ListView1")->listModel()->rowCount(), 1) << "the grid was rebuilt";
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select B from [DraftBox]")).toString(), QStringLiteral("先生"));
 }
 
@@ -743,24 +734,18 @@ TEST_F(Form1Test, AccessImportFillsTheGridThroughTheMainWindow)
                                  "insert into list values ('13800000001', 'a'), ('13800000001', 'b')"));
     desktop.expectOpenFile("Access数据库(*.mdb)|*.mdb", source);
     desktop.expectMessage("共有2条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
-    bool driven = false;
-    QTimer::singleShot(0, form.get(), [&driven] {
-        auto* dialog = qobject_cast<ImportAccess*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        driven = true;
-        dialog->AeroButton1_Click();
-        dialog->Combo(7)->setCurrentIndex(0);
-        dialog->Combo(1)->setCurrentIndex(1);
-        dialog->Combo(2)->setCurrentIndex(2);
-        dialog->AeroButton2_Click();
-    });
-    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton12"))->click();
-    ASSERT_TRUE(driven);
-    const ListViewModel& grid = *Control<ListView>(*form->sendPage(), "ListView1")->listModel();
+    ASSERT_TRUE(driveModal<ImportAccess>([this] { Control<QPushButton>(*form, "AeroButton12")->click(); },
+                                         [](ImportAccess& dialog) {
+                                             dialog.AeroButton1_Click();
+                                             Control<QComboBox>(dialog, "Combo7")->setCurrentIndex(0);
+                                             Control<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
+                                             Control<QComboBox>(dialog, "Combo2")->setCurrentIndex(2);
+                                             dialog.AeroButton2_Click();
+                                         }));
+    const ListViewModel& grid = *Control<ListView>(*form, "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 2);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("b"));
-    EXPECT_EQ(Control<QLabel>(*form->sendPage(), "Label9")->text(), QStringLiteral("一共有2个号码"));
+    EXPECT_EQ(Control<QLabel>(*form, "Label9")->text(), QStringLiteral("一共有2个号码"));
 }
 
 TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
@@ -769,20 +754,14 @@ TEST_F(Form1Test, WorkbookImportFillsTheGridThroughTheMainWindow)
     desktop.expectOpenFile("Excel文件(*.xls,*.xlsx)|*.xls;*.xlsx",
                            QStringLiteral(QUORVEL_SOURCE_DIR "/tests/import/workbooks/grid.xlsx"));
     desktop.expectMessage("成功导入号码3个，其中重复号码1个", QStringLiteral("导入完成"), Icon::Information);
-    bool driven = false;
-    QTimer::singleShot(0, form.get(), [&driven] {
-        auto* dialog = qobject_cast<ImportExcel2*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        driven = true;
-        dialog->Timer1_Timer();
-        dialog->Combo(1)->setCurrentIndex(1);
-        dialog->Combo(2)->setCurrentIndex(2);
-        dialog->AeroButton2_Click();
-    });
-    form->sendPage()->findChild<QPushButton*>(QStringLiteral("AeroButton3"))->click();
-    ASSERT_TRUE(driven);
-    const ListViewModel& grid = *Control<ListView>(*form->sendPage(), "ListView1")->listModel();
+    ASSERT_TRUE(driveModal<ImportExcel2>([this] { Control<QPushButton>(*form, "AeroButton3")->click(); },
+                                         [](ImportExcel2& dialog) {
+                                             dialog.Timer1_Timer();
+                                             Control<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
+                                             Control<QComboBox>(dialog, "Combo2")->setCurrentIndex(2);
+                                             dialog.AeroButton2_Click();
+                                         }));
+    const ListViewModel& grid = *Control<ListView>(*form, "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 3);
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("李四"));
 }
@@ -798,18 +777,16 @@ TEST_F(Form1PagesTest, TheImportAndExportButtonsOfTheAddressBookOpenTheirDialogs
     f.toobarImg_Click(3);
     auto shownBy = [](const std::function<void()>& click) {
         QString shown;
-        QTimer::singleShot(0, [&] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
-                shown = QString::fromLatin1(dialog->metaObject()->className()) + QLatin1Char(' ') +
-                        dialog->windowTitle();
-                dialog->close();
-            }
+        driveModalWidget(click, [&shown](QWidget& dialog) {
+            shown = QString::fromLatin1(dialog.metaObject()->className()) + QLatin1Char(' ') + dialog.windowTitle();
+            return true;
         });
-        click();
         return shown;
     };
-    EXPECT_EQ(shownBy([&] { f.contactsPage()->AeroButton37_Click(); }), QStringLiteral("ImportContact 从Excel导入联系人"));
-    EXPECT_EQ(shownBy([&] { f.contactsPage()->AeroButton38_Click(); }), QStringLiteral("ExportContact 导出通讯录"));
+    EXPECT_EQ(shownBy([&] { Control<ContactsPage>(f, "ContactsPage")->AeroButton37_Click(); }),
+              QStringLiteral("ImportContact 从Excel导入联系人"));
+    EXPECT_EQ(shownBy([&] { Control<ContactsPage>(f, "ContactsPage")->AeroButton38_Click(); }),
+              QStringLiteral("ExportContact 导出通讯录"));
 }
 
 } // namespace

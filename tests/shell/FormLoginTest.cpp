@@ -1,8 +1,8 @@
 #include "FormLogin.h"
 #include "Backup.h"
 #include "CaseName.h"
-#include "Controls.h"
 #include "CodePage.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "Form1.h"
 #include "GlobalState.h"
@@ -11,10 +11,11 @@
 #include "ListViewModel.h"
 #include "MultiThread.h"
 #include "MyTrayIcon.h"
+#include "NumberListModel.h"
+#include "PublicFunction.h"
 #include "SandboxFixture.h"
 #include "ScriptedDesktop.h"
 #include "SendMsg.h"
-#include "NumberListModel.h"
 #include "SendPage.h"
 #include "Startup.h"
 #include "TestProgramFolder.h"
@@ -83,7 +84,7 @@ protected:
         execute(
             QStringLiteral("user.mdb"),
             QStringLiteral("insert into [User] (username, password, remember, LastLogin) values ('%1', '%2', %3, %4)")
-                .arg(name, password, remember ? QStringLiteral("true") : QStringLiteral("false"),
+                .arg(SqlQuote(name), SqlQuote(password), remember ? QStringLiteral("true") : QStringLiteral("false"),
                      last ? QStringLiteral("true") : QStringLiteral("false")));
     }
 
@@ -92,18 +93,15 @@ protected:
     FormLogin& start()
     {
         login = std::make_unique<FormLogin>();
-        login->timer2()->stop();
+        offerTimer()->stop();
         EXPECT_TRUE(QTest::qWaitFor([this] { return login->allowLogin(); }, 5000));
         QCoreApplication::processEvents();
         return *login;
     }
 
-    template <typename T> T* control(const char* name) const
-    {
-        T* widget = login->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
+    template <typename T> T* control(const char* name) const { return Control<T>(*login, name); }
+    // The timer that makes the update offer once the check has ended.
+    QTimer* offerTimer() const { return control<QTimer>("Timer2"); }
     QLineEdit* userBox() const { return control<QLineEdit>("AeroTextBox1"); }
     QLineEdit* passwordBox() const { return control<QLineEdit>("AeroTextBox2"); }
     QCheckBox* rememberBox() const { return control<QCheckBox>("AeroCheckBox1"); }
@@ -195,7 +193,7 @@ TEST_P(UpdateOfferTest, ComparesVersionsAsText)
         EXPECT_EQ(runOffer(), std::nullopt);
         EXPECT_TRUE(status().isEmpty());
     }
-    EXPECT_FALSE(login->timer2()->isActive());
+    EXPECT_FALSE(offerTimer()->isActive());
     desktop.verifyAllConsumed();
 }
 
@@ -213,9 +211,9 @@ TEST_F(FormLoginTest, AFailedCheckAllowsSignInAndNeverOffers)
     start();
     EXPECT_FALSE(g_UpdateChecked.load());
     EXPECT_EQ(status(), QStringLiteral("检查更新失败！"));
-    login->timer2()->start();
+    offerTimer()->start();
     QTest::qWait(700);
-    EXPECT_TRUE(login->timer2()->isActive()); // keeps watching, never acts
+    EXPECT_TRUE(offerTimer()->isActive()); // keeps watching, never acts
     EXPECT_EQ(status(), QStringLiteral("检查更新失败！"));
 
     desktop.expectMessage("本地验证用户名错误！", "验证失败", Icon::Exclamation);
@@ -228,8 +226,8 @@ TEST_F(FormLoginTest, TheTimerMakesTheOfferOnItsOwn)
     writeUpdateIni();
     sandbox().setLatestVersion(QStringLiteral("1.0.0")); // same as installed
     start();
-    login->timer2()->start();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !login->timer2()->isActive(); }, 3000));
+    offerTimer()->start();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !offerTimer()->isActive(); }, 3000));
     EXPECT_TRUE(status().isEmpty());
 }
 
@@ -406,7 +404,7 @@ TEST_F(FormLoginTest, OnlineSignInSetsTheSessionAndOpensTheMainWindow)
     EXPECT_EQ(g_Password, QStringLiteral("pw1"));
     EXPECT_EQ(g_CharsPerSms.load(), 67);
     EXPECT_FALSE(login->isVisible());
-    EXPECT_FALSE(login->timer2()->isActive());
+    EXPECT_FALSE(offerTimer()->isActive());
     EXPECT_TRUE(QFile::exists(folder.path(QStringLiteral("shop.mdb"))));
     EXPECT_EQ(scalar(QStringLiteral("user.mdb"),
                      QStringLiteral("select count(*) from [User] where username='shop' and password='pw1' and "
@@ -426,7 +424,7 @@ TEST_F(FormLoginTest, ASignedInUserSendsAndFindsTheRunInTheHistory)
     form->Timer3->setInterval(0);
     ASSERT_TRUE(QTest::qWaitFor([form] { return !form->Timer3->isActive(); }, 5000));
 
-    SendPage* page = form->sendPage();
+    SendPage* page = Control<SendPage>(*form, "SendPage");
     page->AddNumberLines(QStringLiteral("13800138000\r\n13900139000\r\n13800138000"));
     EXPECT_EQ(page->DelRepeat(), 1);
     Control<QPlainTextEdit>(*page, "Text1")->setPlainText(QStringLiteral("主路测试：周五下午三点开会"));
@@ -437,8 +435,8 @@ TEST_F(FormLoginTest, ASignedInUserSendsAndFindsTheRunInTheHistory)
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* dialog = qobject_cast<SendMsg*>(w); dialog && dialog->isVisible()) {
                 sawDialog = true;
-                dialog->findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
-                dialog->findChild<QPushButton*>(QStringLiteral("AeroButton1"))->click();
+                Control<QPushButton>(*dialog, "AeroButton2")->click();
+                Control<QPushButton>(*dialog, "AeroButton1")->click();
             }
         }
     });
@@ -450,8 +448,8 @@ TEST_F(FormLoginTest, ASignedInUserSendsAndFindsTheRunInTheHistory)
     EXPECT_EQ(page->numberList()->count(), 0) << "a completed list run empties the list";
 
     form->toobarImg_Click(2);
-    form->historyPage()->AeroButton15_Click();
-    ListViewModel* history = form->historyPage()->ListView3()->listModel();
+    Control<HistoryPage>(*form, "HistoryPage")->AeroButton15_Click();
+    ListViewModel* history = Control<ListView>(*form, "ListView3")->listModel();
     ASSERT_EQ(history->rowCount(), 1);
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select Amount from [Messages]")).toInt(), 2);
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [Finish] where State='已发送'")).toInt(), 2);
@@ -518,6 +516,47 @@ TEST_F(FormLoginTest, TheLastUserIsFilledInAndSwitchesWithTheNextSignIn)
         scalar(QStringLiteral("user.mdb"), QStringLiteral("select LastLogin from [User] where username='bob'")).toInt(),
         1);
 }
+
+// A name with quotes, or typed in another case than stored, finds its own row: the sign-in
+// keeps one row for it, marks it alone as the last and remembered one, and fills it in next time.
+struct UserRowCase
+{
+    const char* name;
+    const char* stored;
+    const char* typed;
+    const char* password;
+};
+
+class UserRowTest : public FormLoginTest, public ::testing::WithParamInterface<UserRowCase>
+{
+};
+
+TEST_P(UserRowTest, TheSignedInRowAloneKeepsTheMarks)
+{
+    const UserRowCase& c = GetParam();
+    addUser(QStringLiteral("bob"), QStringLiteral("pw-b"), true, true);
+    addUser(QString::fromUtf8(c.stored), QString::fromUtf8(c.password));
+
+    start();
+    signIn(QString::fromUtf8(c.typed), QString::fromUtf8(c.password), true, true);
+    ASSERT_NE(MainForm(), nullptr);
+    closeMainWindow();
+
+    start();
+    EXPECT_EQ(userBox()->text(), QString::fromUtf8(c.typed));
+    EXPECT_EQ(passwordBox()->text(), QString::fromUtf8(c.password));
+    EXPECT_TRUE(rememberBox()->isChecked());
+    EXPECT_EQ(scalar(QStringLiteral("user.mdb"), QStringLiteral("select count(*) from [User]")).toInt(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("user.mdb"),
+                     QStringLiteral("select count(*) from [User] where remember=true or LastLogin=true"))
+                  .toInt(),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, UserRowTest,
+                         ::testing::Values(UserRowCase{"Quotes", "o'neil", "o'neil", "pw'2"},
+                                           UserRowCase{"OtherCase", "Alice", "ALICE", "pw-a"}),
+                         NameFrom(&UserRowCase::name));
 
 // ---- Pending restore --------------------------------------------------------------------
 

@@ -8,22 +8,25 @@
 #include "ContactEdit.h"
 #include "ContactForm.h"
 #include "ContactsPage.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "DestineMsgAdd.h"
 #include "DestineMsgEdit.h"
+#include "ExpressExcel.h"
 #include "FinishList.h"
 #include "GlobalState.h"
 #include "HistoryPage.h"
-#include "ExpressExcel.h"
 #include "ImportAccess.h"
 #include "ImportContact.h"
 #include "ImportExcel2.h"
 #include "ListView.h"
+#include "Modal.h"
 #include "MsgEdit.h"
 #include "NewMsg.h"
 #include "NumberListModel.h"
 #include "PhrasePage.h"
 #include "PublicFunction.h"
+#include "Query.h"
 #include "ScriptedDesktop.h"
 #include "SendPage.h"
 #include "SettingsPage.h"
@@ -33,7 +36,6 @@
 #include "db/Connection.h"
 #include "db/Recordset.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -43,9 +45,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -94,39 +94,6 @@ std::string caseName(const ::testing::TestParamInfo<Hostile>& info)
 QString storable(const QString& text)
 {
     return QString::fromUtf8(text.toUtf8());
-}
-
-// Runs trigger, which is to open a modal dialog of type T; drive gets it while it is shown.
-template <typename T> bool driveModal(const std::function<void()>& trigger, const std::function<void(T&)>& drive)
-{
-    bool seen = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (QWidget* other = QApplication::activeModalWidget())
-                other->close();
-            return;
-        }
-        seen = true;
-        drive(*dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    timer.start(0);
-    trigger();
-    return seen;
-}
-
-QStringList column(const QString& sql, const QString& field)
-{
-    QStringList values;
-    db::Recordset rs;
-    rs.Open(sql, *g_Conn);
-    for (; !rs.IsEOF(); rs.MoveNext())
-        values << NullToEmpty(rs.Field(field));
-    return values;
 }
 
 // Writes a row through bound values, so that the text reaches the file exactly.
@@ -226,7 +193,7 @@ protected:
     }
     QStringList listed(int column) const
     {
-        const ListViewModel& model = *page->ListView2()->listModel();
+        const ListViewModel& model = *Control<ListView>(*page, "ListView2")->listModel();
         QStringList values;
         for (int r = 0; r < model.count(); ++r)
             values << model.cell(r, column);
@@ -239,10 +206,10 @@ protected:
 
 TEST_P(HostileContacts, CategoryNameByDialogIsStoredAndShown)
 {
-    ASSERT_TRUE(driveModal<ContactCategoryAdd>([&] { page->button("AeroButton17")->click(); },
+    ASSERT_TRUE(driveModal<ContactCategoryAdd>([&] { Control<QPushButton>(*page, "AeroButton17")->click(); },
                                                [&](ContactCategoryAdd& dialog) {
-                                                   dialog.Text1()->setText(text());
-                                                   dialog.AeroButton2()->click();
+                                                   Control<QLineEdit>(dialog, "Text1")->setText(text());
+                                                   Control<QPushButton>(dialog, "AeroButton2")->click();
                                                    EXPECT_FALSE(dialog.isVisible());
                                                }));
     const QString stored = storable(text());
@@ -253,15 +220,16 @@ TEST_P(HostileContacts, CategoryNameByDialogIsStoredAndShown)
 
     // Renamed by the dialog to the same text plus a mark: the dialog shows the stored name and
     // the duplicate test against the other categories must not trip on it.
-    page->TreeView1()->setCurrentItem(category(id));
+    Control<QTreeWidget>(*page, "TreeView1")->setCurrentItem(category(id));
     page->TreeView1_NodeClick(category(id));
-    ASSERT_TRUE(driveModal<ContactCategoryEdit>([&] { page->button("AeroButton33")->click(); },
-                                                [&](ContactCategoryEdit& dialog) {
-                                                    EXPECT_EQ(dialog.Text1()->text(), stored);
-                                                    dialog.Text1()->setText(text() + QStringLiteral("改"));
-                                                    dialog.AeroButton2()->click();
-                                                    EXPECT_FALSE(dialog.isVisible());
-                                                }));
+    ASSERT_TRUE(
+        driveModal<ContactCategoryEdit>([&] { Control<QPushButton>(*page, "AeroButton33")->click(); },
+                                        [&](ContactCategoryEdit& dialog) {
+                                            EXPECT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), stored);
+                                            Control<QLineEdit>(dialog, "Text1")->setText(text() + QStringLiteral("改"));
+                                            Control<QPushButton>(dialog, "AeroButton2")->click();
+                                            EXPECT_FALSE(dialog.isVisible());
+                                        }));
     EXPECT_EQ(categoryNames(), QStringList{stored + QStringLiteral("改")});
     expectIntact({{QStringLiteral("ContactCategory"), 1}});
 }
@@ -271,7 +239,7 @@ TEST_P(HostileContacts, CategoryNameInPlaceIsStoredAndShown)
     g_Conn->execute(QStringLiteral("insert into [ContactCategory] (CategoryName, ParentId) values ('工作', 0)"));
     const qint64 id = g_Conn->lastInsertId();
     page->LoadContactTree();
-    editLabel(page->TreeView1(), category(id), text());
+    editLabel(Control<QTreeWidget>(*page, "TreeView1"), category(id), text());
     EXPECT_EQ(categoryNames(), QStringList{storable(text())});
     page->LoadContactTree();
     ASSERT_NE(category(id), nullptr);
@@ -285,21 +253,24 @@ TEST_P(HostileContacts, EveryContactFieldIsStoredAndShownBack)
     page->LoadContactTree();
     page->LoadAllContacts();
     const auto fill = [this](ContactForm& form, const QString& value) {
-        form.Text1()->setText(value);
-        form.Combo1()->setEditText(value);
-        form.Combo2()->setEditText(value);
-        for (QLineEdit* box : {form.Text7(), form.Text6(), form.Text3(), form.Text5(), form.Text8()})
+        Control<QLineEdit>(form, "Text1")->setText(value);
+        Control<QComboBox>(form, "Combo1")->setEditText(value);
+        Control<QComboBox>(form, "Combo2")->setEditText(value);
+        for (QLineEdit* box :
+             {Control<QLineEdit>(form, "Text7"), Control<QLineEdit>(form, "Text6"), Control<QLineEdit>(form, "Text3"),
+              Control<QLineEdit>(form, "Text5"), Control<QLineEdit>(form, "Text8")})
             box->setText(value);
-        form.Text4()->setPlainText(value);
-        form.Text9()->setPlainText(value);
-        form.Combo3()->setCurrentIndex(0);
+        Control<QPlainTextEdit>(form, "Text4")->setPlainText(value);
+        Control<QPlainTextEdit>(form, "Text9")->setPlainText(value);
+        Control<QComboBox>(form, "Combo3")->setCurrentIndex(0);
     };
-    ASSERT_TRUE(driveModal<ContactAdd>([&] { page->button("AeroButton31")->click(); }, [&](ContactAdd& dialog) {
-        fill(*dialog.form(), text());
-        dialog.form()->Text2()->setText(QStringLiteral("13800000001"));
-        dialog.AeroButton1()->click();
-        EXPECT_FALSE(dialog.isVisible());
-    }));
+    ASSERT_TRUE(driveModal<ContactAdd>([&] { Control<QPushButton>(*page, "AeroButton31")->click(); },
+                                       [&](ContactAdd& dialog) {
+                                           fill(*Control<ContactForm>(dialog, "contactForm"), text());
+                                           Control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("13800000001"));
+                                           Control<QPushButton>(dialog, "AeroButton1")->click();
+                                           EXPECT_FALSE(dialog.isVisible());
+                                       }));
     const QString stored = storable(text());
     // The name is kept without blanks; every other field as typed.
     const QString name = RemoveSpaces(stored);
@@ -315,19 +286,22 @@ TEST_P(HostileContacts, EveryContactFieldIsStoredAndShownBack)
     page->LoadAllContacts();
     EXPECT_EQ(listed(1), QStringList{name});
     // The edit dialog shows every field as stored and saves them back unchanged.
-    const int row = page->ListView2()->listModel()->findKey(QStringLiteral("Row_") + QString::number(id));
+    const int row =
+        Control<ListView>(*page, "ListView2")->listModel()->findKey(QStringLiteral("Row_") + QString::number(id));
     ASSERT_GE(row, 0);
-    page->ListView2()->setCurrentIndex(page->ListView2()->model()->index(row, 1));
-    ASSERT_TRUE(driveModal<ContactEdit>([&] { page->ListView2_DblClick(); }, [&](ContactEdit& dialog) {
-        ContactForm& form = *dialog.form();
-        EXPECT_EQ(form.Text1()->text(), name);
-        EXPECT_EQ(form.Combo1()->currentText(), stored);
-        EXPECT_EQ(form.Text8()->text(), stored);
-        EXPECT_EQ(form.Text9()->toPlainText(), stored);
-        form.Text8()->setText(stored + QStringLiteral("改"));
-        dialog.AeroButton1()->click();
-        EXPECT_FALSE(dialog.isVisible());
-    }));
+    Control<ListView>(*page, "ListView2")
+        ->setCurrentIndex(Control<ListView>(*page, "ListView2")->model()->index(row, 1));
+    ASSERT_TRUE(driveModal<ContactEdit>([&] { page->ListView2_DblClick(); },
+                                        [&](ContactEdit& dialog) {
+                                            ContactForm& form = *Control<ContactForm>(dialog, "contactForm");
+                                            EXPECT_EQ(Control<QLineEdit>(form, "Text1")->text(), name);
+                                            EXPECT_EQ(Control<QComboBox>(form, "Combo1")->currentText(), stored);
+                                            EXPECT_EQ(Control<QLineEdit>(form, "Text8")->text(), stored);
+                                            EXPECT_EQ(Control<QPlainTextEdit>(form, "Text9")->toPlainText(), stored);
+                                            Control<QLineEdit>(form, "Text8")->setText(stored + QStringLiteral("改"));
+                                            Control<QPushButton>(dialog, "AeroButton1")->click();
+                                            EXPECT_FALSE(dialog.isVisible());
+                                        }));
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select Address from [ContactList]")).toString(),
               stored + QStringLiteral("改"));
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select Remark from [ContactList]")).toString(), stored);
@@ -347,12 +321,12 @@ TEST_P(HostileContacts, SearchKeywordFindsExactlyTheContactsHoldingIt)
                                               {QStringLiteral("Address"), QStringLiteral("丙丁")},
                                               {QStringLiteral("CatID"), 1}});
     page->LoadAllContacts();
-    ASSERT_GT(page->Combo2()->count(), 0);
-    for (int i = 0; i < page->Combo2()->count(); ++i) {
-        page->Combo2()->setCurrentIndex(i);
-        const QString field = page->Combo2()->currentText();
-        page->Text5()->setText(text());
-        page->button("AeroButton16")->click();
+    ASSERT_GT(Control<QComboBox>(*page, "Combo2")->count(), 0);
+    for (int i = 0; i < Control<QComboBox>(*page, "Combo2")->count(); ++i) {
+        Control<QComboBox>(*page, "Combo2")->setCurrentIndex(i);
+        const QString field = Control<QComboBox>(*page, "Combo2")->currentText();
+        Control<QLineEdit>(*page, "Text5")->setText(text());
+        Control<QPushButton>(*page, "AeroButton16")->click();
         if (field == QStringLiteral("姓名") || field.contains(QStringLiteral("地址")))
             EXPECT_EQ(listed(1), QStringList{holder}) << field.toStdString();
         else
@@ -389,7 +363,7 @@ protected:
         page->LoadPhraseTree();
         page->LoadNodePhrases();
     }
-    QTreeWidgetItem* root() const { return page->TreeView2()->topLevelItem(0); }
+    QTreeWidgetItem* root() const { return Control<QTreeWidget>(*page, "TreeView2")->topLevelItem(0); }
     QStringList childTexts() const
     {
         QStringList texts;
@@ -400,8 +374,8 @@ protected:
     QStringList listTexts() const
     {
         QStringList texts;
-        for (int i = 0; i < page->List1()->count(); ++i)
-            texts << page->List1()->item(i)->text();
+        for (int i = 0; i < Control<QListWidget>(*page, "List1")->count(); ++i)
+            texts << Control<QListWidget>(*page, "List1")->item(i)->text();
         return texts;
     }
     static QStringList categoryNames()
@@ -418,22 +392,25 @@ protected:
 
 TEST_P(HostilePhrases, CategoryNameByDialogIsStoredAndShown)
 {
-    ASSERT_TRUE(driveModal<DestineMsgAdd>([&] { page->AeroButton20()->click(); }, [&](DestineMsgAdd& dialog) {
-        dialog.Text1()->setText(text());
-        dialog.AeroButton1()->click();
-        EXPECT_FALSE(dialog.isVisible());
-    }));
+    ASSERT_TRUE(driveModal<DestineMsgAdd>([&] { Control<QPushButton>(*page, "AeroButton20")->click(); },
+                                          [&](DestineMsgAdd& dialog) {
+                                              Control<QLineEdit>(dialog, "Text1")->setText(text());
+                                              Control<QPushButton>(dialog, "AeroButton1")->click();
+                                              EXPECT_FALSE(dialog.isVisible());
+                                          }));
     const QString stored = storable(text());
     EXPECT_EQ(categoryNames(), QStringList{stored});
     EXPECT_EQ(childTexts(), QStringList{stored});
 
-    page->TreeView2()->setCurrentItem(root()->child(0));
-    ASSERT_TRUE(driveModal<DestineMsgEdit>([&] { page->AeroButton21()->click(); }, [&](DestineMsgEdit& dialog) {
-        EXPECT_EQ(dialog.Text1()->text(), stored);
-        dialog.Text1()->setText(text() + QStringLiteral("改"));
-        dialog.AeroButton2()->click();
-        EXPECT_FALSE(dialog.isVisible());
-    }));
+    Control<QTreeWidget>(*page, "TreeView2")->setCurrentItem(root()->child(0));
+    ASSERT_TRUE(
+        driveModal<DestineMsgEdit>([&] { Control<QPushButton>(*page, "AeroButton21")->click(); },
+                                   [&](DestineMsgEdit& dialog) {
+                                       EXPECT_EQ(Control<QLineEdit>(dialog, "Text1")->text(), stored);
+                                       Control<QLineEdit>(dialog, "Text1")->setText(text() + QStringLiteral("改"));
+                                       Control<QPushButton>(dialog, "AeroButton2")->click();
+                                       EXPECT_FALSE(dialog.isVisible());
+                                   }));
     EXPECT_EQ(categoryNames(), QStringList{stored + QStringLiteral("改")});
     expectIntact({{QStringLiteral("MsgCategory"), 1}});
 }
@@ -443,7 +420,7 @@ TEST_P(HostilePhrases, CategoryNameInPlaceIsStoredAndShown)
     g_Conn->execute(QStringLiteral("insert into [MsgCategory] (CategoryName, ParentId) values ('问候', 0)"));
     reload();
     ASSERT_EQ(root()->childCount(), 1);
-    editLabel(page->TreeView2(), root()->child(0), text());
+    editLabel(Control<QTreeWidget>(*page, "TreeView2"), root()->child(0), text());
     EXPECT_EQ(categoryNames(), QStringList{storable(text())});
     reload();
     EXPECT_EQ(childTexts(), QStringList{storable(text())});
@@ -454,26 +431,29 @@ TEST_P(HostilePhrases, PhraseIsStoredAndShownByAddAndEdit)
 {
     g_Conn->execute(QStringLiteral("insert into [MsgCategory] (CategoryName, ParentId) values ('问候', 0)"));
     reload();
-    page->TreeView2()->setCurrentItem(root()->child(0));
-    ASSERT_TRUE(driveModal<NewMsg>([&] { page->AeroButton24()->click(); }, [&](NewMsg& dialog) {
-        dialog.Text1()->setPlainText(text());
-        dialog.AeroButton1()->click();
-        EXPECT_FALSE(dialog.isVisible());
-    }));
+    Control<QTreeWidget>(*page, "TreeView2")->setCurrentItem(root()->child(0));
+    ASSERT_TRUE(driveModal<NewMsg>([&] { Control<QPushButton>(*page, "AeroButton24")->click(); },
+                                   [&](NewMsg& dialog) {
+                                       Control<QPlainTextEdit>(dialog, "Text1")->setPlainText(text());
+                                       Control<QPushButton>(dialog, "AeroButton1")->click();
+                                       EXPECT_FALSE(dialog.isVisible());
+                                   }));
     const QString stored = storable(text());
     EXPECT_EQ(phrases(), QStringList{stored});
     reload();
-    page->TreeView2()->setCurrentItem(root()->child(0));
+    Control<QTreeWidget>(*page, "TreeView2")->setCurrentItem(root()->child(0));
     page->TreeView2_NodeClick();
     ASSERT_EQ(listTexts(), QStringList{stored});
 
-    page->List1()->setCurrentRow(0);
-    ASSERT_TRUE(driveModal<MsgEdit>([&] { page->AeroButton25()->click(); }, [&](MsgEdit& dialog) {
-        EXPECT_EQ(dialog.Text1()->toPlainText(), stored);
-        dialog.Text1()->setPlainText(text() + QStringLiteral("改"));
-        dialog.AeroButton1()->click();
-        EXPECT_FALSE(dialog.isVisible());
-    }));
+    Control<QListWidget>(*page, "List1")->setCurrentRow(0);
+    ASSERT_TRUE(
+        driveModal<MsgEdit>([&] { Control<QPushButton>(*page, "AeroButton25")->click(); },
+                            [&](MsgEdit& dialog) {
+                                EXPECT_EQ(Control<QPlainTextEdit>(dialog, "Text1")->toPlainText(), stored);
+                                Control<QPlainTextEdit>(dialog, "Text1")->setPlainText(text() + QStringLiteral("改"));
+                                Control<QPushButton>(dialog, "AeroButton1")->click();
+                                EXPECT_FALSE(dialog.isVisible());
+                            }));
     EXPECT_EQ(phrases(), QStringList{stored + QStringLiteral("改")});
     expectIntact({{QStringLiteral("MsgCategory"), 1}, {QStringLiteral("DestineMsg"), 1}});
 }
@@ -494,8 +474,8 @@ protected:
         page->LoadConfig();
         tablesBefore = rowCounts(); // LoadConfig adds the reminder row
     }
-    QLineEdit* edit(const char* name) const { return page->findChild<QLineEdit*>(QString::fromLatin1(name)); }
-    void click(const char* name) const { page->findChild<QPushButton*>(QString::fromLatin1(name))->click(); }
+    QLineEdit* edit(const char* name) const { return Control<QLineEdit>(*page, name); }
+    void click(const char* name) const { Control<QPushButton>(*page, name)->click(); }
     static QString config(const char* key)
     {
         return g_Conn->scalar(QStringLiteral("select value from [config] where [key]='") + QString::fromLatin1(key) +
@@ -561,10 +541,10 @@ TEST_P(HostileSending, NumberListKeepsOnlyTheValidLines)
     EXPECT_EQ(listTexts(), (QStringList{QStringLiteral("13800000001"), QStringLiteral("13800000002")}));
     // A typed line that is no number is dropped without a word, as a pasted one is.
     // (Eleven characters or more are taken as they arrive.)
-    page->findChild<QLineEdit*>(QStringLiteral("Text10"))->setText(text());
-    if (!page->findChild<QLineEdit*>(QStringLiteral("Text10"))->text().isEmpty())
-        QTest::keyClick(page->findChild<QLineEdit*>(QStringLiteral("Text10")), Qt::Key_Return);
-    EXPECT_TRUE(page->findChild<QLineEdit*>(QStringLiteral("Text10"))->text().isEmpty());
+    Control<QLineEdit>(*page, "Text10")->setText(text());
+    if (!Control<QLineEdit>(*page, "Text10")->text().isEmpty())
+        QTest::keyClick(Control<QLineEdit>(*page, "Text10"), Qt::Key_Return);
+    EXPECT_TRUE(Control<QLineEdit>(*page, "Text10")->text().isEmpty());
     EXPECT_EQ(listTexts().size(), 2);
     expectIntact({{QStringLiteral("Preference"), 2}});
 }
@@ -577,8 +557,8 @@ TEST_P(HostileSending, GridNumberIsRefusedAndColumnsShowAsStored)
     const int tests = text().size() > 10 ? 2 : 1;
     for (int i = 0; i < tests; ++i)
         desktop.expectMessage("您输入的号码不是有效的手机号码！", "提示", Icon::Information);
-    page->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(text());
-    QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("AeroButton1")), Qt::LeftButton);
+    Control<QLineEdit>(*page, "Text2")->setText(text());
+    QTest::mouseClick(Control<QPushButton>(*page, "AeroButton1"), Qt::LeftButton);
     EXPECT_EQ(g_Conn->scalar(QStringLiteral("select count(*) from [DraftBox]")).toInt(), 0);
 
     // Columns A to E as an import leaves them.
@@ -589,7 +569,7 @@ TEST_P(HostileSending, GridNumberIsRefusedAndColumnsShowAsStored)
         row[QString::fromLatin1(name)] = stored + QString::fromLatin1(name);
     insertRow(QStringLiteral("DraftBox"), row);
     page->BuildNumGrid();
-    const ListViewModel& grid = *page->findChild<ListView*>(QStringLiteral("ListView1"))->listModel();
+    const ListViewModel& grid = *Control<ListView>(*page, "ListView1")->listModel();
     ASSERT_EQ(grid.count(), 1);
     for (int c = 0; c < 5; ++c)
         EXPECT_EQ(grid.cell(0, 2 + c), stored + QChar(u'A' + c)) << c;
@@ -622,7 +602,7 @@ TEST_P(HostileSending, HistoryForwardAndResendCarryTheStoredTexts)
 
     FinishList details(QStringLiteral("Row_") + QString::number(id), stored, page.get());
     details.show();
-    details.AeroButton2()->click();
+    Control<QPushButton>(details, "AeroButton2")->click();
     EXPECT_EQ(listTexts(), QStringList{stored});
     EXPECT_EQ(page->message(), stored);
     expectIntact({{QStringLiteral("Messages"), 1}, {QStringLiteral("Finish"), 2}});
@@ -655,7 +635,7 @@ TEST_P(HostileImport, TableFieldAndCellOfASourceDatabaseArriveAsStored)
     ImportAccess dialog;
     dialog.show();
     desktop.expectOpenFile(QStringLiteral("Access数据库(*.mdb)|*.mdb"), path);
-    dialog.AeroButton1()->click();
+    Control<QPushButton>(dialog, "AeroButton1")->click();
     const auto pick = [&dialog](int combo, const QString& entry) {
         const int index = dialog.Combo(combo)->findText(entry);
         ASSERT_GE(index, 0) << combo;
@@ -665,7 +645,7 @@ TEST_P(HostileImport, TableFieldAndCellOfASourceDatabaseArriveAsStored)
     pick(1, QStringLiteral("phone"));
     pick(2, field);
     desktop.expectMessage("共有1条记录，错误数据0条！", QStringLiteral("完成"), Icon::Information);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     EXPECT_EQ(column(QStringLiteral("select A from [DraftBox]"), QStringLiteral("A")), QStringList{storable(text())});
     expectIntact({{QStringLiteral("DraftBox"), 1}});
 }
@@ -742,7 +722,7 @@ protected:
     }
     static QString shown(const WorkbookView& view, int row, int column)
     {
-        return view.table()->model()->index(row - 1, column - 1).data().toString();
+        return Control<QTableView>(view, "sheetTable")->model()->index(row - 1, column - 1).data().toString();
     }
 };
 
@@ -752,13 +732,13 @@ TEST_P(HostileWorkbook, GridImportStoresTheCellsAndSkipsTheRowWithoutANumber)
     if (!load(dialog))
         return;
     dialog.Timer1_Timer();
-    EXPECT_EQ(shown(*dialog.FramerControl1(), 2, 2), cell());
+    EXPECT_EQ(shown(*Control<WorkbookView>(dialog, "FramerControl1"), 2, 2), cell());
     EXPECT_EQ(entries(dialog.Combo(1)), captions());
     dialog.Combo(1)->setCurrentIndex(1);
     dialog.Combo(2)->setCurrentIndex(2);
     dialog.Combo(3)->setCurrentIndex(3);
     desktop.expectMessage("成功导入号码1个，其中重复号码0个", QStringLiteral("导入完成"), Icon::Information);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     EXPECT_EQ(rows(QStringLiteral("DraftBox"), {QStringLiteral("MobilePhone"), QStringLiteral("A"), QStringLiteral("B")}),
               QStringList{QStringLiteral("13800000001|") + cell() + QStringLiteral("|") + cell() +
                           QStringLiteral("乙")});
@@ -771,10 +751,10 @@ TEST_P(HostileWorkbook, SelectionImportTakesOnlyTheNumber)
     ExpressExcel dialog(page);
     if (!load(dialog))
         return;
-    EXPECT_EQ(shown(*dialog.FramerControl1(), 3, 1), cell());
-    dialog.FramerControl1()->selectArea(1, 1, 3, 3);
+    EXPECT_EQ(shown(*Control<WorkbookView>(dialog, "FramerControl1"), 3, 1), cell());
+    Control<WorkbookView>(dialog, "FramerControl1")->selectArea(1, 1, 3, 3);
     desktop.expectMessage("导入号码1个,自动删除重复号码0个", "完成", Icon::Information);
-    dialog.findChild<QPushButton*>(QStringLiteral("AeroButton2"))->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     EXPECT_EQ(page.numberList()->texts(), QStringList{QStringLiteral("13800000001")});
     expectIntact();
 }
@@ -802,7 +782,7 @@ TEST_P(HostileWorkbook, ContactImportStoresTheCellsAndCountsTheWrongNumber)
     dialog.Combo(4)->setCurrentIndex(1);  // number
     dialog.Combo(14)->setCurrentIndex(3); // remark
     desktop.expectMessage("成功导入联系人1个，存在错误号码1个", QStringLiteral("导入完成"), Icon::Information);
-    dialog.AeroButton2()->click();
+    Control<QPushButton>(dialog, "AeroButton2")->click();
     EXPECT_EQ(rows(QStringLiteral("ContactList"),
                    {QStringLiteral("Name"), QStringLiteral("MobilePhone"), QStringLiteral("Remark")}),
               QStringList{RemoveSpaces(cell()) + QStringLiteral("|13800000001|") + cell() + QStringLiteral("乙")});

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "Form1.h"
 #include "GlobalState.h"
 #include "ListView.h"
@@ -57,7 +58,7 @@ protected:
             return nullptr;
         form.toobarImg_Click(toolbarIndex);
         QApplication::processEvents();
-        return form.findChild<QStackedWidget*>(QStringLiteral("FrameMainStack"))->currentWidget();
+        return Control<QStackedWidget>(form, "FrameMainStack")->currentWidget();
     }
 
     TestProgramFolder folder;
@@ -171,8 +172,7 @@ TEST_F(AddressBookButtonsTest, ReadInTheirOrder)
                                  "AeroButton35", "AeroButton31", "AeroButton32", "AeroButton18"};
     const QPushButton* previous = nullptr;
     for (const char* name : order) {
-        const auto* button = page->findChild<QPushButton*>(QString::fromLatin1(name));
-        ASSERT_NE(button, nullptr) << name;
+        const auto* button = Control<QPushButton>(*page, name);
         if (previous) {
             const QRect before(previous->mapTo(page, QPoint(0, 0)), previous->size());
             const QRect here(button->mapTo(page, QPoint(0, 0)), button->size());

@@ -54,10 +54,10 @@ TEST_P(PopupPanelModalTest, AnEntrysModalWindowTakesThePanelOutOfSight)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QApplication::clipboard()->clear();
-    SendPage* page = form.sendPage();
+    SendPage* page = Control<SendPage>(form, "SendPage");
     QWidget* list = Control<QAbstractItemView>(*page, "XmcfListBox1")->viewport();
     QTest::mouseClick(list, Qt::RightButton, {}, QPoint(10, 10));
-    QPointer<mouseMenu> panel = page->popup();
+    QPointer<mouseMenu> panel = page->findChild<mouseMenu*>();
     ASSERT_FALSE(panel.isNull());
     ASSERT_TRUE(panel->isVisible());
 
@@ -71,13 +71,14 @@ TEST_P(PopupPanelModalTest, AnEntrysModalWindowTakesThePanelOutOfSight)
         panelVisibleWithIt = !panel.isNull() && panel->isVisible();
         modal->close();
     });
-    QTest::mousePress(panel->entry(GetParam().entry), Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mousePress(Control<QLabel>(*panel, QStringLiteral("mymenu_%1").arg(GetParam().entry)), Qt::LeftButton, {},
+                      QPoint(2, 2));
 
     EXPECT_EQ(modalShown, QString::fromLatin1(GetParam().modalClass));
     EXPECT_FALSE(panelVisibleWithIt);
     QTest::mouseRelease(list, Qt::LeftButton, {}, QPoint(10, 10));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(page->popup(), nullptr);
+    EXPECT_EQ(page->findChild<mouseMenu*>(), nullptr);
     EXPECT_TRUE(panel.isNull());
 }
 

@@ -1,5 +1,6 @@
 #include "SettingsPage.h"
 #include "CaseName.h"
+#include "Controls.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "MultiThread.h"
@@ -45,7 +46,7 @@ public:
         page = std::make_unique<SettingsPage>();
     }
 
-    template <typename T> T* control(const char* name) const { return page->findChild<T*>(QString::fromLatin1(name)); }
+    template <typename T> T* control(const char* name) const { return Control<T>(*page, name); }
     QLineEdit* edit(const char* name) const { return control<QLineEdit>(name); }
     void click(const char* name) const { control<QPushButton>(name)->click(); }
 

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "updater/Form1.h"
 
 #include "DataStore.h"
@@ -56,14 +57,14 @@ TEST(UpdateRoadTest, FromTheOfferToTheInstaller)
     {
         // The sign-in writes update.ini for both programs; the shipped version is older.
         auto login = std::make_unique<FormLogin>();
-        login->timer2()->stop();
+        Control<QTimer>(*login, "Timer2")->stop();
         login->writeUpdateConfig(QStringLiteral("demo"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return login->allowLogin(); }, 5000));
         // The check at load ran before update.ini existed; the next start of Quorvel asks again.
         login.reset();
         TerminateAllThreads();
         login = std::make_unique<FormLogin>();
-        login->timer2()->stop();
+        Control<QTimer>(*login, "Timer2")->stop();
         ASSERT_TRUE(QTest::qWaitFor([&] { return login->allowLogin(); }, 5000));
         ASSERT_TRUE(g_UpdateChecked.load());
         desktop
@@ -80,7 +81,7 @@ TEST(UpdateRoadTest, FromTheOfferToTheInstaller)
     form.Form_Load();
     form.show();
     form.Timer1_Timer();
-    ASSERT_TRUE(form.findChild<QWidget*>(QStringLiteral("AeroButton2"))->isEnabled());
+    ASSERT_TRUE(Control<QWidget>(form, "AeroButton2")->isEnabled());
     const QString marker = folder.path(QStringLiteral("updates/marker"));
     desktop.expectLaunch(folder.path(QStringLiteral("updates/setup")));
     form.AeroButton2_Click();

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "updater/FileSize.h"
 #include "updater/Form1.h"
 #include "updater/Package.h"
@@ -128,17 +129,12 @@ protected:
         form = std::make_unique<updater::Form1>();
         form->Form_Load();
         form->show();
-        EXPECT_TRUE(form->timer1()->isActive());
+        EXPECT_TRUE(Control<QTimer>(*form, "Timer1")->isActive());
         form->Timer1_Timer();
         return *form;
     }
 
-    template <typename T> T* control(const char* name) const
-    {
-        T* widget = form->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
+    template <typename T> T* control(const char* name) const { return Control<T>(*form, name); }
     QString text(const char* label) const { return control<QLabel>(label)->text(); }
     QPushButton* nextButton() const { return control<QPushButton>("AeroButton2"); }
     QColor latestColour() const { return control<QLabel>("Label4")->palette().color(QPalette::WindowText); }
@@ -178,7 +174,7 @@ TEST_P(VersionOfferTest, ComparesTheTextsByCharacterCode)
     EXPECT_EQ(text("Label6"), c.offered ? QStringLiteral("可以升级") : QStringLiteral("当前是最新版本，不需要升级！"));
     EXPECT_EQ(latestColour(), c.offered ? QColor(255, 0, 0) : QColor(0, 0, 0));
     EXPECT_EQ(nextButton()->isEnabled(), c.offered);
-    EXPECT_FALSE(form->timer1()->isActive());
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
     const auto request = sandbox().lastRequest(QStringLiteral("update"));
     ASSERT_TRUE(request);
     EXPECT_EQ(request->contentType, "application/x-www-form-urlencoded");
@@ -262,7 +258,7 @@ TEST_P(LoadFailureTest, ShowsWhyAndEnds)
     } catch (const ScriptedDesktop::Exited& exited) {
         EXPECT_EQ(exited.code, 1);
     }
-    EXPECT_FALSE(form->timer1()->isActive());
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
     EXPECT_EQ(sandbox().requestCount(QStringLiteral("update")), 0);
 }
 
@@ -364,7 +360,7 @@ TEST_F(UpdaterTest, CloseStopsTheDownloadAfterItsStep)
     QObject::connect(form.get(), &updater::Form1::downloadProgressed, [&] {
         // The click arrives as the user's would: while the window handles its pending input.
         if (++steps == 1)
-            QTimer::singleShot(0, nextButton()->parentWidget()->findChild<QPushButton*>(QStringLiteral("AeroButton3")),
+            QTimer::singleShot(0, Control<QPushButton>(*nextButton()->parentWidget(), "AeroButton3"),
                                &QPushButton::click);
     });
     form->AeroButton2_Click(); // no start: ScriptedDesktop fails on any call

@@ -48,9 +48,6 @@ public:
     // The same text put on the system clipboard, replacing what it held.
     bool CopySelection();
 
-    QTableView* table() const { return m_table; }
-    QTabBar* sheetTabs() const { return m_tabs; }
-
     // "A" for 1, "Z" for 26, "AA" for 27, as column headers read.
     static QString columnLetters(int column);
 
