@@ -16,11 +16,7 @@ ContactAdd::ContactAdd(const QString& selectedCategory, QWidget* parent)
     ui->setupUi(this);
     connect(ui->AeroButton1, &QPushButton::clicked, this, &ContactAdd::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
-    try {
-        ui->contactForm->loadCategories(selectedCategory);
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    }
+    RunReported(this, [this, &selectedCategory] { ui->contactForm->loadCategories(selectedCategory); });
 }
 
 ContactAdd::~ContactAdd() = default;

@@ -12,12 +12,8 @@ ContactEdit::ContactEdit(qint32 contactId, QWidget* parent)
     ui->setupUi(this);
     connect(ui->AeroButton1, &QPushButton::clicked, this, &ContactEdit::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &QDialog::reject);
-    try {
-        load();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-        m_loaded = false;
-    }
+    // A failure leaves loaded() false: load() sets it last.
+    RunReported(this, [this] { load(); });
 }
 
 ContactEdit::~ContactEdit() = default;

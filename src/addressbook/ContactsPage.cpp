@@ -82,13 +82,6 @@ QString searchHead(const QString& field)
     return QStringLiteral("select * from [ContactList] where ") + column + QStringLiteral(" like '%");
 }
 
-QString describe(const std::exception& error)
-{
-    if (const auto* dbError = dynamic_cast<const db::DbError*>(&error))
-        return dbError->description();
-    return QString::fromUtf8(error.what());
-}
-
 } // namespace
 
 ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ContactsPage>())
@@ -181,11 +174,7 @@ void ContactsPage::AeroButton17_Click()
 {
     ContactCategoryAdd dialog(this);
     dialog.exec();
-    try {
-        LoadContactTree();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    }
+    RunReported(this, [this] { LoadContactTree(); });
 }
 
 void ContactsPage::AeroButton33_Click()
@@ -197,11 +186,7 @@ void ContactsPage::AeroButton33_Click()
         ContactCategoryEdit dialog(id, this);
         dialog.exec();
     }
-    try {
-        LoadContactTree();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    }
+    RunReported(this, [this] { LoadContactTree(); });
 }
 
 void ContactsPage::AeroButton19_Click()
@@ -212,16 +197,14 @@ void ContactsPage::AeroButton19_Click()
     if (MsgBox(QStringLiteral("确定要删除该分类吗？该分类下的所有联系人都将会被同时删除！"), QStringLiteral("删除确认"),
                Desktop::Icon::Question, Desktop::Buttons::YesNo, this) != Desktop::Answer::Yes)
         return;
-    try {
+    RunReported(this, [this, id] {
         // Both or neither: a category must not vanish while its contacts stay behind.
         db::Transaction transaction(SharedConnection());
         SharedConnection().execute(QStringLiteral("delete from [ContactList] where CatID=") + QString::number(id));
         SharedConnection().execute(QStringLiteral("delete from [ContactCategory] where ID=") + QString::number(id));
         transaction.commit();
         LoadContactTree();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    }
+    });
 }
 
 // --- contact list ----------------------------------------------------------------------------
@@ -265,7 +248,8 @@ void ContactsPage::LoadNodeContacts()
         else
             loadList(head, true);
     } catch (const std::exception& error) {
-        MsgBox(describe(error), QString(), Desktop::Icon::None, Desktop::Buttons::Ok, this);
+        // The list's own box: the description alone, without a title.
+        MsgBox(FailureDescription(error), QString(), Desktop::Icon::None, Desktop::Buttons::Ok, this);
     }
 }
 
@@ -277,11 +261,7 @@ void ContactsPage::AeroButton16_Click()
     }
     // The keyword as typed, blanks kept; the search covers every contact.
     const QString sql = searchHead(ui->Combo2->currentText()) + SqlQuote(ui->Text5->text()) + QStringLiteral("%'");
-    try {
-        loadList(sql, true);
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    }
+    RunReported(this, [this, &sql] { loadList(sql, true); });
 }
 
 void ContactsPage::setAllTicks(int how)
@@ -314,11 +294,9 @@ void ContactsPage::AeroButton32_Click()
                Desktop::Buttons::Ok, this);
         return;
     }
-    try {
+    RunReported(this, [&ids] {
         SharedConnection().execute(QStringLiteral("delete from [ContactList] where id in (") + ids + QStringLiteral(")"));
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    }
+    });
     LoadNodeContacts();
 }
 
@@ -350,12 +328,8 @@ void ContactsPage::ListView2_DblClick()
 
 void ContactsPage::AeroButton18_Click()
 {
-    try {
-        AddCheckedContactsToDraftBox(*ui->ListView2);
-    } catch (const db::DbError& error) {
-        // The rows added before the failure are in the grid: it is shown all the same.
-        ShowProgramError(error, this);
-    }
+    // The rows added before a failure are in the grid: it is shown all the same.
+    RunReported(this, [this] { AddCheckedContactsToDraftBox(*ui->ListView2); });
     Q_EMIT contactsAddedToGrid();
 }
 

@@ -1,34 +1,50 @@
 #include "ImportContact.h"
 #include "ui_ImportContact.h"
 
+#include "ContactImportWriter.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "ImportLoop.h"
 #include "PublicFunction.h"
+#include "SheetRows.h"
 #include "Workbook.h"
 #include "db/JetDate.h"
 #include "db/Recordset.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QRegularExpression>
 
 namespace {
 
 constexpr int kFirstMapping = 3; // Combo3
 constexpr int kMappings = 12;    // Combo3 to Combo14
-constexpr qint64 kCommitEveryMs = 200;
+constexpr int kNumberList = 1;   // Combo4
 
-// The field each mapping list feeds, in the order the lists are written.
-const char* const kFields[kMappings] = {"Name",     "MobilePhone", "Sex",      "Birthday", "Vocation", "Job",
-                                        "IdCardNum", "EMail",       "Marriage", "Favorite", "Address",  "Remark"};
-enum Mapping
+QVariant nameValue(const CellValue& cell)
 {
-    NameList = 0,
-    NumberList = 1,
-    SexList = 2,
-    BirthdayList = 3
-};
+    return RemoveSpaces(QVariant(cell.text.isNull() ? QString(QStringLiteral("")) : cell.text));
+}
+
+QVariant sexValue(const CellValue& cell)
+{
+    return ImportContact::ToSexText(cell);
+}
+
+QVariant plainValue(const CellValue& cell)
+{
+    return cell.isEmpty() ? QVariant() : QVariant(cell.text);
+}
+
+// The field each mapping list feeds and its value, in the order the lists are written. The
+// number list feeds no field of its own: the import reads it as the number.
+const ContactImportWriter::Field kFields[kMappings] = {
+    {QStringLiteral("Name"), nameValue},       {QStringLiteral("MobilePhone"), nullptr},
+    {QStringLiteral("Sex"), sexValue},         {QStringLiteral("Birthday"), ImportContact::ToDateOrNull},
+    {QStringLiteral("Vocation"), plainValue},  {QStringLiteral("Job"), plainValue},
+    {QStringLiteral("IdCardNum"), plainValue}, {QStringLiteral("EMail"), plainValue},
+    {QStringLiteral("Marriage"), plainValue},  {QStringLiteral("Favorite"), plainValue},
+    {QStringLiteral("Address"), plainValue},   {QStringLiteral("Remark"), plainValue}};
 
 QString noColumn()
 {
@@ -62,6 +78,8 @@ int openSheet(Workbook& book, const QString& path, const QString& name, QWidget*
 ImportContact::ImportContact(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ImportContact>())
 {
     ui->setupUi(this);
+    m_combos = {ui->Combo1, ui->Combo2, ui->Combo3,  ui->Combo4,  ui->Combo5,  ui->Combo6,  ui->Combo7,
+                ui->Combo8, ui->Combo9, ui->Combo10, ui->Combo11, ui->Combo12, ui->Combo13, ui->Combo14};
     connect(ui->AeroButton1, &QPushButton::clicked, this, &ImportContact::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &ImportContact::AeroButton2_Click);
     connect(ui->AeroButton3, &QPushButton::clicked, this, &ImportContact::reject);
@@ -173,109 +191,44 @@ void ImportContact::runImport()
     const int index = openSheet(book, ui->Text1->text(), ui->Combo1->currentText(), this);
     if (index < 0)
         return;
-    const Worksheet& sheet = book.sheet(index);
-    int columns[kMappings];
-    for (int i = 0; i < kMappings; ++i)
-        columns[i] = Combo(kFirstMapping + i)->currentIndex();
+    // Every mapped list but the number's feeds its field, in the order of the lists. The number
+    // check drops every blank, those around the number included.
+    ImportColumns columns;
+    QVector<ContactImportWriter::Field> fields;
+    for (int i = 0; i < kMappings; ++i) {
+        const int column = Combo(kFirstMapping + i)->currentIndex();
+        if (i == kNumberList) {
+            columns.number = column;
+        } else if (column > 0) {
+            columns.values << column;
+            fields << kFields[i];
+        }
+    }
     const qint64 category = ui->Combo2->currentData().toLongLong();
-
-    // The value a mapped column writes into its field.
-    auto fieldValue = [&](int list, const CellValue& cell) -> QVariant {
-        switch (list) {
-        case NameList:
-            return RemoveSpaces(QVariant(cell.text.isNull() ? QString(QStringLiteral("")) : cell.text));
-        case SexList:
-            return ToSexText(cell);
-        case BirthdayList:
-            return ToDateOrNull(cell);
-        default:
-            return cell.isEmpty() ? QVariant() : QVariant(cell.text);
-        }
-    };
-    // Every mapped column but the number, in the order of the lists, then the category. The
-    // statements are made once: an import runs them for every row.
-    QStringList mapped;
-    for (int i = 0; i < kMappings; ++i)
-        if (i != NumberList && columns[i] > 0)
-            mapped << QString::fromLatin1(kFields[i]);
-    mapped << QStringLiteral("CatID");
-    auto values = [&](int row) {
-        QVariantList list;
-        for (int i = 0; i < kMappings; ++i)
-            if (i != NumberList && columns[i] > 0)
-                list << fieldValue(i, sheet.Cells(row, columns[i]));
-        list << category;
-        return list;
-    };
-    const QString marks = QStringLiteral(",?").repeated(int(mapped.size()));
-    auto find = SharedConnection().prepare(QStringLiteral("select id from [ContactList] where MobilePhone = ?"));
-    auto insert = SharedConnection().prepare(QStringLiteral("insert into [ContactList] (MobilePhone,") + mapped.join(QLatin1Char(',')) +
-                                  QStringLiteral(") values (?") + marks + QStringLiteral(")"));
-    auto update = SharedConnection().prepare(QStringLiteral("update [ContactList] set ") + mapped.join(QStringLiteral("=?,")) +
-                                  QStringLiteral("=? where id=?"));
-
-    // Rows are committed together, a fraction of a second's worth at a time, instead of one
-    // commit each, which alone would take longer than the whole import. Everything is committed
-    // before a question waits for the user, when the import stops and when a row fails, so the
-    // rows before a failure stay and no write is held open while nobody works.
-    std::unique_ptr<db::Transaction> batch;
-    QElapsedTimer sinceCommit;
-    auto commit = [&] {
-        if (batch)
-            batch->commit();
-        batch.reset();
-    };
-    m_successCount = 0;
-    m_errorCount = 0;
-    const int rows = sheet.usedRange().rowCount;
+    // Row 1 of the used range is the header row.
+    SheetRows rows(book.sheet(index), 2);
+    ImportCounts counts;
     const bool completed = RunReported(this, [&] {
-        try {
-            for (int i = 2; i <= rows && !m_cancel; ++i) {
-                QString m = TrimBlanks(sheet.Cells(i, columns[NumberList]).text);
-                if (!IsMobileNumber(m)) {
-                    ++m_errorCount;
-                } else {
-                    if (!batch) {
-                        batch = std::make_unique<db::Transaction>(SharedConnection());
-                        sinceCommit.start();
-                    }
-                    find->bind(1, m);
-                    const bool stored = find->next();
-                    const QVariant id = stored ? find->value(0) : QVariant();
-                    find->reset();
-                    if (stored) {
-                        commit();
-                        const auto answer = MsgBox(m + QStringLiteral("已经存在，是否覆盖更新？"),
-                                                   QStringLiteral("存在重复号码"), Desktop::Icon::Question,
-                                                   Desktop::Buttons::YesNo, this);
-                        if (answer == Desktop::Answer::Yes) {
-                            update->bindAll(values(i) << id);
-                            update->execute();
-                        }
-                    } else {
-                        insert->bindAll(QVariantList{m} + values(i));
-                        insert->execute();
-                    }
-                    ++m_successCount;
-                }
-                ui->AeroProgressBar1->setValue(i);
-                ui->Label5->setText(QString::number(i) + QLatin1Char('/') + QString::number(m_rowCount));
-                if (batch && sinceCommit.elapsed() >= kCommitEveryMs)
-                    commit();
-                // "关闭" may be pressed between two rows.
-                QCoreApplication::processEvents();
-            }
-            commit();
-        } catch (...) {
-            commit();
-            throw;
-        }
+        ContactImportWriter writer(SharedConnection(), fields, category, [this](const QString& number) {
+            return MsgBox(number + QStringLiteral("已经存在，是否覆盖更新？"), QStringLiteral("存在重复号码"),
+                          Desktop::Icon::Question, Desktop::Buttons::YesNo, this) == Desktop::Answer::Yes;
+        });
+        ImportLoop loop(rows, writer, columns);
+        loop.setPace(ImportLoop::Pace::EveryRow);
+        loop.setStop([this] { return m_cancel; });
+        loop.setYield([this, &rows](const ImportCounts&) {
+            ui->AeroProgressBar1->setValue(rows.row());
+            ui->Label5->setText(QString::number(rows.row()) + QLatin1Char('/') + QString::number(m_rowCount));
+            // "关闭" may be pressed between two rows.
+            QCoreApplication::processEvents();
+        });
+        loop.run(counts);
     });
     book.close();
     if (!completed)
         return;
-    MsgBox(QStringLiteral("成功导入联系人") + QString::number(m_successCount) + QStringLiteral("个，存在错误号码") +
-               QString::number(m_errorCount) + QStringLiteral("个"),
+    MsgBox(QStringLiteral("成功导入联系人") + QString::number(counts.stored) + QStringLiteral("个，存在错误号码") +
+               QString::number(counts.rejected) + QStringLiteral("个"),
            QStringLiteral("导入完成"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
     if (!m_cancel)
         accept();
@@ -286,8 +239,8 @@ void ImportContact::setRunning(bool running)
     ui->AeroButton1->setEnabled(!running);
     ui->AeroButton2->setEnabled(!running);
     ui->Text1->setEnabled(!running);
-    for (int i = 1; i <= 14; ++i)
-        Combo(i)->setEnabled(!running);
+    for (QComboBox* list : m_combos)
+        list->setEnabled(!running);
 }
 
 void ImportContact::reject()
@@ -328,8 +281,5 @@ QVariant ImportContact::ToDateOrNull(const CellValue& value)
 
 QComboBox* ImportContact::Combo(int number) const
 {
-    QComboBox* const lists[] = {ui->Combo1,  ui->Combo2,  ui->Combo3,  ui->Combo4,  ui->Combo5,
-                                ui->Combo6,  ui->Combo7,  ui->Combo8,  ui->Combo9,  ui->Combo10,
-                                ui->Combo11, ui->Combo12, ui->Combo13, ui->Combo14};
-    return number >= 1 && number <= 14 ? lists[number - 1] : nullptr;
+    return number >= 1 && number <= int(m_combos.size()) ? m_combos[size_t(number - 1)] : nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QVariant>
+#include <array>
 #include <memory>
 
 class QComboBox;
@@ -43,8 +44,7 @@ private:
     void setRunning(bool running);
 
     std::unique_ptr<Ui::ImportContact> ui;
+    std::array<QComboBox*, 14> m_combos{}; // Combo1 to Combo14
     int m_rowCount = 0;
-    int m_successCount = 0;
-    int m_errorCount = 0;
     bool m_cancel = false;
 };

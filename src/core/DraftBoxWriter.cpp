@@ -51,6 +51,14 @@ bool DraftBoxWriter::add(const QString& mobilePhone, const QVariantList& values)
     return repeat;
 }
 
+bool DraftBoxWriter::store(const QString& number, const QVector<CellValue>& values)
+{
+    QVariantList texts;
+    for (const CellValue& cell : values)
+        texts << (cell.isEmpty() ? QVariant() : QVariant(cell.text));
+    return add(number, texts);
+}
+
 void DraftBoxWriter::commit()
 {
     if (m_ownTransaction) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImportLoop.h"
+
 #include <QElapsedTimer>
 #include <QString>
 #include <QVariant>
@@ -18,11 +20,11 @@ class Statement;
 // import. A caller that lets the window process input (a cancel, a close) commits first, so
 // every row inserted before that point is kept whatever happens next; so does a failure: the
 // destructor commits what was added, it never rolls back.
-class DraftBoxWriter final
+class DraftBoxWriter final : public ImportTarget
 {
 public:
     explicit DraftBoxWriter(db::Connection& conn);
-    ~DraftBoxWriter();
+    ~DraftBoxWriter() override;
     DraftBoxWriter(const DraftBoxWriter&) = delete;
     DraftBoxWriter& operator=(const DraftBoxWriter&) = delete;
 
@@ -30,11 +32,13 @@ public:
     // QVariant, or a value not given, leaves that column unwritten); returns its IsRepeat.
     // Throws db::DbError.
     bool add(const QString& mobilePhone, const QVariantList& values = {});
+    // An imported row: each cell in A to E as its text; an empty cell leaves its column unwritten.
+    bool store(const QString& number, const QVector<CellValue>& values) override;
     // Commits the rows added so far. Throws db::DbError.
-    void commit();
+    void commit() override;
     // Commits when the open group has been open for longer than a window should go without
     // processing input; true when it did (the caller may then process events).
-    bool commitIfDue();
+    bool commitIfDue() override;
     // Rows added and not committed yet.
     int pending() const { return m_pending; }
 

@@ -404,6 +404,19 @@ private:
 
 } // namespace
 
+CellValue SourceTable::cell(int column) const
+{
+    CellValue cell;
+    if (column < 1)
+        return cell;
+    const QVariant field = value(column - 1);
+    if (field.isNull())
+        return cell;
+    cell.kind = CellValue::Kind::Text;
+    cell.text = field.toString();
+    return cell;
+}
+
 std::unique_ptr<SourceDatabase> SourceDatabase::open(const QString& path)
 {
     QFile file(path);

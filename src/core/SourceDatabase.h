@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImportLoop.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -10,19 +12,20 @@
 // file's first bytes, never by its name. Every failure throws db::DbError.
 
 // One table, read from its first row to its last.
-class SourceTable
+class SourceTable : public ImportSource
 {
 public:
-    virtual ~SourceTable() = default;
-
     virtual QStringList fieldNames() const = 0;
     // Rows in the table when it was opened.
     virtual int recordCount() const = 0;
     // Moves to the next row (the first one on the first call); false after the last.
-    virtual bool fetch() = 0;
+    bool fetch() override = 0;
     // The current row's value of a field as text: dates as "yyyy-mm-dd hh:mm:ss", numbers
     // without trailing zeros, Yes/No as "True"/"False". Null (also binary data) is a null QVariant.
     virtual QVariant value(int field) const = 0;
+    // The field counted from 1 (0: none) as an import reads it: Null is an empty cell, any
+    // other value a text.
+    CellValue cell(int column) const final;
 };
 
 class SourceDatabase

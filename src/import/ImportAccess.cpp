@@ -5,23 +5,24 @@
 #include "Desktop.h"
 #include "DraftBoxWriter.h"
 #include "ErrorBoxes.h"
-#include "PublicFunction.h"
+#include "ImportLoop.h"
 #include "SourceDatabase.h"
 
 #include <QCoreApplication>
 #include <QSignalBlocker>
-#include <array>
 
 namespace {
 
 const QString kFilter = QStringLiteral("Access数据库(*.mdb)|*.mdb");
 const QString kNone = QStringLiteral("无");
+constexpr int kFieldLists = 6; // Combo1 to Combo6; Combo7 lists the tables
 
 } // namespace
 
 ImportAccess::ImportAccess(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ImportAccess>())
 {
     ui->setupUi(this);
+    m_combos = {ui->Combo1, ui->Combo2, ui->Combo3, ui->Combo4, ui->Combo5, ui->Combo6, ui->Combo7};
     connect(ui->AeroButton1, &QPushButton::clicked, this, &ImportAccess::AeroButton1_Click);
     connect(ui->AeroButton2, &QPushButton::clicked, this, &ImportAccess::AeroButton2_Click);
     connect(ui->AeroButton3, &QPushButton::clicked, this, &ImportAccess::AeroButton3_Click);
@@ -33,29 +34,12 @@ ImportAccess::~ImportAccess() = default;
 
 QComboBox* ImportAccess::Combo(int number) const
 {
-    switch (number) {
-    case 1:
-        return ui->Combo1;
-    case 2:
-        return ui->Combo2;
-    case 3:
-        return ui->Combo3;
-    case 4:
-        return ui->Combo4;
-    case 5:
-        return ui->Combo5;
-    case 6:
-        return ui->Combo6;
-    case 7:
-        return ui->Combo7;
-    default:
-        return nullptr;
-    }
+    return number >= 1 && number <= int(m_combos.size()) ? m_combos[size_t(number - 1)] : nullptr;
 }
 
 void ImportAccess::ResetCombos()
 {
-    for (int number = 1; number <= 6; ++number) {
+    for (int number = 1; number <= kFieldLists; ++number) {
         QComboBox* combo = Combo(number);
         combo->clear();
         combo->addItem(kNone);
@@ -99,7 +83,7 @@ void ImportAccess::Combo7_Click()
     ResetCombos();
     if (opened) {
         const QStringList fields = m_table->fieldNames();
-        for (int number = 1; number <= 6; ++number)
+        for (int number = 1; number <= kFieldLists; ++number)
             Combo(number)->addItems(fields);
     }
     m_total = opened ? m_table->recordCount() : 0;
@@ -131,62 +115,41 @@ void ImportAccess::AeroButton2_Click()
     if (!m_table)
         return;
 
-    // Fields by their position in the lists: the lists hold "无" and then the fields in order.
-    const int numberField = ui->Combo1->currentIndex() - 1;
-    std::array<int, 5> variableFields{};
-    for (int column = 0; column < 5; ++column)
-        variableFields[size_t(column)] = Combo(column + 2)->currentIndex() - 1;
+    // The lists hold "无" and then the fields in order: a choice's position is its field counted from 1.
+    ImportColumns columns;
+    columns.number = ui->Combo1->currentIndex();
+    for (int number = 2; number <= 6; ++number)
+        columns.values << Combo(number)->currentIndex();
 
     m_importing = true;
-    int read = 0;
-    int rejected = 0;
-    bool finished = false;
+    ImportCounts counts;
     bool failed = false;
     try {
-        // Its destructor commits every row added, also when a failure leaves this block.
         DraftBoxWriter writer(SharedConnection());
-        while (true) {
-            if (!m_table->fetch()) {
-                writer.commit();
-                finished = true;
-                break;
-            }
-            if (m_cancel)
-                break;
-            const QVariant number = m_table->value(numberField);
-            QString phone = number.toString();
-            // A row without a number is one more rejected row, not the end of the import.
-            if (!number.isNull() && IsMobileNumber(phone)) {
-                QVariantList values;
-                for (const int field : variableFields)
-                    values << (field >= 0 ? m_table->value(field) : QVariant());
-                writer.add(phone, values);
-            } else {
-                ++rejected;
-            }
-            ++read;
-            // Input is processed only once the rows before it are committed, so "关闭" (or a
-            // failure after it) keeps them all.
-            if (writer.commitIfDue()) {
-                showProgress(read);
-                QCoreApplication::processEvents();
-            }
-        }
+        ImportLoop loop(*m_table, writer, columns);
+        loop.setStop([this] { return m_cancel; });
+        // Input is processed only once the rows before it are committed, so "关闭" (or a
+        // failure after it) keeps them all.
+        loop.setYield([this](const ImportCounts& sofar) {
+            showProgress(sofar.read);
+            QCoreApplication::processEvents();
+        });
+        loop.run(counts);
     } catch (...) {
+        // As specified: a failure during the import closes the dialog without a message; the
+        // rows inserted before it stay, and the grid shows them.
         failed = true;
     }
     m_importing = false;
-    showProgress(read);
+    showProgress(counts.read);
     releaseSource();
     if (failed) {
-        // As specified: a failure during the import closes the dialog without a message; the
-        // rows inserted before it stay, and the grid shows them.
         reject();
         return;
     }
-    if (!finished)
+    if (!counts.finished)
         return; // "关闭" stopped it; the dialog is already closing
-    MsgBox(QStringLiteral("共有%1条记录，错误数据%2条！").arg(read).arg(rejected), QStringLiteral("完成"),
+    MsgBox(QStringLiteral("共有%1条记录，错误数据%2条！").arg(counts.read).arg(counts.rejected), QStringLiteral("完成"),
            Desktop::Icon::Information, Desktop::Buttons::Ok, this);
     accept();
 }

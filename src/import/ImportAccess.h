@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <memory>
 
 class QComboBox;
@@ -39,6 +40,7 @@ private:
     void releaseSource();
 
     std::unique_ptr<Ui::ImportAccess> ui;
+    std::array<QComboBox*, 7> m_combos{}; // Combo1 to Combo7
     std::unique_ptr<SourceDatabase> m_source;
     std::unique_ptr<SourceTable> m_table;
     int m_total = 0;

@@ -6,14 +6,14 @@
 #include "DraftBoxWriter.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "ImportLoop.h"
 #include "PublicFunction.h"
+#include "SheetRows.h"
 #include "Workbook.h"
 #include "WorkbookView.h"
-#include "db/DbError.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <array>
 
 namespace {
 
@@ -27,6 +27,7 @@ constexpr int kNoSheet = 91;
 ImportExcel2::ImportExcel2(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ImportExcel2>())
 {
     ui->setupUi(this);
+    m_combos = {ui->Combo1, ui->Combo2, ui->Combo3, ui->Combo4, ui->Combo5, ui->Combo6};
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -66,8 +67,7 @@ int ImportExcel2::exec()
 
 void ImportExcel2::ResetCombos()
 {
-    for (int number = 1; number <= 6; ++number) {
-        QComboBox* combo = Combo(number);
+    for (QComboBox* combo : m_combos) {
         combo->clear();
         combo->addItem(kNone);
         combo->setCurrentIndex(0);
@@ -95,8 +95,8 @@ void ImportExcel2::Timer1_Timer()
     QStringList captions;
     for (int column = 1; column <= sheet.usedRange().columnCount; ++column)
         captions << sheet.Cells(1, column).text;
-    for (int number = 1; number <= 6; ++number)
-        Combo(number)->addItems(captions);
+    for (QComboBox* combo : m_combos)
+        combo->addItems(captions);
     m_rowTotal = sheet.usedRange().rowCount;
     if (m_rowTotal > 0)
         ui->AeroProgressBar1->setMaximum(m_rowTotal);
@@ -120,53 +120,32 @@ void ImportExcel2::AeroButton2_Click()
     const Worksheet& sheet = book->sheet(active);
 
     // A choice's position in its list is its column in the used range; 0 takes none.
-    const int numberColumn = ui->Combo1->currentIndex();
-    std::array<int, 5> variableColumns{};
-    for (int column = 0; column < 5; ++column)
-        variableColumns[size_t(column)] = Combo(column + 2)->currentIndex();
+    ImportColumns columns;
+    columns.number = ui->Combo1->currentIndex();
+    for (int number = 2; number <= 6; ++number)
+        columns.values << Combo(number)->currentIndex();
+    columns.dropFromNumber = QStringLiteral("+86");
 
     m_importing = true;
-    int imported = 0;
-    int repeats = 0;
-    bool failed = false;
-    const int rows = sheet.usedRange().rowCount;
-    try {
-        // Its destructor commits every row added, also when a failure leaves this block.
+    // Row 1, whose cells named the columns, is read like any other: a caption is no number.
+    SheetRows rows(sheet, 1);
+    ImportCounts counts;
+    const bool imported = RunReported(this, [&] {
         DraftBoxWriter writer(SharedConnection());
-        for (int row = 1; row <= rows && !m_cancel; ++row) {
-            QString number = sheet.Cells(row, numberColumn).text;
-            number.remove(QStringLiteral("+86"));
-            // A header row's caption (and an error value such as "#N/A") is no number: skipped.
-            if (IsMobileNumber(number)) {
-                QVariantList values;
-                for (const int column : variableColumns) {
-                    // An empty cell leaves its column Null; an error value is stored as it reads.
-                    const CellValue cell = column > 0 ? sheet.Cells(row, column) : CellValue();
-                    values << (cell.isEmpty() ? QVariant() : QVariant(cell.text));
-                }
-                if (writer.add(number, values))
-                    ++repeats;
-                ++imported;
-            }
-            // Input is processed only once the rows before it are committed, so "取消" (or a
-            // failure after it) keeps them all.
-            if (writer.commitIfDue()) {
-                ui->AeroProgressBar1->setValue(row);
-                QCoreApplication::processEvents();
-            }
-        }
-        writer.commit();
-        ui->AeroProgressBar1->setValue(rows);
-    } catch (const db::DbError& error) {
-        failed = true;
-        ShowProgramError(error, this);
-    } catch (const std::exception& error) {
-        failed = true;
-        ShowProgramError(db::ErrGeneric, QString::fromLocal8Bit(error.what()), this);
-    }
+        ImportLoop loop(rows, writer, columns);
+        loop.setStop([this] { return m_cancel; });
+        // Input is processed only once the rows before it are committed, so "取消" (or a
+        // failure after it) keeps them all.
+        loop.setYield([this, &rows](const ImportCounts&) {
+            ui->AeroProgressBar1->setValue(rows.row());
+            QCoreApplication::processEvents();
+        });
+        loop.run(counts);
+        ui->AeroProgressBar1->setValue(sheet.usedRange().rowCount);
+    });
     m_importing = false;
-    if (!failed)
-        MsgBox(QStringLiteral("成功导入号码%1个，其中重复号码%2个").arg(imported).arg(repeats),
+    if (imported)
+        MsgBox(QStringLiteral("成功导入号码%1个，其中重复号码%2个").arg(counts.stored).arg(counts.repeats),
                QStringLiteral("导入完成"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
     accept();
 }
@@ -183,20 +162,5 @@ void ImportExcel2::done(int result)
 
 QComboBox* ImportExcel2::Combo(int number) const
 {
-    switch (number) {
-    case 1:
-        return ui->Combo1;
-    case 2:
-        return ui->Combo2;
-    case 3:
-        return ui->Combo3;
-    case 4:
-        return ui->Combo4;
-    case 5:
-        return ui->Combo5;
-    case 6:
-        return ui->Combo6;
-    default:
-        return nullptr;
-    }
+    return number >= 1 && number <= int(m_combos.size()) ? m_combos[size_t(number - 1)] : nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <memory>
 
 class QComboBox;
@@ -39,6 +40,7 @@ public:
 
 private:
     std::unique_ptr<Ui::ImportExcel2> ui;
+    std::array<QComboBox*, 6> m_combos{}; // Combo1 to Combo6
     QTimer* m_timer1 = nullptr;
     QString m_lastSheet;
     int m_rowTotal = 0;

@@ -397,6 +397,7 @@ bool SmsCtrl::addWhite(const QVariant& mobile, const std::function<bool()>& stop
         const double value = reply.trimmed().toDouble(&isNumber);
         return isNumber && value == 1.0;
     } catch (...) {
+        // An upload reports nothing but its result; the worker tries the number again on its next pass.
         return false;
     }
 }

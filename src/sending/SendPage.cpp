@@ -255,11 +255,7 @@ void SendPage::AeroButton43_Click()
         MsgBox(QStringLiteral("已经存在一个相同名字的文件，请更换其他名字！"), QStringLiteral("文件已存在"),
                Desktop::Icon::Information, Desktop::Buttons::Ok, this);
     }
-    try {
-        SaveNumberList(path, m_numbers->texts());
-    } catch (const HelperError& error) {
-        ShowProgramError(error, this);
-    }
+    RunReported(this, [this, &path] { SaveNumberList(path, m_numbers->texts()); });
 }
 
 void SendPage::AeroButton46_Click()

@@ -81,13 +81,6 @@ QUrl supportPage(const QString& path)
     return QUrl(QStringLiteral("http://") + http::supportHost() + path);
 }
 
-QString describe(const std::exception& error)
-{
-    if (const auto* dbError = dynamic_cast<const db::DbError*>(&error))
-        return dbError->description();
-    return QString::fromStdString(error.what());
-}
-
 // The user's database starts as a copy of the template, and only a complete copy takes its name:
 // a copy cut short would otherwise be opened as the user's data at every later start.
 void createUserDatabase(const QString& fileName)
@@ -149,7 +142,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::For
     try {
         load();
     } catch (const std::exception& error) {
-        MsgBox(describe(error), kErrorTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
+        MsgBox(FailureDescription(error), kErrorTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
         g_mainForm = nullptr;
         Desktop::instance().exitNow(1);
     }
@@ -296,14 +289,15 @@ void Form1::Timer3_Timer()
 {
     Timer3->stop();
     setStatusPanel(8, QStringLiteral("正在初始化程序……"));
-    startupStep([this] { m_settingsPage->LoadConfig(); });
-    startupStep([this] { m_sendPage->BuildNumGrid(); });
+    // Each loader on its own: a failing one is reported and the sequence goes on with the next.
+    RunReported(this, [this] { m_settingsPage->LoadConfig(); });
+    RunReported(this, [this] { m_sendPage->BuildNumGrid(); });
     setStatusPanel(8, QStringLiteral("正在初始化通讯录"));
-    startupStep([this] { m_contactsPage->LoadContactTree(); });
-    startupStep([this] { m_contactsPage->LoadAllContacts(); });
+    RunReported(this, [this] { m_contactsPage->LoadContactTree(); });
+    RunReported(this, [this] { m_contactsPage->LoadAllContacts(); });
     setStatusPanel(8, QStringLiteral("正在初始化常用短语"));
-    startupStep([this] { m_phrasePage->LoadPhraseTree(); });
-    startupStep([this] { m_phrasePage->LoadNodePhrases(); });
+    RunReported(this, [this] { m_phrasePage->LoadPhraseTree(); });
+    RunReported(this, [this] { m_phrasePage->LoadNodePhrases(); });
 
     m_client = std::make_unique<SmsCtrl>();
     m_client->username = g_UserName;
@@ -324,17 +318,6 @@ void Form1::Timer1_Timer()
 {
     Timer1->stop();
     ShowBirthdayReminder();
-}
-
-void Form1::startupStep(const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
-    } catch (const std::exception& error) {
-        MsgBox(describe(error), kErrorTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
-    }
 }
 
 void Form1::startOnline()

@@ -79,9 +79,6 @@ private:
     void Timer3_Timer();
     // The birthday reminder, once.
     void Timer1_Timer();
-    // Runs one loader of the start-up sequence; a failing loader is reported and the sequence
-    // goes on with the next one.
-    void startupStep(const std::function<void()>& step);
     void startOnline();
     void startOffline();
     void showBlankPages();

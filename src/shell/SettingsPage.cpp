@@ -232,12 +232,8 @@ void SettingsPage::AeroButton28_Click()
 void SettingsPage::AeroButton29_Click()
 {
     const QString signature = ui->Text9->text();
-    try {
-        saveConfigValue(kSignatureKey, signature);
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
+    if (!RunReported(this, [&signature] { saveConfigValue(kSignatureKey, signature); }))
         return;
-    }
     g_EnterpriseSign = signature;
     MsgBox(QStringLiteral("修改企业签名成功！"), kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
@@ -279,12 +275,8 @@ void SettingsPage::AeroButton13_Click()
     }
     // What is stored is the number in effect, so a pasted "30天" is kept as 30.
     const QString stored = QString::number(days);
-    try {
-        saveConfigValue(kBirthdayKey, stored);
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
+    if (!RunReported(this, [&stored] { saveConfigValue(kBirthdayKey, stored); }))
         return;
-    }
     g_BirthdayDays = days;
     ui->Text3->setText(stored);
     MsgBox(QStringLiteral("修改成功！"), kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
@@ -304,15 +296,8 @@ void SettingsPage::AeroButton9_Click()
                Desktop::Icon::Information, Desktop::Buttons::Ok, this);
     }
     bool copied = false;
-    try {
-        copied = BackupUserDatabase(target);
-    } catch (const db::DbError& error) {
-        ShowProgramError(error, this);
+    if (!RunReported(this, [&copied, &target] { copied = BackupUserDatabase(target); }))
         return;
-    } catch (const std::exception& error) {
-        ShowProgramError(db::ErrGeneric, QString::fromLocal8Bit(error.what()), this);
-        return;
-    }
     MsgBox(copied ? QStringLiteral("备份完成") : QStringLiteral("备份失败"), kHintTitle, Desktop::Icon::Information,
            Desktop::Buttons::Ok, this);
 }

@@ -535,6 +535,46 @@ TEST(ErrorBoxes, ProgramErrorShowsNumberAndDescription)
     ShowProgramError(32755, u"x"_qs);
 }
 
+struct FailureCase
+{
+    const char* name;
+    std::function<void()> fail;
+    const char* box;         // the "程序出错" box's text
+    const char* description; // what the boxes with the description alone show
+};
+
+class HandlerFailure : public ::testing::TestWithParam<FailureCase>
+{
+};
+
+TEST_P(HandlerFailure, IsShownInTheProgramErrorBoxAndDescribedByItsOwnText)
+{
+    const FailureCase& c = GetParam();
+    ScriptedDesktop desktop;
+    desktop.expectMessage(QString::fromUtf8(c.box), u"程序出错"_qs, Icon::Information);
+    EXPECT_FALSE(RunReported(nullptr, c.fail));
+    try {
+        c.fail();
+    } catch (const std::exception& error) {
+        EXPECT_EQ(FailureDescription(error), QString::fromUtf8(c.description));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HandlerFailure,
+                         ::testing::Values(FailureCase{"Engine", [] { throw db::DbError(3024, u"找不到文件"_qs); },
+                                                       "错误号：3024\r\n错误描述：找不到文件", "找不到文件"},
+                                           FailureCase{"Helper", [] { throw HelperError(94, u"无效使用 Null"_qs); },
+                                                       "错误号：94\r\n错误描述：无效使用 Null", "无效使用 Null"},
+                                           FailureCase{"AnyOther", [] { throw std::runtime_error("磁盘已满"); },
+                                                       "错误号：3000\r\n错误描述：磁盘已满", "磁盘已满"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RunReported, AStepThatSucceedsShowsNothing)
+{
+    ScriptedDesktop desktop;
+    EXPECT_TRUE(RunReported(nullptr, [] {}));
+}
+
 } // namespace
 
 namespace {

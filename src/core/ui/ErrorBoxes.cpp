@@ -47,6 +47,15 @@ bool RunReported(QWidget* parent, const std::function<void()>& step)
         ShowProgramError(error, parent);
     } catch (const HelperError& error) {
         ShowProgramError(error, parent);
+    } catch (const std::exception& error) {
+        ShowProgramError(db::ErrGeneric, QString::fromLocal8Bit(error.what()), parent);
     }
     return false;
+}
+
+QString FailureDescription(const std::exception& error)
+{
+    if (const auto* dbError = dynamic_cast<const db::DbError*>(&error))
+        return dbError->description();
+    return QString::fromUtf8(error.what());
 }
