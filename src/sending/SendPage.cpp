@@ -44,18 +44,6 @@ int listButtonCode(Qt::MouseButton button)
     }
 }
 
-// Removes the blanks (U+0020 only, as the old Trim did) at both ends.
-QString trimBlanks(const QString& text)
-{
-    int first = 0;
-    int last = int(text.size()) - 1;
-    while (first <= last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last >= first && text.at(last) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first + 1);
-}
-
 db::Connection& sharedConnection()
 {
     return SharedConnection();
@@ -161,7 +149,7 @@ int SendPage::AddNumberLines(const QString& text)
     int added = 0;
     QPointer<SendPage> self(this);
     for (const QString& line : lines) {
-        QString number = trimBlanks(line);
+        QString number = TrimBlanks(line);
         number.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
         if (IsMobileNumber(number)) {
             m_numbers->add(number);
@@ -196,7 +184,7 @@ void SendPage::CountList()
 void SendPage::AeroButton48_Click()
 {
     const QString text = ui->Text10->text();
-    if (trimBlanks(text).isEmpty()) {
+    if (TrimBlanks(text).isEmpty()) {
         MsgBox(QStringLiteral("请先输入手机号码！"), QStringLiteral("提示"), Desktop::Icon::Information,
                Desktop::Buttons::Ok, this);
         ui->Text10->setFocus();
@@ -344,7 +332,7 @@ void SendPage::AeroButton1_Click()
         MsgBox(message, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
         ui->Text2->setFocus();
     };
-    if (trimBlanks(text).isEmpty()) {
+    if (TrimBlanks(text).isEmpty()) {
         refuse(QStringLiteral("请先输入手机号码！"));
         return;
     }
@@ -376,7 +364,7 @@ void SendPage::Text2_Change()
 void SendPage::AeroButton4_Click()
 {
     const QString ids = GetCheckedIds(*ui->ListView1);
-    if (trimBlanks(ids).isEmpty()) {
+    if (TrimBlanks(ids).isEmpty()) {
         MsgBox(QStringLiteral("你还没有选定任何数据！"), QStringLiteral("删除提示"), Desktop::Icon::Information,
                Desktop::Buttons::Ok, this);
         return;
