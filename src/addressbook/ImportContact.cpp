@@ -4,6 +4,7 @@
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "Workbook.h"
 #include "db/JetDate.h"
@@ -149,10 +150,7 @@ bool ImportContact::checkInputs()
     for (const Check& check : checks) {
         if (!check.failed)
             continue;
-        MsgBox(QString::fromUtf8(check.message), QStringLiteral("提示"), Desktop::Icon::Information,
-               Desktop::Buttons::Ok, this);
-        if (check.focus)
-            check.focus->setFocus();
+        ShowHint(QString::fromUtf8(check.message), this, check.focus);
         return false;
     }
     return true;

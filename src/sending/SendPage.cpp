@@ -8,6 +8,7 @@
 #include "SendRun.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HintBox.h"
 #include "SendChecks.h"
 #include "ListView.h"
 #include "ListViewExt.h"
@@ -185,9 +186,7 @@ void SendPage::AeroButton48_Click()
 {
     const QString text = ui->Text10->text();
     if (TrimBlanks(text).isEmpty()) {
-        MsgBox(QStringLiteral("请先输入手机号码！"), QStringLiteral("提示"), Desktop::Icon::Information,
-               Desktop::Buttons::Ok, this);
-        ui->Text10->setFocus();
+        ShowHint(QStringLiteral("请先输入手机号码！"), this, ui->Text10);
         return;
     }
     QString copy = text;
@@ -328,17 +327,13 @@ void SendPage::BuildNumGrid()
 void SendPage::AeroButton1_Click()
 {
     const QString text = ui->Text2->text();
-    const auto refuse = [this](const QString& message) {
-        MsgBox(message, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
-        ui->Text2->setFocus();
-    };
     if (TrimBlanks(text).isEmpty()) {
-        refuse(QStringLiteral("请先输入手机号码！"));
+        ShowHint(QStringLiteral("请先输入手机号码！"), this, ui->Text2);
         return;
     }
     QString copy = text;
     if (!IsMobileNumber(copy)) {
-        refuse(QStringLiteral("您输入的号码不是有效的手机号码！"));
+        ShowHint(QStringLiteral("您输入的号码不是有效的手机号码！"), this, ui->Text2);
         return;
     }
     const bool inserted = RunReported(this, [&text] {

@@ -6,6 +6,7 @@
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "Shutdown.h"
 #include "SmsCtrl.h"
@@ -185,23 +186,19 @@ void SettingsPage::AeroButton27_Click()
 
 void SettingsPage::AeroButton28_Click()
 {
-    const auto refuse = [this](const QString& text, QLineEdit* focus) {
-        MsgBox(text, kHintTitle, Desktop::Icon::Information, Desktop::Buttons::Ok, this);
-        focus->setFocus();
-    };
     QString oldPassword = ui->Text6->text();
     QString newPassword = ui->Text7->text();
     const QString repeated = ui->Text8->text();
     if (oldPassword.trimmed().isEmpty())
-        return refuse(QStringLiteral("请输入旧密码！"), ui->Text6);
+        return ShowHint(QStringLiteral("请输入旧密码！"), this, ui->Text6);
     if (newPassword.trimmed().isEmpty())
-        return refuse(QStringLiteral("请输入新密码！"), ui->Text7);
+        return ShowHint(QStringLiteral("请输入新密码！"), this, ui->Text7);
     if (repeated.trimmed().isEmpty())
-        return refuse(QStringLiteral("请重复输入新密码！"), ui->Text8);
+        return ShowHint(QStringLiteral("请重复输入新密码！"), this, ui->Text8);
     if (newPassword != repeated)
-        return refuse(QStringLiteral("两次输入的新密码不一致，请查证！"), ui->Text8);
+        return ShowHint(QStringLiteral("两次输入的新密码不一致，请查证！"), this, ui->Text8);
     if (oldPassword != g_Password)
-        return refuse(QStringLiteral("旧密码错误！"), ui->Text6);
+        return ShowHint(QStringLiteral("旧密码错误！"), this, ui->Text6);
     if (!m_client)
         return;
 
@@ -267,14 +264,12 @@ void SettingsPage::AeroButton13_Click()
 {
     const QString text = ui->Text3->text();
     if (text.trimmed().isEmpty()) {
-        MsgBox(QStringLiteral("提醒天数不能为空！"), kHintTitle, Desktop::Icon::Information, Desktop::Buttons::Ok,
-               this);
+        ShowHint(QStringLiteral("提醒天数不能为空！"), this);
         return;
     }
     const int days = leadingNumber(text);
     if (days > kMaxBirthdayDays) {
-        MsgBox(QStringLiteral("提醒天数不能超过1年！"), kHintTitle, Desktop::Icon::Information, Desktop::Buttons::Ok,
-               this);
+        ShowHint(QStringLiteral("提醒天数不能超过1年！"), this);
         return;
     }
     // What is stored is the number in effect, so a pasted "30天" is kept as 30.
@@ -328,8 +323,7 @@ void SettingsPage::AeroButton41_Click()
         MsgBox(kNotABackupText, kHintTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
     if (outcome != RestoreOutcome::Pending)
         return;
-    MsgBox(QStringLiteral("已经恢复备份数据，重新启动程序后生效！"), kHintTitle, Desktop::Icon::Information,
-           Desktop::Buttons::Ok, this);
+    ShowHint(QStringLiteral("已经恢复备份数据，重新启动程序后生效！"), this);
 }
 
 bool SettingsPage::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 #include "CaseName.h"
 #include "DataStore.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "ProgramLook.h"
 #include "PublicFunction.h"
 #include "QtPrinters.h"
@@ -533,6 +534,23 @@ TEST(ErrorBoxes, ProgramErrorShowsNumberAndDescription)
     ShowProgramError(db::DbError(3024, u"找不到文件"_qs));
     ShowProgramError(HelperError(75, u"路径/文件访问错误"_qs));
     ShowProgramError(32755, u"x"_qs);
+}
+
+// Windows refuse a missing or wrong entry with this box and put the cursor where the fault is.
+TEST(HintBox, ShowsTheTextUnderHintThenFocusesTheEntryGiven)
+{
+    QWidget window;
+    auto* first = new QLineEdit(&window);
+    auto* wrong = new QLineEdit(&window);
+    first->setFocus();
+    ScriptedDesktop desktop;
+    desktop.expectMessage(u"请先输入手机号码！"_qs, u"提示"_qs, Icon::Information, Buttons::Ok)
+        .expectMessage(u"您输入的号码不是有效的手机号码！"_qs, u"提示"_qs, Icon::Information, Buttons::Ok);
+
+    ShowHint(u"请先输入手机号码！"_qs, &window);
+    EXPECT_EQ(window.focusWidget(), first) << "no entry given: the focus stays";
+    ShowHint(u"您输入的号码不是有效的手机号码！"_qs, &window, wrong);
+    EXPECT_EQ(window.focusWidget(), wrong);
 }
 
 } // namespace
