@@ -13,6 +13,7 @@
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "NumberListModel.h"
+#include "ProgramLook.h"
 #include "PublicFunction.h"
 #include "Startup.h"
 #include "db/Recordset.h"
@@ -275,9 +276,9 @@ void SendPage::XmcfListBox1_MouseUp(int button, const QPoint& pos)
     }
     if (!m_popup)
         m_popup = new mouseMenu(*this);
-    const QPoint placed =
-        mouseMenu::placementTwips(ui->XmcfListBox1->pos() * 15, pos, window()->frameGeometry().topLeft() * 15);
-    m_popup->move(placed / 15);
+    const QPoint placed = mouseMenu::placementTwips(ui->XmcfListBox1->pos() * kTwipsPerPixel, pos,
+                                                    window()->frameGeometry().topLeft() * kTwipsPerPixel);
+    m_popup->move(placed / kTwipsPerPixel);
     m_popup->show();
     m_popup->raise();
 }

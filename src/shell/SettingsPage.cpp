@@ -7,6 +7,7 @@
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
 #include "HintBox.h"
+#include "ProgramLook.h"
 #include "PublicFunction.h"
 #include "Shutdown.h"
 #include "SmsCtrl.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-const QString kAppTitle = QStringLiteral("Quorvel2011");
 const QString kHintTitle = QStringLiteral("提示");
 const QString kBackupFilter = QStringLiteral("Brenlo备份文件(*.qbk)|*.qbk");
 const QString kBirthdayKey = QStringLiteral("BirthdayNum");
@@ -181,7 +181,7 @@ void SettingsPage::AeroButton27_Click()
     if (ok)
         setBalanceText(balance);
     else
-        MsgBox(QStringLiteral("查询错误：") + error, kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
+        MsgBox(QStringLiteral("查询错误：") + error, kProgramTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
 
 void SettingsPage::AeroButton28_Click()
@@ -236,7 +236,7 @@ void SettingsPage::AeroButton29_Click()
         return;
     }
     g_EnterpriseSign = signature;
-    MsgBox(QStringLiteral("修改企业签名成功！"), kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
+    MsgBox(QStringLiteral("修改企业签名成功！"), kProgramTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
 
 void SettingsPage::AeroButton30_Click()
@@ -282,7 +282,7 @@ void SettingsPage::AeroButton13_Click()
     }
     g_BirthdayDays = days;
     ui->Text3->setText(stored);
-    MsgBox(QStringLiteral("修改成功！"), kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
+    MsgBox(QStringLiteral("修改成功！"), kProgramTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
 
 void SettingsPage::AeroButton9_Click()
