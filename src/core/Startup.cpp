@@ -1,10 +1,10 @@
 #include "Startup.h"
 
-#include "CodePage.h"
 #include "DataStore.h"
 #include "GlobalState.h"
 #include "HttpClient.h"
 #include "PublicFunction.h"
+#include "UpdateConfig.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 
@@ -89,15 +89,6 @@ void ReadLocalVersion()
     if (value.isNull())
         throw std::runtime_error(kInvalidNull.toStdString());
     g_VersionText = value.toString();
-}
-
-QString ReadUpdateUrl(bool* ok)
-{
-    QString line;
-    const bool read = codepage::readFirstLine(ProgramFile(QStringLiteral("update.ini")), &line);
-    if (ok)
-        *ok = read;
-    return read ? line : QString();
 }
 
 bool FetchLatestVersion(const std::function<bool()>& stopRequested)

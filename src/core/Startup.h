@@ -36,8 +36,6 @@ void ReadLocalVersion();
 // first line. False on any failure (no update.ini, unreachable host, empty reply), and when
 // stopRequested (polled while the request runs) says to stop.
 bool FetchLatestVersion(const std::function<bool()>& stopRequested = {});
-// First line of update.ini in the program folder; empty text (and *ok false) when missing.
-QString ReadUpdateUrl(bool* ok = nullptr);
 // Queues a typed or pasted number for the white list (window thread, g_Conn).
 void AddPreference(const QString& number);
 

@@ -6,6 +6,7 @@
 #include "SandboxFixture.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "UpdateConfig.h"
 #include "WhiteListWorker.h"
 #include "TestProgramFolder.h"
 
