@@ -15,7 +15,7 @@
 #include "NumberListModel.h"
 #include "ProgramLook.h"
 #include "PublicFunction.h"
-#include "Startup.h"
+#include "WhiteListWorker.h"
 #include "db/Recordset.h"
 #include "mouseMenu.h"
 #include "ui_SendPage.h"

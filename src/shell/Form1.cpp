@@ -29,7 +29,7 @@
 #include "SettingsPage.h"
 #include "Shutdown.h"
 #include "SmsCtrl.h"
-#include "Startup.h"
+#include "KeywordWorker.h"
 #include "WhiteListWorker.h"
 #include "ToolbarImage.h"
 #include "UserFiles.h"

@@ -12,6 +12,7 @@
 #include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "UpdateCheckStatus.h"
 #include "UpdateConfig.h"
 #include "UserFiles.h"
 #include "db/DbError.h"

@@ -16,7 +16,7 @@
 #include "SendMsg.h"
 #include "NumberListModel.h"
 #include "SendPage.h"
-#include "Startup.h"
+#include "UpdateCheckStatus.h"
 #include "TestProgramFolder.h"
 
 #include <QCheckBox>
