@@ -1,6 +1,7 @@
 #include "Workbook.h"
 
 #include "WorkbookLoader.h"
+#include "XlsFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -353,7 +354,7 @@ bool Workbook::open(const QString& path)
     WorkbookLoader loader(*this);
     if (hasPrefix(head, "PK\x03\x04", 4) || hasPrefix(head, "PK\x05\x06", 4))
         ReadXlsxWorkbook(path, loader);
-    else if (hasPrefix(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+    else if (hasPrefix(head, xls::kCompoundSignature, xls::kCompoundSignatureSize))
         ReadXlsWorkbook(path, loader);
     else
         fail(NotAWorkbook, QStringLiteral("文件“%1”不是Excel工作簿。").arg(name));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XlsFormat.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
@@ -16,8 +18,8 @@ class QIODevice;
 class XlsBook final
 {
 public:
-    static constexpr int kMaxRows = 65536;
-    static constexpr int kMaxColumns = 256;
+    static constexpr int kMaxRows = xls::kMaxRows;
+    static constexpr int kMaxColumns = xls::kMaxColumns;
     static constexpr int kMaxCellChars = 32767;
     static constexpr int kMaxSheetNameChars = 31;
 
