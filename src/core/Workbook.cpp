@@ -162,18 +162,30 @@ QString Worksheet::textOf(const StoredCell& cell) const
     return QString();
 }
 
-CellValue Worksheet::cellAt(int row, int column) const
+CellValue Worksheet::valueOf(const StoredCell& cell) const
 {
     CellValue value;
-    const StoredCell* cell = find(row, column);
-    if (!cell)
-        return value;
-    value.kind = cell->kind;
-    value.number = cell->number;
-    value.text = textOf(*cell);
-    if (cell->kind == CellValue::Kind::Date)
-        value.date = WorkbookSerialToDate(cell->number, m_date1904);
+    value.kind = cell.kind;
+    value.number = cell.number;
+    value.text = textOf(cell);
+    if (cell.kind == CellValue::Kind::Date)
+        value.date = WorkbookSerialToDate(cell.number, m_date1904);
     return value;
+}
+
+CellValue Worksheet::cellAt(int row, int column) const
+{
+    const StoredCell* cell = find(row, column);
+    return cell ? valueOf(*cell) : CellValue();
+}
+
+bool Worksheet::forEachCell(const std::function<bool(int row, int column, const CellValue& value)>& visit) const
+{
+    for (const StoredCell& cell : m_cells) {
+        if (!visit(int(cell.row), int(cell.column), valueOf(cell)))
+            return false;
+    }
+    return true;
 }
 
 QString Worksheet::textAt(int row, int column) const

@@ -1,6 +1,6 @@
 #include "XlsBook.h"
 
-#include "FreeXlHandle.h"
+#include "Workbook.h"
 #include "XlsFormat.h"
 
 #include <QFile>
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <freexl.h>
 
 namespace {
 
@@ -719,60 +718,29 @@ bool XlsBook::load(const QString& path)
 {
     m_sheets.clear();
     m_strings = std::make_unique<StringTable>();
-    if (!QFile::exists(path))
-        return fail(QStringLiteral("找不到文件%1").arg(path));
-    const FreeXlHandle xls(path);
-    const void* handle = xls.get();
-    if (xls.result() != FREEXL_OK || !handle)
-        return fail(QStringLiteral("%1不是可以读取的Excel工作簿（错误%2）").arg(path).arg(xls.result()));
+    // Read as every other workbook of the program is: checked before FreeXL sees it, within the
+    // reader's limits, and refused with the reader's own messages.
+    Workbook source;
+    if (!source.open(path))
+        return fail(source.errorDescription());
 
     auto broken = [&](const QString& what) {
         m_sheets.clear();
         m_strings = std::make_unique<StringTable>();
         return fail(QStringLiteral("读取%1时出错：%2").arg(path, what));
     };
-    unsigned int count = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        return broken(QStringLiteral("工作表数"));
-    for (unsigned int s = 0; s < count; ++s) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(handle, quint16(s), &name) != FREEXL_OK ||
-            freexl_select_active_worksheet(handle, quint16(s)) != FREEXL_OK)
-            return broken(QStringLiteral("第%1个工作表").arg(s + 1));
-        const int sheet = addSheet(QString::fromUtf8(name));
+    for (int s = 0; s < source.sheetCount(); ++s) {
+        const Worksheet& read = source.sheet(s);
+        const int sheet = addSheet(read.Name());
         if (sheet < 0)
             return broken(m_error);
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-            return broken(QStringLiteral("工作表“%1”的大小").arg(QString::fromUtf8(name)));
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < columns; ++c) {
-                FreeXL_CellValue value;
-                if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
-                    return broken(QStringLiteral("单元格(%1, %2)").arg(r + 1).arg(c + 1));
-                bool ok = true;
-                switch (value.type) {
-                case FREEXL_CELL_INT:
-                    ok = setNumber(sheet, int(r), c, value.value.int_value);
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    ok = setNumber(sheet, int(r), c, value.value.double_value);
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    ok = setText(sheet, int(r), c, QString::fromUtf8(value.value.text_value));
-                    break;
-                default:
-                    break;
-                }
-                if (!ok)
-                    return broken(m_error);
-            }
-        }
+        const bool whole = read.forEachCell([&](int row, int column, const CellValue& value) {
+            if (value.kind == CellValue::Kind::Number)
+                return setNumber(sheet, row - 1, column - 1, value.number);
+            return setText(sheet, row - 1, column - 1, value.text);
+        });
+        if (!whole)
+            return broken(m_error);
     }
     return true;
 }

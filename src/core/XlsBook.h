@@ -66,9 +66,10 @@ public:
     bool save(const QString& path);
     bool write(QIODevice& device);
 
-    // Reads every sheet, in workbook order, with its text and number cells (date and time
-    // cells come as the text the reader gives them). False with error() when the file cannot
-    // be read as an .xls workbook; the book is then empty.
+    // Reads every sheet, in workbook order, with its text and number cells, through the
+    // program's workbook reader (Workbook); date, time, boolean and error cells come as the
+    // text that reader gives them. False with error() when the reader refuses the file or a
+    // sheet does not fit the limits above; the book is then empty.
     bool load(const QString& path);
 
     QString error() const { return m_error; }
