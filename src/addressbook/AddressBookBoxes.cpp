@@ -1,18 +1,10 @@
 #include "AddressBookBoxes.h"
 
 #include "DataStore.h"
-#include "Desktop.h"
+#include "HintBox.h"
 #include "db/Recordset.h"
 
 #include <QLineEdit>
-#include <QWidget>
-
-void ShowHint(const QString& text, QWidget* parent, QWidget* focus)
-{
-    MsgBox(text, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, parent);
-    if (focus)
-        focus->setFocus();
-}
 
 QString TakeCategoryName(QLineEdit& box, QWidget* parent)
 {

@@ -9,10 +9,6 @@ class Recordset;
 class QLineEdit;
 class QWidget;
 
-// The validation box of the address book: the text under "提示" with the information icon;
-// afterwards the focus goes to focus, when given.
-void ShowHint(const QString& text, QWidget* parent, QWidget* focus = nullptr);
-
 // The category name of a dialog's box with the blanks at both ends removed. An empty name is
 // refused with "请输入分类名称" (focus back on the box): the result is then empty.
 QString TakeCategoryName(QLineEdit& box, QWidget* parent);

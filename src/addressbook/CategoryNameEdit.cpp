@@ -6,6 +6,7 @@
 #include "DataStore.h"
 #include "DialogFrame.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
 

@@ -1,9 +1,9 @@
 #include "ContactForm.h"
 #include "ui_ContactForm.h"
 
-#include "AddressBookBoxes.h"
 #include "DataStore.h"
 #include "ElidedCombo.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "db/Clock.h"
 #include "db/JetDate.h"

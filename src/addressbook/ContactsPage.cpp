@@ -1,7 +1,6 @@
 #include "ContactsPage.h"
 #include "ui_ContactsPage.h"
 
-#include "AddressBookBoxes.h"
 #include "BirthdayReminder.h"
 #include "CategoryRows.h"
 #include "CategoryTree.h"
@@ -14,6 +13,7 @@
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HintBox.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "PublicFunction.h"

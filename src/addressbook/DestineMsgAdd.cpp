@@ -5,6 +5,7 @@
 #include "DataStore.h"
 #include "DialogFrame.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "ui_DestineMsgAdd.h"
 
 DestineMsgAdd::DestineMsgAdd(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::DestineMsgAdd>())

@@ -1,10 +1,10 @@
 #include "ExportContact.h"
 #include "ui_ExportContact.h"
 
-#include "AddressBookBoxes.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "WritableCopy.h"
 #include "XlsBook.h"
@@ -75,8 +75,7 @@ QString ExportContact::chooseTarget()
         const QString path = Desktop::instance().saveFile(QStringLiteral("Excel文件(*.xls)|*.xls"), this);
         if (path.isEmpty() || !QFile::exists(path))
             return path;
-        MsgBox(QStringLiteral("已存在一个同名的文件，请修改要保存的文件名！"), QStringLiteral("提示"),
-               Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+        ShowHint(QStringLiteral("已存在一个同名的文件，请修改要保存的文件名！"), this);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "ImportLoop.h"
 #include "PublicFunction.h"
 #include "SheetRows.h"
@@ -167,10 +168,7 @@ bool ImportContact::checkInputs()
     for (const Check& check : checks) {
         if (!check.failed)
             continue;
-        MsgBox(QString::fromUtf8(check.message), QStringLiteral("提示"), Desktop::Icon::Information,
-               Desktop::Buttons::Ok, this);
-        if (check.focus)
-            check.focus->setFocus();
+        ShowHint(QString::fromUtf8(check.message), this, check.focus);
         return false;
     }
     return true;

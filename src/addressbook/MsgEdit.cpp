@@ -1,9 +1,9 @@
 #include "MsgEdit.h"
 
-#include "AddressBookBoxes.h"
 #include "DataStore.h"
 #include "DialogFrame.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
 #include "ui_MsgEdit.h"

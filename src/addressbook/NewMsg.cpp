@@ -1,10 +1,10 @@
 #include "NewMsg.h"
 
-#include "AddressBookBoxes.h"
 #include "DataStore.h"
 #include "DialogFrame.h"
 #include "ElidedCombo.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "PublicFunction.h"
 #include "db/Recordset.h"
 #include "ui_NewMsg.h"

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// A workbook opened by FreeXL, closed when this goes. The workbook reader and the loading of an
-// .xls into a workbook in memory take their handles through here, so that no handle outlives
-// the step that opened it, whichever way that step ends.
+// A workbook opened by FreeXL, closed when this goes. The workbook reader, the one way the
+// program reads an .xls, takes its handles through here, so that no handle outlives the read
+// that opened it, whichever way that read ends.
 class FreeXlHandle final
 {
 public:

@@ -1,6 +1,7 @@
 #include "Workbook.h"
 
 #include "WorkbookLoader.h"
+#include "XlsFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -161,18 +162,30 @@ QString Worksheet::textOf(const StoredCell& cell) const
     return QString();
 }
 
-CellValue Worksheet::cellAt(int row, int column) const
+CellValue Worksheet::valueOf(const StoredCell& cell) const
 {
     CellValue value;
-    const StoredCell* cell = find(row, column);
-    if (!cell)
-        return value;
-    value.kind = cell->kind;
-    value.number = cell->number;
-    value.text = textOf(*cell);
-    if (cell->kind == CellValue::Kind::Date)
-        value.date = WorkbookSerialToDate(cell->number, m_date1904);
+    value.kind = cell.kind;
+    value.number = cell.number;
+    value.text = textOf(cell);
+    if (cell.kind == CellValue::Kind::Date)
+        value.date = WorkbookSerialToDate(cell.number, m_date1904);
     return value;
+}
+
+CellValue Worksheet::cellAt(int row, int column) const
+{
+    const StoredCell* cell = find(row, column);
+    return cell ? valueOf(*cell) : CellValue();
+}
+
+bool Worksheet::forEachCell(const std::function<bool(int row, int column, const CellValue& value)>& visit) const
+{
+    for (const StoredCell& cell : m_cells) {
+        if (!visit(int(cell.row), int(cell.column), valueOf(cell)))
+            return false;
+    }
+    return true;
 }
 
 QString Worksheet::textAt(int row, int column) const
@@ -353,7 +366,7 @@ bool Workbook::open(const QString& path)
     WorkbookLoader loader(*this);
     if (hasPrefix(head, "PK\x03\x04", 4) || hasPrefix(head, "PK\x05\x06", 4))
         ReadXlsxWorkbook(path, loader);
-    else if (hasPrefix(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+    else if (hasPrefix(head, xls::kCompoundSignature, xls::kCompoundSignatureSize))
         ReadXlsWorkbook(path, loader);
     else
         fail(NotAWorkbook, QStringLiteral("文件“%1”不是Excel工作簿。").arg(name));

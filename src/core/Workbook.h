@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,6 +70,9 @@ public:
     QString textAt(int row, int column) const;
     CellValue::Kind kindAt(int row, int column) const;
     int storedCellCount() const { return int(m_cells.size()); }
+    // Each non-empty cell by row and then column, counted from 1 at A1, without looking every
+    // empty cell of the used range up. The walk stops when visit returns false; false then.
+    bool forEachCell(const std::function<bool(int row, int column, const CellValue& value)>& visit) const;
 
 private:
     friend class WorkbookLoader;
@@ -76,6 +80,7 @@ private:
     void finish();
     const StoredCell* find(int row, int column) const;
     QString textOf(const StoredCell& cell) const;
+    CellValue valueOf(const StoredCell& cell) const;
 
     QString m_name;
     UsedRange m_used;

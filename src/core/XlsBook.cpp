@@ -1,6 +1,7 @@
 #include "XlsBook.h"
 
-#include "FreeXlHandle.h"
+#include "Workbook.h"
+#include "XlsFormat.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -8,43 +9,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <freexl.h>
 
 namespace {
 
-// Record types of the workbook stream.
-constexpr quint16 kBof = 0x0809;
-constexpr quint16 kEof = 0x000A;
-constexpr quint16 kCodePage = 0x0042;
-constexpr quint16 kWindow1 = 0x003D;
-constexpr quint16 kFont = 0x0031;
-constexpr quint16 kXf = 0x00E0;
-constexpr quint16 kStyle = 0x0293;
-constexpr quint16 kBoundSheet = 0x0085;
-constexpr quint16 kSst = 0x00FC;
-constexpr quint16 kExtSst = 0x00FF;
-constexpr quint16 kContinue = 0x003C;
-constexpr quint16 kDimensions = 0x0200;
-constexpr quint16 kLabelSst = 0x00FD;
-constexpr quint16 kNumber = 0x0203;
-constexpr quint16 kWindow2 = 0x023E;
+using namespace xls;
 
-// The most data one record may carry; longer ones go on in CONTINUE records.
-constexpr int kMaxRecordData = 8224;
 // The cell format every cell uses: the first one after the 15 style formats Excel expects.
 constexpr quint16 kCellXf = 15;
 
-// Compound document values.
-constexpr int kSector = 512;
-constexpr quint32 kFreeSect = 0xFFFFFFFF;
-constexpr quint32 kEndOfChain = 0xFFFFFFFE;
-constexpr quint32 kFatSect = 0xFFFFFFFD;
-constexpr quint32 kDifSect = 0xFFFFFFFC;
-constexpr quint32 kNoStream = 0xFFFFFFFF;
-// A stream shorter than this would belong in the mini stream; the workbook is padded instead.
-constexpr int kMiniStreamCutoff = 4096;
+// The file is written in version 3, with sectors of the header's size. A workbook stream
+// shorter than the mini-stream cutoff is padded rather than put in the mini stream.
+constexpr int kSector = kCompoundHeaderSize;
 constexpr int kFatEntriesPerSector = kSector / 4;
-constexpr int kHeaderDifatEntries = 109;
 
 class Bytes
 {
@@ -274,7 +250,7 @@ QByteArray compoundHead(const CompoundLayout& layout, quint32 streamSize)
     QByteArray out;
     out.reserve(int(kSector * (1 + layout.firstStreamSector())));
     Bytes b(out);
-    out.append("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    out.append(kCompoundSignature, kCompoundSignatureSize);
     b.zeros(16);
     b.u16(0x003E);
     b.u16(0x0003); // version 3: 512-byte sectors
@@ -292,27 +268,27 @@ QByteArray compoundHead(const CompoundLayout& layout, quint32 streamSize)
     b.u32(layout.difatSectors ? layout.fatSectors : kEndOfChain);
     b.u32(layout.difatSectors);
     for (quint32 i = 0; i < kHeaderDifatEntries; ++i)
-        b.u32(i < layout.fatSectors ? i : kFreeSect);
+        b.u32(i < layout.fatSectors ? i : kFreeSector);
 
     // The FAT.
     const quint32 total = layout.firstStreamSector() + layout.streamSectors;
     for (quint32 s = 0; s < layout.fatSectors * kFatEntriesPerSector; ++s) {
         if (s < layout.fatSectors)
-            b.u32(kFatSect);
+            b.u32(kFatSector);
         else if (s < layout.firstDirSector())
-            b.u32(kDifSect);
+            b.u32(kDifatSector);
         else if (s == layout.firstDirSector())
             b.u32(kEndOfChain);
         else if (s < total)
             b.u32(s + 1 == total ? kEndOfChain : s + 1);
         else
-            b.u32(kFreeSect);
+            b.u32(kFreeSector);
     }
     // The rest of the FAT's sector numbers, 127 to a sector, each sector naming the next.
     quint32 next = kHeaderDifatEntries;
     for (quint32 d = 0; d < layout.difatSectors; ++d) {
         for (int i = 0; i < kFatEntriesPerSector - 1; ++i, ++next)
-            b.u32(next < layout.fatSectors ? next : kFreeSect);
+            b.u32(next < layout.fatSectors ? next : kFreeSector);
         b.u32(d + 1 < layout.difatSectors ? layout.fatSectors + d + 1 : kEndOfChain);
     }
     // The directory: the root storage and the workbook stream in it; two unused entries.
@@ -742,60 +718,29 @@ bool XlsBook::load(const QString& path)
 {
     m_sheets.clear();
     m_strings = std::make_unique<StringTable>();
-    if (!QFile::exists(path))
-        return fail(QStringLiteral("找不到文件%1").arg(path));
-    const FreeXlHandle xls(path);
-    const void* handle = xls.get();
-    if (xls.result() != FREEXL_OK || !handle)
-        return fail(QStringLiteral("%1不是可以读取的Excel工作簿（错误%2）").arg(path).arg(xls.result()));
+    // Read as every other workbook of the program is: checked before FreeXL sees it, within the
+    // reader's limits, and refused with the reader's own messages.
+    Workbook source;
+    if (!source.open(path))
+        return fail(source.errorDescription());
 
     auto broken = [&](const QString& what) {
         m_sheets.clear();
         m_strings = std::make_unique<StringTable>();
         return fail(QStringLiteral("读取%1时出错：%2").arg(path, what));
     };
-    unsigned int count = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        return broken(QStringLiteral("工作表数"));
-    for (unsigned int s = 0; s < count; ++s) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(handle, quint16(s), &name) != FREEXL_OK ||
-            freexl_select_active_worksheet(handle, quint16(s)) != FREEXL_OK)
-            return broken(QStringLiteral("第%1个工作表").arg(s + 1));
-        const int sheet = addSheet(QString::fromUtf8(name));
+    for (int s = 0; s < source.sheetCount(); ++s) {
+        const Worksheet& read = source.sheet(s);
+        const int sheet = addSheet(read.Name());
         if (sheet < 0)
             return broken(m_error);
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-            return broken(QStringLiteral("工作表“%1”的大小").arg(QString::fromUtf8(name)));
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < columns; ++c) {
-                FreeXL_CellValue value;
-                if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
-                    return broken(QStringLiteral("单元格(%1, %2)").arg(r + 1).arg(c + 1));
-                bool ok = true;
-                switch (value.type) {
-                case FREEXL_CELL_INT:
-                    ok = setNumber(sheet, int(r), c, value.value.int_value);
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    ok = setNumber(sheet, int(r), c, value.value.double_value);
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    ok = setText(sheet, int(r), c, QString::fromUtf8(value.value.text_value));
-                    break;
-                default:
-                    break;
-                }
-                if (!ok)
-                    return broken(m_error);
-            }
-        }
+        const bool whole = read.forEachCell([&](int row, int column, const CellValue& value) {
+            if (value.kind == CellValue::Kind::Number)
+                return setNumber(sheet, row - 1, column - 1, value.number);
+            return setText(sheet, row - 1, column - 1, value.text);
+        });
+        if (!whole)
+            return broken(m_error);
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XlsFormat.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
@@ -16,8 +18,8 @@ class QIODevice;
 class XlsBook final
 {
 public:
-    static constexpr int kMaxRows = 65536;
-    static constexpr int kMaxColumns = 256;
+    static constexpr int kMaxRows = xls::kMaxRows;
+    static constexpr int kMaxColumns = xls::kMaxColumns;
     static constexpr int kMaxCellChars = 32767;
     static constexpr int kMaxSheetNameChars = 31;
 
@@ -64,9 +66,10 @@ public:
     bool save(const QString& path);
     bool write(QIODevice& device);
 
-    // Reads every sheet, in workbook order, with its text and number cells (date and time
-    // cells come as the text the reader gives them). False with error() when the file cannot
-    // be read as an .xls workbook; the book is then empty.
+    // Reads every sheet, in workbook order, with its text and number cells, through the
+    // program's workbook reader (Workbook); date, time, boolean and error cells come as the
+    // text that reader gives them. False with error() when the reader refuses the file or a
+    // sheet does not fit the limits above; the book is then empty.
     bool load(const QString& path);
 
     QString error() const { return m_error; }

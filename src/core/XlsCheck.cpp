@@ -1,12 +1,13 @@
 #include "XlsCheck.h"
 
+#include "XlsFormat.h"
+
 #include <QList>
 #include <QtEndian>
 
 namespace {
 
-constexpr quint32 kEndOfChain = 0xFFFFFFFE;
-constexpr quint32 kFree = 0xFFFFFFFF;
+using namespace xls;
 
 quint16 u16(const QByteArray& b, qint64 at)
 {
@@ -33,7 +34,8 @@ public:
 
     XlsVerdict workbookStream(QByteArray* stream)
     {
-        if (file_.size() < 512 || !file_.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
+        if (file_.size() < kCompoundHeaderSize ||
+            !file_.startsWith(QByteArrayView(kCompoundSignature, kCompoundSignatureSize)))
             return XlsVerdict::Unknown;
         const int shift = u16(file_, 30);
         if (shift != 9 && shift != 12)
@@ -46,18 +48,18 @@ public:
         qint64 directory = 0;
         const bool directoryHeld = sectorAt(u32(file_, 48), &directory);
         if (directoryHeld) {
-            for (qint64 at = directory; at < directory + sector_; at += 128) {
+            for (qint64 at = directory; at < directory + sector_; at += kDirectoryEntrySize) {
                 if (u16(file_, at + 64) > 64)
                     return XlsVerdict::Damaged;
             }
         }
 
         int fatSectors = 0;
-        for (int i = 0; i < 109; ++i) {
+        for (int i = 0; i < kHeaderDifatEntries; ++i) {
             const quint32 sector = u32(file_, 76 + 4 * i);
-            if (sector != kFree && !appendFatSector(sector))
+            if (sector != kFreeSector && !appendFatSector(sector))
                 return XlsVerdict::Unknown;
-            fatSectors += sector != kFree;
+            fatSectors += sector != kFreeSector;
         }
         const quint32 difatSectors = u32(file_, 72);
         // FreeXL reads as many DIFAT sectors as the header says, the same ones again if the
@@ -79,7 +81,7 @@ public:
                     end = true;
                 else if (i == sector_ / 4 - 1)
                     difat = entry;
-                else if (entry != kFree && (++fatSectors > sectors || !appendFatSector(entry)))
+                else if (entry != kFreeSector && (++fatSectors > sectors || !appendFatSector(entry)))
                     return fatSectors > sectors ? XlsVerdict::Damaged : XlsVerdict::Unknown;
             }
             if (end)
@@ -94,7 +96,7 @@ public:
             return XlsVerdict::Unknown;
         quint32 miniStart = 0;
         quint32 miniSize = 0;
-        for (qint64 at = directory; at < directory + sector_; at += 128) {
+        for (qint64 at = directory; at < directory + sector_; at += kDirectoryEntrySize) {
             const int nameBytes = u16(file_, at + 64);
             if (nameBytes % 2 != 0)
                 return XlsVerdict::Unknown;
@@ -172,19 +174,6 @@ private:
     int sector_ = 512;
     bool mini_ = false;
     QList<quint32> fat_;
-};
-
-enum : quint16 {
-    kBof = 0x0809,
-    kEof = 0x000A,
-    kFilePass = 0x002F,
-    kContinue = 0x003C,
-    kBoundSheet = 0x0085,
-    kDimension = 0x0200,
-    kSst = 0x00FC,
-    kLabel = 0x0204,
-    kFormat = 0x041E,
-    kWindow1 = 0x003D,
 };
 
 // The header of a BIFF8 unicode string from its flags byte on: the flags, then the count of
@@ -338,7 +327,7 @@ XlsVerdict CheckXlsFile(const QByteArray& file, int* activeSheet)
         // writers pad the stream with after the last sheet read as such.
         if (type == 0 && length == 0 && trailing && !compound.mini())
             break;
-        if (length > 8224 || end > size)
+        if (length > kMaxRecordData || end > size)
             return XlsVerdict::Damaged;
         switch (type) {
         case kBof:
@@ -355,15 +344,14 @@ XlsVerdict CheckXlsFile(const QByteArray& file, int* activeSheet)
             afterEof = true;
             globalsEnded = true;
             break;
-        case kDimension:
+        case kDimensions:
             // FreeXL allocates a sheet's cells again for a second one, keeping the first
             // size's cells but the second size, and frees past them when it closes.
             if (++dimensions > 1)
                 return XlsVerdict::Damaged;
-            // A sheet holds at most 65,536 rows (16,384 before BIFF8) and 256 columns; a size
-            // beyond that has FreeXL walk a grid it never filled.
-            if (biff8 ? length >= 14 && (u32(s, body + 4) > 65536 || u16(s, body + 10) > 256)
-                      : length >= 10 && (u16(s, body + 2) > 16384 || u16(s, body + 6) > 256))
+            // A size beyond the largest sheet has FreeXL walk a grid it never filled.
+            if (biff8 ? length >= 14 && (u32(s, body + 4) > quint32(kMaxRows) || u16(s, body + 10) > kMaxColumns)
+                      : length >= 10 && (u16(s, body + 2) > kMaxRowsBiff5 || u16(s, body + 6) > kMaxColumns))
                 return XlsVerdict::Damaged;
             break;
         case kFilePass:

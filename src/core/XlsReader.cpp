@@ -1,5 +1,6 @@
 // The BIFF (.xls) side of the workbook reader, through FreeXL.
 
+#include "FreeXlHandle.h"
 #include "WorkbookLoader.h"
 #include "XlsCheck.h"
 
@@ -38,17 +39,6 @@ double serialOf(const QDate& date, const QTime& time, bool date1904)
     return days + time.msecsSinceStartOfDay() / 86400000.0;
 }
 
-class Handle
-{
-public:
-    ~Handle()
-    {
-        if (handle)
-            freexl_close(handle);
-    }
-    const void* handle = nullptr;
-};
-
 } // namespace
 
 void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
@@ -75,8 +65,8 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
         }
     }
 
-    Handle xls;
-    const int opened = freexl_open(QFile::encodeName(path).constData(), &xls.handle);
+    const FreeXlHandle xls(path);
+    const int opened = xls.result();
     if (opened != FREEXL_OK) {
         if (holdsEncryptedPackage(path))
             loader.fail(Workbook::Encrypted, encrypted);
@@ -94,35 +84,36 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
     }
 
     // FreeXL 1.0.6 answers a record it cannot parse with FREEXL_OK and no handle.
-    if (!xls.handle) {
+    const void* handle = xls.get();
+    if (!handle) {
         loader.fail(Workbook::Damaged, QStringLiteral("工作簿文件“%1”已损坏或不完整（FreeXL）。").arg(loader.fileName()));
         return;
     }
 
     unsigned int info = 0;
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED) {
+    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED) {
         loader.fail(Workbook::Encrypted, encrypted);
         return;
     }
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_DATEMODE, &info) == FREEXL_OK)
+    if (freexl_get_info(handle, FREEXL_BIFF_DATEMODE, &info) == FREEXL_OK)
         loader.setDate1904(info == FREEXL_BIFF_DATEMODE_1904);
     unsigned int sheets = 0;
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0) {
+    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0) {
         loader.fail(Workbook::NotAWorkbook, QStringLiteral("工作簿“%1”中没有工作表。").arg(loader.fileName()));
         return;
     }
 
     for (unsigned short index = 0; index < sheets; ++index) {
         const char* utf8 = nullptr;
-        if (freexl_get_worksheet_name(xls.handle, index, &utf8) != FREEXL_OK)
+        if (freexl_get_worksheet_name(handle, index, &utf8) != FREEXL_OK)
             utf8 = nullptr;
         const QString name = utf8 ? QString::fromUtf8(utf8) : QStringLiteral("Sheet%1").arg(index + 1);
         if (!loader.addSheet(name))
             return;
         unsigned int rows = 0;
         unsigned short columns = 0;
-        if (freexl_select_active_worksheet(xls.handle, index) != FREEXL_OK ||
-            freexl_worksheet_dimensions(xls.handle, &rows, &columns) != FREEXL_OK) {
+        if (freexl_select_active_worksheet(handle, index) != FREEXL_OK ||
+            freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
             loader.fail(Workbook::SheetUnreadable, QStringLiteral("工作表“%1”无法读取。").arg(name));
             return;
         }
@@ -130,7 +121,7 @@ void ReadXlsWorkbook(const QString& path, WorkbookLoader& loader)
         for (unsigned int row = 0; row < rows; ++row) {
             for (unsigned short column = 0; column < columns; ++column) {
                 FreeXL_CellValue value;
-                if (freexl_get_cell_value(xls.handle, row, column, &value) != FREEXL_OK) {
+                if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK) {
                     loader.fail(Workbook::SheetUnreadable, QStringLiteral("工作表“%1”无法读取。").arg(name));
                     return;
                 }

@@ -2,6 +2,7 @@
 
 #include "Desktop.h"
 #include "GlobalState.h"
+#include "HintBox.h"
 #include "NumberListModel.h"
 #include "PublicFunction.h"
 #include "SendPage.h"
@@ -46,8 +47,7 @@ void ExpressExcel::AeroButton2_Click()
     // The selection travels through the clipboard as a copied range would, replacing its text.
     if (!ui->FramerControl1->CopySelection()) {
         if (ui->FramerControl1->errorNumber() == WorkbookView::kMultipleAreas)
-            MsgBox(QStringLiteral("不能使用多重选定来导入，请重新选择！"), QStringLiteral("提示"),
-                   Desktop::Icon::Information, Desktop::Buttons::Ok, this);
+            ShowHint(QStringLiteral("不能使用多重选定来导入，请重新选择！"), this);
         return;
     }
     const QString text = QApplication::clipboard()->text();

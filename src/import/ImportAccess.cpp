@@ -5,7 +5,9 @@
 #include "Desktop.h"
 #include "DraftBoxWriter.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "ImportLoop.h"
+#include "PublicFunction.h"
 #include "SourceDatabase.h"
 
 #include <QCoreApplication>
@@ -97,19 +99,16 @@ void ImportAccess::AeroButton2_Click()
 {
     if (m_importing)
         return;
-    const auto refuse = [this](const QString& text) {
-        MsgBox(text, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
-    };
     if (ui->Text1->text().isEmpty()) {
-        refuse(QStringLiteral("请先选择数据库文件！"));
+        ShowHint(QStringLiteral("请先选择数据库文件！"), this);
         return;
     }
     if (ui->Combo7->currentText().isEmpty()) {
-        refuse(QStringLiteral("请先选择数据表！"));
+        ShowHint(QStringLiteral("请先选择数据表！"), this);
         return;
     }
     if (ui->Combo1->currentText() == kNone) {
-        refuse(QStringLiteral("请选择手机号数据列！"));
+        ShowHint(QStringLiteral("请选择手机号数据列！"), this);
         return;
     }
     if (!m_table)

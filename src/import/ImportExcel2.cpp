@@ -6,6 +6,7 @@
 #include "DraftBoxWriter.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HintBox.h"
 #include "ImportLoop.h"
 #include "PublicFunction.h"
 #include "SheetRows.h"
@@ -107,8 +108,7 @@ void ImportExcel2::AeroButton2_Click()
     if (m_importing)
         return;
     if (TrimBlanks(ui->Combo1->currentText()) == kNone) {
-        MsgBox(QStringLiteral("手机号是必选的！"), QStringLiteral("提示"), Desktop::Icon::Information,
-               Desktop::Buttons::Ok, this);
+        ShowHint(QStringLiteral("手机号是必选的！"), this);
         return;
     }
     // The column choices stay as they are for the rest of the dialog's life.

@@ -2,6 +2,7 @@
 #include "ui_ImportTXT2.h"
 
 #include "Desktop.h"
+#include "HintBox.h"
 #include "NumberListModel.h"
 #include "PublicFunction.h"
 #include "SendPage.h"
@@ -49,8 +50,7 @@ void ImportTXT2::AeroButton2_Click()
     if (m_running)
         return;
     if (TrimBlanks(ui->Text1->text()).isEmpty()) {
-        MsgBox(QStringLiteral("请先选择文本文件！"), QStringLiteral("提示"), Desktop::Icon::Information,
-               Desktop::Buttons::Ok, this);
+        ShowHint(QStringLiteral("请先选择文本文件！"), this);
         return;
     }
     ui->AeroButton1->setEnabled(false);

@@ -181,12 +181,6 @@ QString variantText(const QVariant& value)
     return value.toString();
 }
 
-// Every blank (U+0020) at either end, and only those.
-QString trimBlanks(const QString& text)
-{
-    return trimOnly(text, u" ");
-}
-
 void appendEscaped(QString& out, const QByteArray& utf8)
 {
     static const char hex[] = "0123456789ABCDEF";
@@ -216,7 +210,7 @@ QString SmsCtrl::baseUrl()
 
 QString SmsCtrl::UrlEncodeUtf8(QString& text)
 {
-    text = trimBlanks(text);
+    text = TrimBlanks(text);
     QString out;
     out.reserve(text.size() * 3);
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -1,6 +1,7 @@
 #include "WhiteListWorker.h"
 
 #include "DataStore.h"
+#include "PublicFunction.h"
 #include "SmsCtrl.h"
 #include "db/Recordset.h"
 
@@ -8,6 +9,20 @@
 
 namespace {
 constexpr int kWhiteListPauseMs = 3000;
+}
+
+void AddPreference(const QString& number)
+{
+    db::Recordset rs;
+    rs.Open(QStringLiteral("select * from [Preference] where MobilePhone='") + SqlQuote(number) + QLatin1Char('\''),
+            SharedConnection(), db::LockType::Optimistic);
+    if (rs.RecordCount() == 0) {
+        rs.AddNew();
+        rs.SetField(QStringLiteral("MobilePhone"), number);
+        rs.SetField(QStringLiteral("isUpload"), 0);
+        rs.Update();
+    }
+    rs.Close();
 }
 
 void WhiteListWorker(const MultiThread::StopToken& stop, SmsCtrl* client, const QString& userDatabase)

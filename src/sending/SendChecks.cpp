@@ -6,16 +6,6 @@ namespace {
 
 constexpr qint64 kMaxScheduleAheadSeconds = 259200; // three days
 
-// Blanks only: a text of line breaks is not empty.
-QString trimBlanks(QString text)
-{
-    while (text.startsWith(QLatin1Char(' ')))
-        text.remove(0, 1);
-    while (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
-}
-
 } // namespace
 
 QDateTime ScheduledMoment(const QDate& date, const QTime& time)
@@ -37,7 +27,7 @@ std::optional<SendCheckFailure> CheckSend(const SendCheckInput& input)
         if (t > n + kMaxScheduleAheadSeconds)
             return SendCheckFailure{QStringLiteral("定时发送的时间不能超过3天！"), prompt};
     }
-    if (trimBlanks(input.text).isEmpty())
+    if (TrimBlanks(input.text).isEmpty())
         return SendCheckFailure{QStringLiteral("不能发送空信息！"), prompt, true};
     if (input.recipients == 0)
         return SendCheckFailure{QStringLiteral("没有收件人，不能发送短信！"), prompt};
@@ -45,7 +35,7 @@ std::optional<SendCheckFailure> CheckSend(const SendCheckInput& input)
         return SendCheckFailure{QStringLiteral("余额不足支付所要发的短信！"), QStringLiteral("失败")};
     if (input.sensitiveWords) {
         for (const QString& word : *input.sensitiveWords) {
-            if (trimBlanks(word).isEmpty())
+            if (TrimBlanks(word).isEmpty())
                 continue;
             if (input.text.contains(word, Qt::CaseSensitive))
                 return SendCheckFailure{QStringLiteral("存在敏感字符：“") + word + QStringLiteral("”请修改再重发！"),

@@ -5,16 +5,11 @@
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
 #include "InputHold.h"
+#include "ProgramLook.h"
 #include "SmsCtrl.h"
 
 #include <QCoreApplication>
 #include <QPalette>
-
-namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-} // namespace
 
 SendMsg::SendMsg(const Request& request, QWidget* mainWindow)
     : QDialog(mainWindow), ui(std::make_unique<Ui::SendMsg>()), m_client(std::make_unique<SmsCtrl>()),

@@ -8,12 +8,14 @@
 #include "SendRun.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HintBox.h"
 #include "SendChecks.h"
 #include "ListView.h"
 #include "ListViewExt.h"
 #include "NumberListModel.h"
+#include "ProgramLook.h"
 #include "PublicFunction.h"
-#include "Startup.h"
+#include "WhiteListWorker.h"
 #include "db/Recordset.h"
 #include "mouseMenu.h"
 #include "ui_SendPage.h"
@@ -42,18 +44,6 @@ int listButtonCode(Qt::MouseButton button)
     default:
         return 4;
     }
-}
-
-// Removes the blanks (U+0020 only, as the old Trim did) at both ends.
-QString trimBlanks(const QString& text)
-{
-    int first = 0;
-    int last = int(text.size()) - 1;
-    while (first <= last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last >= first && text.at(last) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first + 1);
 }
 
 db::Connection& sharedConnection()
@@ -161,7 +151,7 @@ int SendPage::AddNumberLines(const QString& text)
     int added = 0;
     QPointer<SendPage> self(this);
     for (const QString& line : lines) {
-        QString number = trimBlanks(line);
+        QString number = TrimBlanks(line);
         number.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
         if (IsMobileNumber(number)) {
             m_numbers->add(number);
@@ -196,10 +186,8 @@ void SendPage::CountList()
 void SendPage::AeroButton48_Click()
 {
     const QString text = ui->Text10->text();
-    if (trimBlanks(text).isEmpty()) {
-        MsgBox(QStringLiteral("请先输入手机号码！"), QStringLiteral("提示"), Desktop::Icon::Information,
-               Desktop::Buttons::Ok, this);
-        ui->Text10->setFocus();
+    if (TrimBlanks(text).isEmpty()) {
+        ShowHint(QStringLiteral("请先输入手机号码！"), this, ui->Text10);
         return;
     }
     QString copy = text;
@@ -284,9 +272,9 @@ void SendPage::XmcfListBox1_MouseUp(int button, const QPoint& pos)
     }
     if (!m_popup)
         m_popup = new mouseMenu(*this);
-    const QPoint placed =
-        mouseMenu::placementTwips(ui->XmcfListBox1->pos() * 15, pos, window()->frameGeometry().topLeft() * 15);
-    m_popup->move(placed / 15);
+    const QPoint placed = mouseMenu::placementTwips(ui->XmcfListBox1->pos() * kTwipsPerPixel, pos,
+                                                    window()->frameGeometry().topLeft() * kTwipsPerPixel);
+    m_popup->move(placed / kTwipsPerPixel);
     m_popup->show();
     m_popup->raise();
 }
@@ -331,17 +319,13 @@ void SendPage::BuildNumGrid()
 void SendPage::AeroButton1_Click()
 {
     const QString text = ui->Text2->text();
-    const auto refuse = [this](const QString& message) {
-        MsgBox(message, QStringLiteral("提示"), Desktop::Icon::Information, Desktop::Buttons::Ok, this);
-        ui->Text2->setFocus();
-    };
-    if (trimBlanks(text).isEmpty()) {
-        refuse(QStringLiteral("请先输入手机号码！"));
+    if (TrimBlanks(text).isEmpty()) {
+        ShowHint(QStringLiteral("请先输入手机号码！"), this, ui->Text2);
         return;
     }
     QString copy = text;
     if (!IsMobileNumber(copy)) {
-        refuse(QStringLiteral("您输入的号码不是有效的手机号码！"));
+        ShowHint(QStringLiteral("您输入的号码不是有效的手机号码！"), this, ui->Text2);
         return;
     }
     const bool inserted = RunReported(this, [&text] {
@@ -367,7 +351,7 @@ void SendPage::Text2_Change()
 void SendPage::AeroButton4_Click()
 {
     const QString ids = GetCheckedIds(*ui->ListView1);
-    if (trimBlanks(ids).isEmpty()) {
+    if (TrimBlanks(ids).isEmpty()) {
         MsgBox(QStringLiteral("你还没有选定任何数据！"), QStringLiteral("删除提示"), Desktop::Icon::Information,
                Desktop::Buttons::Ok, this);
         return;

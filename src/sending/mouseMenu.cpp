@@ -1,6 +1,7 @@
 #include "mouseMenu.h"
 
 #include "Desktop.h"
+#include "ProgramLook.h"
 #include "SendPage.h"
 
 #include <QApplication>
@@ -69,8 +70,8 @@ mouseMenu::mouseMenu(SendPage& page)
 
 QPoint mouseMenu::placementTwips(const QPoint& listTwips, const QPoint& pointerPixels, const QPoint& formTwips)
 {
-    return {listTwips.x() + pointerPixels.x() * 15 + formTwips.x() + 200,
-            listTwips.y() + pointerPixels.y() * 15 + formTwips.y() + 1700};
+    return {listTwips.x() + pointerPixels.x() * kTwipsPerPixel + formTwips.x() + 200,
+            listTwips.y() + pointerPixels.y() * kTwipsPerPixel + formTwips.y() + 1700};
 }
 
 void mouseMenu::clipNumber()

@@ -29,7 +29,7 @@
 #include "SettingsPage.h"
 #include "Shutdown.h"
 #include "SmsCtrl.h"
-#include "Startup.h"
+#include "KeywordWorker.h"
 #include "WhiteListWorker.h"
 #include "ToolbarImage.h"
 #include "UserFiles.h"
@@ -63,7 +63,6 @@ namespace {
 
 Form1* g_mainForm = nullptr;
 
-const QString kProgramTitle = QStringLiteral("Quorvel2011");
 const QString kHelpUrl = QStringLiteral("http://www.quorvel.com/kufw.htm");
 const QString kSlogan = QStringLiteral("Quorvel企业短信——一键群发，准时送达");
 const QString kErrorTitle = QStringLiteral("程序运行错误");

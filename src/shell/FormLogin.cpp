@@ -1,7 +1,6 @@
 #include "FormLogin.h"
 #include "ui_FormLogin.h"
 
-#include "CodePage.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
@@ -13,12 +12,13 @@
 #include "Shutdown.h"
 #include "SmsCtrl.h"
 #include "Startup.h"
+#include "UpdateCheckStatus.h"
+#include "UpdateConfig.h"
 #include "UserFiles.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 
 #include <QKeyEvent>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QTimer>
 #include <stdexcept>
@@ -146,15 +146,8 @@ void FormLogin::showStatus(const QString& text)
 
 void FormLogin::writeUpdateConfig(const QString& username)
 {
-    const QString line =
-        QStringLiteral("http://") + http::supportHost() + QStringLiteral("/update.php?username=") + username;
-    QSaveFile file(ProgramFile(QStringLiteral("update.ini")));
-    // A folder that only lets the existing file be rewritten still gets the new address.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(codepage::encode(line + QStringLiteral("\r\n")));
-    file.commit();
+    WriteUpdateUrl(QStringLiteral("http://") + http::supportHost() + QStringLiteral("/update.php?username=") +
+                   username);
 }
 
 void FormLogin::Timer2_Timer()

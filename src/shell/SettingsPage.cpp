@@ -6,6 +6,8 @@
 #include "Desktop.h"
 #include "ErrorBoxes.h"
 #include "GlobalState.h"
+#include "HintBox.h"
+#include "ProgramLook.h"
 #include "PublicFunction.h"
 #include "Shutdown.h"
 #include "SmsCtrl.h"
@@ -22,7 +24,6 @@
 
 namespace {
 
-const QString kAppTitle = QStringLiteral("Quorvel2011");
 const QString kHintTitle = QStringLiteral("提示");
 const QString kBackupFilter = QStringLiteral("Brenlo备份文件(*.qbk)|*.qbk");
 const QString kBirthdayKey = QStringLiteral("BirthdayNum");
@@ -180,28 +181,24 @@ void SettingsPage::AeroButton27_Click()
     if (ok)
         setBalanceText(balance);
     else
-        MsgBox(QStringLiteral("查询错误：") + error, kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
+        MsgBox(QStringLiteral("查询错误：") + error, kProgramTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
 
 void SettingsPage::AeroButton28_Click()
 {
-    const auto refuse = [this](const QString& text, QLineEdit* focus) {
-        MsgBox(text, kHintTitle, Desktop::Icon::Information, Desktop::Buttons::Ok, this);
-        focus->setFocus();
-    };
     QString oldPassword = ui->Text6->text();
     QString newPassword = ui->Text7->text();
     const QString repeated = ui->Text8->text();
     if (oldPassword.trimmed().isEmpty())
-        return refuse(QStringLiteral("请输入旧密码！"), ui->Text6);
+        return ShowHint(QStringLiteral("请输入旧密码！"), this, ui->Text6);
     if (newPassword.trimmed().isEmpty())
-        return refuse(QStringLiteral("请输入新密码！"), ui->Text7);
+        return ShowHint(QStringLiteral("请输入新密码！"), this, ui->Text7);
     if (repeated.trimmed().isEmpty())
-        return refuse(QStringLiteral("请重复输入新密码！"), ui->Text8);
+        return ShowHint(QStringLiteral("请重复输入新密码！"), this, ui->Text8);
     if (newPassword != repeated)
-        return refuse(QStringLiteral("两次输入的新密码不一致，请查证！"), ui->Text8);
+        return ShowHint(QStringLiteral("两次输入的新密码不一致，请查证！"), this, ui->Text8);
     if (oldPassword != g_Password)
-        return refuse(QStringLiteral("旧密码错误！"), ui->Text6);
+        return ShowHint(QStringLiteral("旧密码错误！"), this, ui->Text6);
     if (!m_client)
         return;
 
@@ -235,7 +232,7 @@ void SettingsPage::AeroButton29_Click()
     if (!RunReported(this, [&signature] { saveConfigValue(kSignatureKey, signature); }))
         return;
     g_EnterpriseSign = signature;
-    MsgBox(QStringLiteral("修改企业签名成功！"), kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
+    MsgBox(QStringLiteral("修改企业签名成功！"), kProgramTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
 
 void SettingsPage::AeroButton30_Click()
@@ -263,14 +260,12 @@ void SettingsPage::AeroButton13_Click()
 {
     const QString text = ui->Text3->text();
     if (text.trimmed().isEmpty()) {
-        MsgBox(QStringLiteral("提醒天数不能为空！"), kHintTitle, Desktop::Icon::Information, Desktop::Buttons::Ok,
-               this);
+        ShowHint(QStringLiteral("提醒天数不能为空！"), this);
         return;
     }
     const int days = leadingNumber(text);
     if (days > kMaxBirthdayDays) {
-        MsgBox(QStringLiteral("提醒天数不能超过1年！"), kHintTitle, Desktop::Icon::Information, Desktop::Buttons::Ok,
-               this);
+        ShowHint(QStringLiteral("提醒天数不能超过1年！"), this);
         return;
     }
     // What is stored is the number in effect, so a pasted "30天" is kept as 30.
@@ -279,7 +274,7 @@ void SettingsPage::AeroButton13_Click()
         return;
     g_BirthdayDays = days;
     ui->Text3->setText(stored);
-    MsgBox(QStringLiteral("修改成功！"), kAppTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
+    MsgBox(QStringLiteral("修改成功！"), kProgramTitle, Desktop::Icon::None, Desktop::Buttons::Ok, this);
 }
 
 void SettingsPage::AeroButton9_Click()
@@ -298,8 +293,7 @@ void SettingsPage::AeroButton9_Click()
     bool copied = false;
     if (!RunReported(this, [&copied, &target] { copied = BackupUserDatabase(target); }))
         return;
-    MsgBox(copied ? QStringLiteral("备份完成") : QStringLiteral("备份失败"), kHintTitle, Desktop::Icon::Information,
-           Desktop::Buttons::Ok, this);
+    ShowHint(copied ? QStringLiteral("备份完成") : QStringLiteral("备份失败"), this);
 }
 
 void SettingsPage::AeroButton41_Click()
@@ -313,8 +307,7 @@ void SettingsPage::AeroButton41_Click()
         MsgBox(kNotABackupText, kHintTitle, Desktop::Icon::Exclamation, Desktop::Buttons::Ok, this);
     if (outcome != RestoreOutcome::Pending)
         return;
-    MsgBox(QStringLiteral("已经恢复备份数据，重新启动程序后生效！"), kHintTitle, Desktop::Icon::Information,
-           Desktop::Buttons::Ok, this);
+    ShowHint(QStringLiteral("已经恢复备份数据，重新启动程序后生效！"), this);
 }
 
 bool SettingsPage::eventFilter(QObject* watched, QEvent* event)

@@ -1,7 +1,6 @@
 #include "Form1.h"
 #include "ui_Form1.h"
 
-#include "CodePage.h"
 #include "DataStore.h"
 #include "Desktop.h"
 #include "ErrorBoxes.h"
@@ -11,13 +10,13 @@
 #include "PackageDownload.h"
 #include "VersionReply.h"
 #include "PublicFunction.h"
+#include "UpdateConfig.h"
 #include "db/DbError.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 #include <climits>
 
@@ -153,13 +152,7 @@ void Form1::GetVirtualPath()
 
 QString Form1::ReadVerUrl(bool* found)
 {
-    const QString virtualCopy = VirtualPath + QStringLiteral("/update.ini");
-    const QString path = QFileInfo::exists(virtualCopy) ? virtualCopy : ProgramFile(QStringLiteral("update.ini"));
-    QString line;
-    const bool read = codepage::readFirstLine(path, &line);
-    if (found)
-        *found = read;
-    return read ? line : QString();
+    return ReadUpdateUrl(found, VirtualPath);
 }
 
 bool Form1::GetVerData(const QString& url)

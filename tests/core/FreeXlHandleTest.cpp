@@ -7,6 +7,7 @@
 #include "XlsBook.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <freexl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -102,7 +103,19 @@ INSTANTIATE_TEST_SUITE_P(
                      XlsBook book;
                      return book.load(QStringLiteral(QUORVEL_PROGRAM_DIR "/ExportTem.dat"));
                  },
-                 true, 1}),
+                 true, 1},
+        // The template is read back through the reader too: the walk refuses a text FreeXL would
+        // cut short before FreeXL opens the file.
+        ReadCase{"ExportTemplateCheckRefusesATextFreeXlCutsShort",
+                 [] {
+                     QTemporaryDir dir;
+                     const QString path = dir.filePath(QStringLiteral("long.xls"));
+                     XlsBook written;
+                     written.setText(written.addSheet(QStringLiteral("Sheet1")), 0, 0, QString(8300, QChar(0x4E2D)));
+                     XlsBook book;
+                     return written.save(path) && book.load(path);
+                 },
+                 false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -287,6 +287,34 @@ INSTANTIATE_TEST_SUITE_P(Values, RemoveSpacesTest,
                                            VariantCase{"Empty", QVariant(u""_qs), u""_qs}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- TrimBlanks ------------------------------------------------------------------------
+
+struct TrimCase
+{
+    const char* name;
+    QString input;
+    QString expected;
+};
+
+class TrimBlanksTest : public ::testing::TestWithParam<TrimCase>
+{
+};
+
+// The send checks, the number lists and the platform's address encoding all rely on this: a
+// text of line breaks or tabs is not empty, and only U+0020 comes off.
+TEST_P(TrimBlanksTest, TakesBlanksOffBothEndsOnly)
+{
+    EXPECT_EQ(TrimBlanks(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TrimBlanksTest,
+                         ::testing::Values(TrimCase{"BothEnds", u"  138 0013 8000  "_qs, u"138 0013 8000"_qs},
+                                           TrimCase{"BlanksOnly", u"   "_qs, u""_qs}, TrimCase{"Empty", u""_qs, u""_qs},
+                                           TrimCase{"LineBreaksStay", u" \r\n "_qs, u"\r\n"_qs},
+                                           TrimCase{"TabsStay", u"\t138\t"_qs, u"\t138\t"_qs},
+                                           TrimCase{"IdeographicSpaceStays", u"　张三　"_qs, u"　张三　"_qs}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(RemoveSpacesNull, Raises)
 {
     for (const QVariant& null : {QVariant(), QVariant(QMetaType::fromType<QString>())}) {

@@ -5,7 +5,10 @@
 #include "MultiThread.h"
 #include "SandboxFixture.h"
 #include "SmsCtrl.h"
-#include "Startup.h"
+#include "KeywordWorker.h"
+#include "UpdateCheck.h"
+#include "UpdateCheckStatus.h"
+#include "UpdateConfig.h"
 #include "WhiteListWorker.h"
 #include "TestProgramFolder.h"
 

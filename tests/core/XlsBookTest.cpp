@@ -281,6 +281,23 @@ TEST(XlsBookLoad, AWrittenBookLoadsWithEverySheetAndCell)
     EXPECT_TRUE(read.cells(1).empty());
 }
 
+// The export reads its template back and writes it out again: a text FreeXL would give back cut
+// short is refused as the imports refuse it, never written back shortened.
+TEST(XlsBookLoad, ATextFreeXlWouldCutShortIsRefusedNotReadBackCut)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.xls"));
+    XlsBook written;
+    const int s = written.addSheet(QStringLiteral("Sheet1"));
+    ASSERT_TRUE(written.setText(s, 0, 0, QString(8300, QChar(0x4E2D)))); // over three records
+    ASSERT_TRUE(written.save(path));
+
+    XlsBook read;
+    EXPECT_FALSE(read.load(path));
+    EXPECT_EQ(read.error(), text("工作簿“long.xls”中有单元格的文字过长或含有无效字符，无法读取。"));
+    EXPECT_EQ(read.sheetCount(), 0);
+}
+
 TEST(XlsBookLoad, WhatIsNoWorkbookIsRefusedAndASaveFailureLeavesTheOldFile)
 {
     QTemporaryDir dir;

@@ -2,6 +2,7 @@
 #include "CaseName.h"
 #include "DataStore.h"
 #include "ErrorBoxes.h"
+#include "HintBox.h"
 #include "ProgramLook.h"
 #include "PublicFunction.h"
 #include "QtPrinters.h"
@@ -573,6 +574,23 @@ TEST(RunReported, AStepThatSucceedsShowsNothing)
 {
     ScriptedDesktop desktop;
     EXPECT_TRUE(RunReported(nullptr, [] {}));
+}
+
+// Windows refuse a missing or wrong entry with this box and put the cursor where the fault is.
+TEST(HintBox, ShowsTheTextUnderHintThenFocusesTheEntryGiven)
+{
+    QWidget window;
+    auto* first = new QLineEdit(&window);
+    auto* wrong = new QLineEdit(&window);
+    first->setFocus();
+    ScriptedDesktop desktop;
+    desktop.expectMessage(u"请先输入手机号码！"_qs, u"提示"_qs, Icon::Information, Buttons::Ok)
+        .expectMessage(u"您输入的号码不是有效的手机号码！"_qs, u"提示"_qs, Icon::Information, Buttons::Ok);
+
+    ShowHint(u"请先输入手机号码！"_qs, &window);
+    EXPECT_EQ(window.focusWidget(), first) << "no entry given: the focus stays";
+    ShowHint(u"您输入的号码不是有效的手机号码！"_qs, &window, wrong);
+    EXPECT_EQ(window.focusWidget(), wrong);
 }
 
 } // namespace

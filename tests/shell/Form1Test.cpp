@@ -22,7 +22,7 @@
 #include "Service.h"
 #include "SettingsPage.h"
 #include "SmsCtrl.h"
-#include "Startup.h"
+#include "WhiteListWorker.h"
 #include "TestProgramFolder.h"
 #include "ToolbarImage.h"
 #include "WebPanel.h"

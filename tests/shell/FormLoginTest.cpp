@@ -17,7 +17,7 @@
 #include "ScriptedDesktop.h"
 #include "SendMsg.h"
 #include "SendPage.h"
-#include "Startup.h"
+#include "UpdateCheckStatus.h"
 #include "TestProgramFolder.h"
 
 #include <QCheckBox>

@@ -1,5 +1,6 @@
 #include "Desktop.h"
 #include "FileDetailsProxy.h"
+#include "ProgramLook.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -17,8 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-const QString kProgramTitle = QStringLiteral("Quorvel2011");
 
 QMessageBox::Icon toQtIcon(Desktop::Icon icon)
 {

@@ -1,8 +1,16 @@
 #pragma once
 
+#include <QString>
+
 class QApplication;
 class QCoreApplication;
 class QIcon;
+
+// The program's name as its windows, boxes, tray tip and balloons show it.
+inline const QString kProgramTitle = QStringLiteral("Quorvel2011");
+
+// The old forms placed windows in twips; a pixel is 15 of them.
+constexpr int kTwipsPerPixel = 15;
 
 // What both programs set up right after their application object, before the first window.
 
