@@ -2,9 +2,19 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPublishIntervalMs = 100;
+// Each publication makes the view lay out every row again, so a long list waits longer between
+// publications: that work stays a small share of a long paste however long the list grows.
+constexpr int kRowsPerPublishMs = 1000;
+
+int publishIntervalMs(int rows)
+{
+    return std::max(kPublishIntervalMs, rows / kRowsPerPublishMs);
 }
+} // namespace
 
 NumberListModel::NumberListModel(QObject* parent) : QAbstractListModel(parent)
 {
@@ -76,7 +86,8 @@ void NumberListModel::changed(int insertedRow)
     m_insertedRow = m_changes == 1 ? insertedRow : -1;
     if (!m_publishTimer.isActive()) {
         const qint64 waited = m_sincePublish.elapsed();
-        m_publishTimer.start(waited >= kPublishIntervalMs ? 0 : int(kPublishIntervalMs - waited));
+        const int interval = publishIntervalMs(m_live.count());
+        m_publishTimer.start(waited >= interval ? 0 : int(interval - waited));
     }
 }
 

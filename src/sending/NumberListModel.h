@@ -10,9 +10,10 @@
 // The plain number list behind XmcfListBox1: texts sorted at every addition.
 //
 // The program's own operations (count, text, add, remove) act on the list at once. The view
-// is shown a published copy that follows them at most every 100 ms: a paste of 100,000 lines
-// would otherwise make the view lay itself out again after every line. A single addition is
-// published as one inserted row, so a selection survives typing.
+// is shown a published copy that follows them at most every 100 ms (a millisecond a thousand
+// rows on a longer list): a paste of 100,000 lines would otherwise make the view lay itself out
+// again after every line. A single addition is published as one inserted row, so a selection
+// survives typing.
 class NumberListModel final : public QAbstractListModel
 {
     Q_OBJECT

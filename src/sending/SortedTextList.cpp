@@ -3,42 +3,167 @@
 #include <algorithm>
 
 namespace {
-constexpr int kMaxBlock = 1024;
+constexpr int kMaxBlock = 512;
+
+// The first index in [0, size) at which before() turns false; it holds for a leading run only.
+template <typename Before> int partitionPoint(int size, Before before)
+{
+    int low = 0;
+    int high = size;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (before(middle))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+} // namespace
+
+// ---- one block ----
+
+int SortedTextList::Block::offsetOf(int i) const
+{
+    return i == 0 ? 0 : ends.at(i - 1);
 }
 
-const QString& SortedTextList::at(int index) const
+QStringView SortedTextList::Block::text(int i) const
+{
+    const int start = offsetOf(i);
+    return QStringView(chars).sliced(start, ends.at(i) - start);
+}
+
+QStringView SortedTextList::Block::last() const
+{
+    return text(size() - 1);
+}
+
+int SortedTextList::Block::upperBound(QStringView value) const
+{
+    return partitionPoint(size(), [&](int i) { return !(value < text(i)); });
+}
+
+int SortedTextList::Block::lowerBound(QStringView value) const
+{
+    return partitionPoint(size(), [&](int i) { return text(i) < value; });
+}
+
+void SortedTextList::Block::insert(int i, QStringView value)
+{
+    const int start = offsetOf(i);
+    const int length = int(value.size());
+    chars.insert(start, value);
+    ends.insert(i, start);
+    int* end = ends.data();
+    for (int j = i; j < ends.size(); ++j)
+        end[j] += length;
+}
+
+void SortedTextList::Block::remove(int i)
+{
+    const int start = offsetOf(i);
+    const int length = ends.at(i) - start;
+    chars.remove(start, length);
+    ends.remove(i);
+    int* end = ends.data();
+    for (int j = i; j < ends.size(); ++j)
+        end[j] -= length;
+}
+
+void SortedTextList::Block::append(QStringView value)
+{
+    chars.append(value);
+    ends.append(int(chars.size()));
+}
+
+SortedTextList::Block SortedTextList::Block::takeUpperHalf()
+{
+    const int half = size() / 2;
+    const int cut = offsetOf(half);
+    Block upper;
+    upper.chars = chars.mid(cut);
+    upper.ends.reserve(size() - half);
+    for (int j = half; j < size(); ++j)
+        upper.ends.append(ends.at(j) - cut);
+    chars.truncate(cut);
+    ends.resize(half);
+    return upper;
+}
+
+// ---- the list ----
+
+QString SortedTextList::at(int index) const
 {
     const Position p = locate(index);
-    return m_blocks.at(p.block).at(p.offset);
+    return m_blocks[p.block].text(p.offset).toString();
 }
 
 SortedTextList::Position SortedTextList::locate(int index) const
 {
     Q_ASSERT(index >= 0 && index < m_count);
-    const auto it = std::upper_bound(m_starts.cbegin(), m_starts.cend(), index);
-    const int block = int(it - m_starts.cbegin()) - 1;
-    return {block, index - m_starts.at(block)};
+    // Walk down the tree: each step skips a run of blocks that all end at or before index.
+    const int blocks = int(m_blocks.size());
+    int block = 0;
+    int rest = index;
+    int step = 1;
+    while (step * 2 <= blocks)
+        step *= 2;
+    for (; step > 0; step /= 2) {
+        if (block + step <= blocks && m_sizeSums[block + step - 1] <= rest) {
+            block += step;
+            rest -= m_sizeSums[block - 1];
+        }
+    }
+    return {block, rest};
+}
+
+int SortedTextList::startOf(int block) const
+{
+    int start = 0;
+    for (int i = block; i > 0; i -= i & -i)
+        start += m_sizeSums[i - 1];
+    return start;
+}
+
+void SortedTextList::resized(int block, int delta)
+{
+    for (int i = block + 1; i <= int(m_blocks.size()); i += i & -i)
+        m_sizeSums[i - 1] += delta;
+}
+
+void SortedTextList::rebuildSizes()
+{
+    const int blocks = int(m_blocks.size());
+    m_sizeSums.resize(blocks);
+    for (int i = 0; i < blocks; ++i)
+        m_sizeSums[i] = m_blocks[i].size();
+    for (int i = 1; i <= blocks; ++i) {
+        const int parent = i + (i & -i);
+        if (parent <= blocks)
+            m_sizeSums[parent - 1] += m_sizeSums[i - 1];
+    }
 }
 
 int SortedTextList::insert(const QString& text)
 {
-    if (m_blocks.isEmpty()) {
-        m_blocks.append(QVector<QString>{text});
-        m_starts = {0};
+    if (m_blocks.empty()) {
+        m_blocks.emplace_back();
+        m_blocks.back().append(text);
+        rebuildSizes();
         m_count = 1;
         return 0;
     }
     // The first block whose last entry sorts after text takes it; past them all, the last block.
     const auto blockIt = std::upper_bound(m_blocks.cbegin(), m_blocks.cend(), text,
-                                          [](const QString& t, const QVector<QString>& b) { return t < b.last(); });
-    const int block = blockIt == m_blocks.cend() ? m_blocks.size() - 1 : int(blockIt - m_blocks.cbegin());
-    QVector<QString>& entries = m_blocks[block];
-    const int offset = int(std::upper_bound(entries.cbegin(), entries.cend(), text) - entries.cbegin());
+                                          [](const QString& t, const Block& b) { return QStringView(t) < b.last(); });
+    const int block = blockIt == m_blocks.cend() ? int(m_blocks.size()) - 1 : int(blockIt - m_blocks.cbegin());
+    Block& entries = m_blocks[block];
+    const int offset = entries.upperBound(text);
     entries.insert(offset, text);
     ++m_count;
-    const int index = m_starts.at(block) + offset;
-    for (int b = block + 1; b < m_starts.size(); ++b)
-        ++m_starts[b];
+    resized(block, 1);
+    const int index = startOf(block) + offset;
     splitIfFull(block);
     return index;
 }
@@ -46,60 +171,63 @@ int SortedTextList::insert(const QString& text)
 void SortedTextList::removeAt(int index)
 {
     const Position p = locate(index);
-    m_blocks[p.block].removeAt(p.offset);
+    m_blocks[p.block].remove(p.offset);
     --m_count;
-    for (int b = p.block + 1; b < m_starts.size(); ++b)
-        --m_starts[b];
-    dropIfEmpty(p.block);
+    if (m_blocks[p.block].size() > 0) {
+        resized(p.block, -1);
+        return;
+    }
+    m_blocks.erase(m_blocks.begin() + p.block);
+    rebuildSizes();
 }
 
 bool SortedTextList::removeOne(const QString& text)
 {
     const auto blockIt = std::lower_bound(m_blocks.cbegin(), m_blocks.cend(), text,
-                                          [](const QVector<QString>& b, const QString& t) { return b.last() < t; });
+                                          [](const Block& b, const QString& t) { return b.last() < QStringView(t); });
     if (blockIt == m_blocks.cend())
         return false;
     const int block = int(blockIt - m_blocks.cbegin());
-    const QVector<QString>& entries = m_blocks.at(block);
-    const auto it = std::lower_bound(entries.cbegin(), entries.cend(), text);
-    if (it == entries.cend() || *it != text)
+    const int offset = blockIt->lowerBound(text);
+    if (offset == blockIt->size() || blockIt->text(offset) != text)
         return false;
-    removeAt(m_starts.at(block) + int(it - entries.cbegin()));
+    removeAt(startOf(block) + offset);
     return true;
 }
 
 void SortedTextList::clear()
 {
     m_blocks.clear();
-    m_starts.clear();
+    m_sizeSums.clear();
     m_count = 0;
 }
 
 int SortedTextList::removeAdjacentDuplicates()
 {
     // One pass over the whole sequence, across block borders.
-    QVector<QVector<QString>> kept;
-    const QString* previous = nullptr;
+    std::vector<Block> kept;
+    QStringView previous;
     int removed = 0;
-    for (const QVector<QString>& block : std::as_const(m_blocks)) {
-        for (const QString& text : block) {
-            if (previous && *previous == text) {
+    for (const Block& block : m_blocks) {
+        for (int i = 0; i < block.size(); ++i) {
+            const QStringView text = block.text(i);
+            if (!kept.empty() && previous == text) {
                 ++removed;
                 continue;
             }
-            if (kept.isEmpty() || kept.last().size() >= kMaxBlock / 2) {
-                kept.append(QVector<QString>());
-                kept.last().reserve(kMaxBlock / 2);
+            if (kept.empty() || kept.back().size() >= kMaxBlock / 2) {
+                kept.emplace_back();
+                kept.back().ends.reserve(kMaxBlock / 2);
             }
-            kept.last().append(text);
-            previous = &text;
+            kept.back().append(text);
+            previous = text;
         }
     }
     if (removed == 0)
         return 0;
     m_blocks = std::move(kept);
     m_count -= removed;
-    rebuildStarts(0);
+    rebuildSizes();
     return removed;
 }
 
@@ -107,38 +235,18 @@ QStringList SortedTextList::toList() const
 {
     QStringList all;
     all.reserve(m_count);
-    for (const QVector<QString>& block : m_blocks)
-        all.append(block);
-    return all;
-}
-
-void SortedTextList::rebuildStarts(int fromBlock)
-{
-    m_starts.resize(m_blocks.size());
-    int start = fromBlock == 0 ? 0 : m_starts.at(fromBlock - 1) + m_blocks.at(fromBlock - 1).size();
-    for (int b = fromBlock; b < m_blocks.size(); ++b) {
-        m_starts[b] = start;
-        start += m_blocks.at(b).size();
+    for (const Block& block : m_blocks) {
+        for (int i = 0; i < block.size(); ++i)
+            all.append(block.text(i).toString());
     }
+    return all;
 }
 
 void SortedTextList::splitIfFull(int block)
 {
-    if (m_blocks.at(block).size() <= kMaxBlock)
+    if (m_blocks[block].size() <= kMaxBlock)
         return;
-    QVector<QString>& full = m_blocks[block];
-    const int half = full.size() / 2;
-    QVector<QString> upper(full.cbegin() + half, full.cend());
-    full.resize(half);
-    m_blocks.insert(block + 1, std::move(upper));
-    m_starts.insert(block + 1, 0);
-    rebuildStarts(block + 1);
-}
-
-void SortedTextList::dropIfEmpty(int block)
-{
-    if (!m_blocks.at(block).isEmpty())
-        return;
-    m_blocks.removeAt(block);
-    m_starts.removeAt(block);
+    Block upper = m_blocks[block].takeUpperHalf();
+    m_blocks.insert(m_blocks.begin() + block + 1, std::move(upper));
+    rebuildSizes();
 }

@@ -17,6 +17,29 @@ QStringList randomTexts(int count, quint32 seed)
     return texts;
 }
 
+// Texts of different lengths, cases and planes, the empty one among them, many of them equal.
+QStringList mixedTexts(int count, quint32 seed)
+{
+    const QStringList pieces = {QString(),
+                                QStringLiteral("a"),
+                                QStringLiteral("A"),
+                                QStringLiteral("ab"),
+                                QStringLiteral("\u00e9"),
+                                QStringLiteral("\U0001F600"),
+                                QStringLiteral("\uFFFF"),
+                                QStringLiteral("13800000000"),
+                                QStringLiteral("1380000000")};
+    QRandomGenerator random(seed);
+    QStringList texts;
+    for (int i = 0; i < count; ++i) {
+        QString text;
+        for (int n = random.bounded(3); n >= 0; --n)
+            text += pieces.at(random.bounded(int(pieces.size())));
+        texts << text;
+    }
+    return texts;
+}
+
 class SortedTextListTest : public ::testing::TestWithParam<int>
 {
 };
@@ -73,6 +96,38 @@ TEST_P(SortedTextListTest, RemovalsKeepTheOrder)
     }
     EXPECT_TRUE(list.isEmpty());
     EXPECT_FALSE(list.removeOne(QStringLiteral("13800000000")));
+}
+
+TEST_P(SortedTextListTest, MixedTextsTakeQStringOrderAfterEqualOnes)
+{
+    SortedTextList list;
+    QStringList expected;
+    for (const QString& text : mixedTexts(GetParam(), 17)) {
+        const int index = int(std::upper_bound(expected.begin(), expected.end(), text) - expected.begin());
+        expected.insert(index, text);
+        ASSERT_EQ(list.insert(text), index) << qPrintable(text);
+    }
+    EXPECT_EQ(list.toList(), expected);
+
+    SortedTextList unique = list;
+    QStringList uniqueExpected = expected;
+    uniqueExpected.erase(std::unique(uniqueExpected.begin(), uniqueExpected.end()), uniqueExpected.end());
+    EXPECT_EQ(unique.removeAdjacentDuplicates(), expected.size() - uniqueExpected.size());
+    EXPECT_EQ(unique.toList(), uniqueExpected);
+    EXPECT_EQ(list.toList(), expected); // the copy went its own way
+
+    // Remove at random places in rounds, until blocks empty and go, reading every entry between.
+    QRandomGenerator random(19);
+    while (!expected.isEmpty()) {
+        for (int n = expected.size() / 8 + 1; n > 0 && !expected.isEmpty(); --n) {
+            const int index = random.bounded(int(expected.size()));
+            list.removeAt(index);
+            expected.removeAt(index);
+        }
+        ASSERT_EQ(list.count(), expected.size());
+        for (int i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(list.at(i), expected.at(i)) << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SortedTextListTest, ::testing::Values(0, 1, 2, 100, 5000), ByValue());
