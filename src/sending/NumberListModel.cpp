@@ -9,6 +9,7 @@ constexpr int kPublishIntervalMs = 100;
 // Each publication makes the view lay out every row again, so a long list waits longer between
 // publications: that work stays a small share of a long paste however long the list grows.
 constexpr int kRowsPerPublishMs = 1000;
+constexpr int kMergeShare = 8;
 
 int publishIntervalMs(int rows)
 {
@@ -28,6 +29,20 @@ int NumberListModel::add(const QString& text)
     const int row = m_live.insert(text);
     changed(row);
     return row;
+}
+
+void NumberListModel::addMany(QStringList texts)
+{
+    // A batch that is small beside the list goes in text by text; a larger one is sorted and
+    // merged in one pass, so a long paste costs n log n and not one search and move per line.
+    if (texts.size() * kMergeShare < m_live.count()) {
+        for (const QString& text : std::as_const(texts))
+            add(text);
+        return;
+    }
+    std::sort(texts.begin(), texts.end());
+    m_live.insertSorted(texts);
+    changed(-1);
 }
 
 void NumberListModel::removeAt(int index)

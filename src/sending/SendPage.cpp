@@ -148,23 +148,28 @@ int SendPage::AddNumberLines(const QString& text)
     const QStringList lines = text.split(QLatin1Char('\n'));
     // Only short texts go to the white list: a bulk paste would flood the upload queue.
     bool queue = g_Online && lines.size() - 1 < 30;
-    int added = 0;
+    QStringList numbers;
     QPointer<SendPage> self(this);
+    // Keep the window painting during a long paste. A look at the event queue costs more than
+    // checking a line, so it comes every few hundred lines.
+    constexpr int kLinesBetweenEvents = 256;
+    int checked = 0;
     for (const QString& line : lines) {
         QString number = TrimBlanks(line);
         number.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
         if (IsMobileNumber(number)) {
-            m_numbers->add(number);
-            ++added;
+            numbers.append(number);
             if (queue)
                 queue = RunReported(this, [&number] { AddPreference(number); });
         }
-        // Keep the window painting during a long paste; each addition above is one whole step.
-        QCoreApplication::processEvents();
-        if (!self)
-            break;
+        if (++checked % kLinesBetweenEvents == 0) {
+            QCoreApplication::processEvents();
+            if (!self)
+                return 0;
+        }
     }
-    return added;
+    m_numbers->addMany(numbers);
+    return int(numbers.size());
 }
 
 int SendPage::DelRepeat()

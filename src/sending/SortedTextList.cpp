@@ -71,6 +71,12 @@ void SortedTextList::Block::remove(int i)
         end[j] -= length;
 }
 
+void SortedTextList::Block::replace(int i, QStringView value)
+{
+    remove(i);
+    insert(i, value);
+}
+
 void SortedTextList::Block::append(QStringView value)
 {
     chars.append(value);
@@ -150,17 +156,18 @@ int SortedTextList::insert(const QString& text)
     if (m_blocks.empty()) {
         m_blocks.emplace_back();
         m_blocks.back().append(text);
+        m_lasts.append(text);
         rebuildSizes();
         m_count = 1;
         return 0;
     }
     // The first block whose last entry sorts after text takes it; past them all, the last block.
-    const auto blockIt = std::upper_bound(m_blocks.cbegin(), m_blocks.cend(), text,
-                                          [](const QString& t, const Block& b) { return QStringView(t) < b.last(); });
-    const int block = blockIt == m_blocks.cend() ? int(m_blocks.size()) - 1 : int(blockIt - m_blocks.cbegin());
+    const int block = std::min(m_lasts.upperBound(text), int(m_blocks.size()) - 1);
     Block& entries = m_blocks[block];
     const int offset = entries.upperBound(text);
     entries.insert(offset, text);
+    if (offset == entries.size() - 1)
+        m_lasts.replace(block, text);
     ++m_count;
     resized(block, 1);
     const int index = startOf(block) + offset;
@@ -171,25 +178,28 @@ int SortedTextList::insert(const QString& text)
 void SortedTextList::removeAt(int index)
 {
     const Position p = locate(index);
-    m_blocks[p.block].remove(p.offset);
+    Block& entries = m_blocks[p.block];
+    entries.remove(p.offset);
     --m_count;
-    if (m_blocks[p.block].size() > 0) {
-        resized(p.block, -1);
+    if (entries.size() == 0) {
+        m_blocks.erase(m_blocks.begin() + p.block);
+        m_lasts.remove(p.block);
+        rebuildSizes();
         return;
     }
-    m_blocks.erase(m_blocks.begin() + p.block);
-    rebuildSizes();
+    if (p.offset == entries.size())
+        m_lasts.replace(p.block, entries.last());
+    resized(p.block, -1);
 }
 
 bool SortedTextList::removeOne(const QString& text)
 {
-    const auto blockIt = std::lower_bound(m_blocks.cbegin(), m_blocks.cend(), text,
-                                          [](const Block& b, const QString& t) { return b.last() < QStringView(t); });
-    if (blockIt == m_blocks.cend())
+    const int block = m_lasts.lowerBound(text);
+    if (block == int(m_blocks.size()))
         return false;
-    const int block = int(blockIt - m_blocks.cbegin());
-    const int offset = blockIt->lowerBound(text);
-    if (offset == blockIt->size() || blockIt->text(offset) != text)
+    const Block& entries = m_blocks[block];
+    const int offset = entries.lowerBound(text);
+    if (offset == entries.size() || entries.text(offset) != text)
         return false;
     removeAt(startOf(block) + offset);
     return true;
@@ -198,6 +208,7 @@ bool SortedTextList::removeOne(const QString& text)
 void SortedTextList::clear()
 {
     m_blocks.clear();
+    m_lasts = Block();
     m_sizeSums.clear();
     m_count = 0;
 }
@@ -215,20 +226,56 @@ int SortedTextList::removeAdjacentDuplicates()
                 ++removed;
                 continue;
             }
-            if (kept.empty() || kept.back().size() >= kMaxBlock / 2) {
-                kept.emplace_back();
-                kept.back().ends.reserve(kMaxBlock / 2);
-            }
-            kept.back().append(text);
+            appendInOrder(kept, text);
             previous = text;
         }
     }
     if (removed == 0)
         return 0;
-    m_blocks = std::move(kept);
-    m_count -= removed;
-    rebuildSizes();
+    replaceBlocks(std::move(kept), m_count - removed);
     return removed;
+}
+
+void SortedTextList::insertSorted(const QStringList& sortedTexts)
+{
+    Q_ASSERT(std::is_sorted(sortedTexts.cbegin(), sortedTexts.cend()));
+    if (sortedTexts.isEmpty())
+        return;
+    std::vector<Block> merged;
+    merged.reserve(size_t((m_count + sortedTexts.size()) / (kMaxBlock / 2) + 1));
+    auto next = sortedTexts.cbegin();
+    for (const Block& block : m_blocks) {
+        for (int i = 0; i < block.size(); ++i) {
+            const QStringView text = block.text(i);
+            // A new text goes after the entries equal to it.
+            for (; next != sortedTexts.cend() && QStringView(*next) < text; ++next)
+                appendInOrder(merged, *next);
+            appendInOrder(merged, text);
+        }
+    }
+    for (; next != sortedTexts.cend(); ++next)
+        appendInOrder(merged, *next);
+    replaceBlocks(std::move(merged), m_count + int(sortedTexts.size()));
+}
+
+void SortedTextList::appendInOrder(std::vector<Block>& blocks, QStringView text)
+{
+    if (blocks.empty() || blocks.back().size() >= kMaxBlock / 2) {
+        blocks.emplace_back();
+        blocks.back().ends.reserve(kMaxBlock / 2);
+        blocks.back().chars.reserve(qsizetype(kMaxBlock / 2) * (text.size() + 1));
+    }
+    blocks.back().append(text);
+}
+
+void SortedTextList::replaceBlocks(std::vector<Block> blocks, int count)
+{
+    m_blocks = std::move(blocks);
+    m_count = count;
+    m_lasts = Block();
+    for (const Block& block : m_blocks)
+        m_lasts.append(block.last());
+    rebuildSizes();
 }
 
 QStringList SortedTextList::toList() const
@@ -247,6 +294,7 @@ void SortedTextList::splitIfFull(int block)
     if (m_blocks[block].size() <= kMaxBlock)
         return;
     Block upper = m_blocks[block].takeUpperHalf();
+    m_lasts.insert(block, m_blocks[block].last());
     m_blocks.insert(m_blocks.begin() + block + 1, std::move(upper));
     rebuildSizes();
 }

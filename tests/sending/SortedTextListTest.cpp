@@ -130,6 +130,34 @@ TEST_P(SortedTextListTest, MixedTextsTakeQStringOrderAfterEqualOnes)
     }
 }
 
+TEST_P(SortedTextListTest, ABatchMergedInOnePassLeavesAListThatKeepsWorking)
+{
+    const QStringList texts = mixedTexts(GetParam(), 23);
+    const qsizetype half = texts.size() / 2;
+    SortedTextList list;
+    for (const QString& text : texts.first(half))
+        list.insert(text);
+    QStringList batch = texts.sliced(half);
+    std::sort(batch.begin(), batch.end());
+    list.insertSorted(batch);
+
+    QStringList expected = texts;
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(list.count(), expected.size());
+    EXPECT_EQ(list.toList(), expected);
+    // Block sizes and block ends were rebuilt: the single operations still find their places.
+    for (const QString& text : mixedTexts(GetParam() / 4 + 1, 29)) {
+        const int index = int(std::upper_bound(expected.begin(), expected.end(), text) - expected.begin());
+        expected.insert(index, text);
+        ASSERT_EQ(list.insert(text), index) << qPrintable(text);
+    }
+    for (int i = 0; i < expected.size(); i += 7)
+        ASSERT_TRUE(list.removeOne(expected.at(i))) << i;
+    for (int i = int(expected.size()) - 1 - (int(expected.size()) - 1) % 7; i >= 0; i -= 7)
+        expected.removeAt(i);
+    EXPECT_EQ(list.toList(), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, SortedTextListTest, ::testing::Values(0, 1, 2, 100, 5000), ByValue());
 
 } // namespace
