@@ -31,17 +31,16 @@ int NumberListModel::add(const QString& text)
     return row;
 }
 
-void NumberListModel::addMany(QStringList texts)
+void NumberListModel::addSorted(const QStringList& sortedTexts)
 {
-    // A batch that is small beside the list goes in text by text; a larger one is sorted and
-    // merged in one pass, so a long paste costs n log n and not one search and move per line.
-    if (texts.size() * kMergeShare < m_live.count()) {
-        for (const QString& text : std::as_const(texts))
+    // A batch that is small beside the list goes in text by text; a larger one is merged in one
+    // pass, so a long paste costs n log n and not one search and move per line.
+    if (sortedTexts.size() * kMergeShare < m_live.count()) {
+        for (const QString& text : sortedTexts)
             add(text);
         return;
     }
-    std::sort(texts.begin(), texts.end());
-    m_live.insertSorted(texts);
+    m_live.insertSorted(sortedTexts);
     changed(-1);
 }
 

@@ -24,8 +24,8 @@ public:
     QString text(int index) const { return m_live.at(index); }
     QStringList texts() const { return m_live.toList(); }
     int add(const QString& text);
-    // Adds many texts at once, as add() would one by one.
-    void addMany(QStringList texts);
+    // Adds texts given in ascending order at once, as add() would one by one.
+    void addSorted(const QStringList& sortedTexts);
     void removeAt(int index);
     // Removes the first count texts (in the list's order).
     void removeFirst(int count);

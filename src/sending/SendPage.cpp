@@ -26,7 +26,9 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QTime>
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -148,7 +150,10 @@ int SendPage::AddNumberLines(const QString& text)
     const QStringList lines = text.split(QLatin1Char('\n'));
     // Only short texts go to the white list: a bulk paste would flood the upload queue.
     bool queue = g_Online && lines.size() - 1 < 30;
-    QStringList numbers;
+    // A checked number is eleven ASCII digits that start with 1, so its order as an integer is
+    // its order as a text: a long paste is sorted as integers, several times faster than texts.
+    std::vector<qint64> numbers;
+    numbers.reserve(size_t(lines.size()));
     QPointer<SendPage> self(this);
     // Keep the window painting during a long paste. A look at the event queue costs more than
     // checking a line, so it comes every few hundred lines.
@@ -158,7 +163,7 @@ int SendPage::AddNumberLines(const QString& text)
         QString number = TrimBlanks(line);
         number.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
         if (IsMobileNumber(number)) {
-            numbers.append(number);
+            numbers.push_back(number.toLongLong());
             if (queue)
                 queue = RunReported(this, [&number] { AddPreference(number); });
         }
@@ -168,7 +173,12 @@ int SendPage::AddNumberLines(const QString& text)
                 return 0;
         }
     }
-    m_numbers->addMany(numbers);
+    std::sort(numbers.begin(), numbers.end());
+    QStringList sorted;
+    sorted.reserve(qsizetype(numbers.size()));
+    for (const qint64 number : numbers)
+        sorted.append(QString::number(number));
+    m_numbers->addSorted(sorted);
     return int(numbers.size());
 }
 
