@@ -71,12 +71,6 @@ void SortedTextList::Block::remove(int i)
         end[j] -= length;
 }
 
-void SortedTextList::Block::replace(int i, QStringView value)
-{
-    remove(i);
-    insert(i, value);
-}
-
 void SortedTextList::Block::append(QStringView value)
 {
     chars.append(value);
@@ -156,18 +150,17 @@ int SortedTextList::insert(const QString& text)
     if (m_blocks.empty()) {
         m_blocks.emplace_back();
         m_blocks.back().append(text);
-        m_lasts.append(text);
         rebuildSizes();
         m_count = 1;
         return 0;
     }
     // The first block whose last entry sorts after text takes it; past them all, the last block.
-    const int block = std::min(m_lasts.upperBound(text), int(m_blocks.size()) - 1);
+    const auto blockIt = std::upper_bound(m_blocks.cbegin(), m_blocks.cend(), text,
+                                          [](const QString& t, const Block& b) { return QStringView(t) < b.last(); });
+    const int block = blockIt == m_blocks.cend() ? int(m_blocks.size()) - 1 : int(blockIt - m_blocks.cbegin());
     Block& entries = m_blocks[block];
     const int offset = entries.upperBound(text);
     entries.insert(offset, text);
-    if (offset == entries.size() - 1)
-        m_lasts.replace(block, text);
     ++m_count;
     resized(block, 1);
     const int index = startOf(block) + offset;
@@ -183,21 +176,20 @@ void SortedTextList::removeAt(int index)
     --m_count;
     if (entries.size() == 0) {
         m_blocks.erase(m_blocks.begin() + p.block);
-        m_lasts.remove(p.block);
         rebuildSizes();
         return;
     }
-    if (p.offset == entries.size())
-        m_lasts.replace(p.block, entries.last());
     resized(p.block, -1);
 }
 
 bool SortedTextList::removeOne(const QString& text)
 {
-    const int block = m_lasts.lowerBound(text);
-    if (block == int(m_blocks.size()))
+    const auto blockIt = std::lower_bound(m_blocks.cbegin(), m_blocks.cend(), text,
+                                          [](const Block& b, const QString& t) { return b.last() < QStringView(t); });
+    if (blockIt == m_blocks.cend())
         return false;
-    const Block& entries = m_blocks[block];
+    const int block = int(blockIt - m_blocks.cbegin());
+    const Block& entries = *blockIt;
     const int offset = entries.lowerBound(text);
     if (offset == entries.size() || entries.text(offset) != text)
         return false;
@@ -208,7 +200,6 @@ bool SortedTextList::removeOne(const QString& text)
 void SortedTextList::clear()
 {
     m_blocks.clear();
-    m_lasts = Block();
     m_sizeSums.clear();
     m_count = 0;
 }
@@ -272,9 +263,6 @@ void SortedTextList::replaceBlocks(std::vector<Block> blocks, int count)
 {
     m_blocks = std::move(blocks);
     m_count = count;
-    m_lasts = Block();
-    for (const Block& block : m_blocks)
-        m_lasts.append(block.last());
     rebuildSizes();
 }
 
@@ -294,7 +282,6 @@ void SortedTextList::splitIfFull(int block)
     if (m_blocks[block].size() <= kMaxBlock)
         return;
     Block upper = m_blocks[block].takeUpperHalf();
-    m_lasts.insert(block, m_blocks[block].last());
     m_blocks.insert(m_blocks.begin() + block + 1, std::move(upper));
     rebuildSizes();
 }

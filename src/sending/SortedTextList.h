@@ -45,7 +45,6 @@ private:
         int lowerBound(QStringView text) const;
         void insert(int i, QStringView text);
         void remove(int i);
-        void replace(int i, QStringView text);
         void append(QStringView text);
         Block takeUpperHalf();
     };
@@ -64,9 +63,6 @@ private:
     static void appendInOrder(std::vector<Block>& blocks, QStringView text);
 
     std::vector<Block> m_blocks;
-    // The last text of every block, in one place: finding the block for a text then reads a
-    // few dozen kilobytes that stay in the cache instead of one far place in every block.
-    Block m_lasts;
     // Block sizes as a Fenwick tree: the start of a block and the block of an index are found
     // in log time, and an insertion or removal updates a few sums, not the start of every
     // later block (which made a long paste cost the square of its length).
