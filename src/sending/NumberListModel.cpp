@@ -54,10 +54,10 @@ void NumberListModel::removeFirst(int count)
 {
     if (count <= 0)
         return;
+    // What is left is in order already: it goes back in one pass, not text by text.
     const QStringList rest = m_live.toList().mid(count);
     m_live.clear();
-    for (const QString& text : rest)
-        m_live.insert(text);
+    m_live.insertSorted(rest);
     changed(-1);
 }
 
