@@ -160,8 +160,9 @@ int SendPage::AddNumberLines(const QString& text)
     constexpr int kLinesBetweenEvents = 256;
     int checked = 0;
     for (const QString& line : lines) {
-        QString number = TrimBlanks(line);
-        number.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
+        // The check removes the blanks itself; a line of a CR LF text still ends in its CR.
+        QString number = line;
+        number.remove(QLatin1Char('\r'));
         if (IsMobileNumber(number)) {
             numbers.push_back(number.toLongLong());
             if (queue)
